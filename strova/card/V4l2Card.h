@@ -1,0 +1,82 @@
+// A V4L2 capture node as a card: the bus messages and control word mapped
+// to V4L2 tuner, audio, control and input calls.
+#pragma once
+
+#include "strova/card/Card.h"
+#include "strova/card/V4l2Io.h"
+
+#include <linux/videodev2.h>
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace strova::card {
+
+// Analogue standard code <-> v4l2_std_id (0 when the code is unknown).
+v4l2_std_id StandardToV4l2(long code);
+long StandardFromV4l2(v4l2_std_id id);
+
+class V4l2Card : public Card {
+ public:
+  // Opens the device node (and, when given, the card's rc-core event node).
+  static std::unique_ptr<V4l2Card> Open(CardInfo info, std::shared_ptr<V4l2Io> io,
+                                        std::string remoteEventPath = {});
+  ~V4l2Card() override;
+
+  const CardInfo& Info() const override { return info_; }
+  GstElement* CreateVideoSource() override;
+  GstElement* CreateAudioSource() override { return nullptr; }
+
+  Status ReadDeviceId(uint8_t* id) override;
+  Status ReadBus(uint8_t* buf, int length) override;
+  Status WriteBus(const uint8_t* buf, int length) override;
+  Status ReadControlWord(uint32_t* word) override;
+  Status WriteControlWord(uint32_t word) override;
+
+  Status CameraBegin(CameraTransfer*, uint32_t) override { return kNotImpl; }
+  Status CameraStart(CameraTransfer*) override { return kNotImpl; }
+  Status CameraWriteByte(CameraTransfer*, uint8_t) override { return kNotImpl; }
+  Status CameraStop(CameraTransfer*) override { return kNotImpl; }
+
+  Status GetAvailableStandards(long* mask) override;
+  Status GetStandard(long* standard) override;
+  Status SetStandard(long standard) override;
+  Status GetHorizontalLocked(long* locked) override;
+
+  Status GetPropertyRange(ProcAmp p, PropertyRange* range) override;
+  Status GetProperty(ProcAmp p, long* value, long* flags) override;
+  Status SetProperty(ProcAmp p, long value, long flags) override;
+  Status GetColorEx(long, int, long*) override { return kNotImpl; }
+  Status SetColorEx(long, int, long) override { return kNotImpl; }
+
+  int InputCount() const override { return int(inputs_.size()); }
+  std::string InputName(int input) const override;
+  Status Route(int input, int output) override;
+  Status RoutedInput(int output, int* input) override;
+  bool HasPropertyPage(int page) const override;
+
+  // The exported colour scale every control is mapped onto.
+  static constexpr long kScaleMax = 10000;
+
+ private:
+  V4l2Card(CardInfo info, std::shared_ptr<V4l2Io> io, int fd);
+  int Xioctl(unsigned long request, void* arg);
+  bool QueryControl(ProcAmp p, v4l2_queryctrl* q);
+  void ApplySound(uint32_t bits);
+  void DrainRemote();
+
+  CardInfo info_;
+  std::shared_ptr<V4l2Io> io_;
+  int fd_ = -1;
+  int remoteFd_ = -1;
+  std::vector<std::string> inputs_;
+  int tunerInput_ = -1;
+  std::mutex mu_;
+  uint32_t control_ = 0x1FF;
+  std::deque<uint16_t> keys_;
+};
+
+}  // namespace strova::card

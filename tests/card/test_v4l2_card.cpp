@@ -1,0 +1,216 @@
+// The V4L2 card against a fake device: tuner units, status byte, sound
+// switch, remote scancodes, standards, scaled controls and inputs.
+#include "strova/card/Tuner.h"
+#include "strova/card/V4l2Card.h"
+
+#include <gtest/gtest.h>
+
+#include <linux/input.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace sc = strova::card;
+
+namespace {
+
+class FakeIo : public sc::V4l2Io {
+ public:
+  static constexpr int kVideoFd = 3, kRemoteFd = 4;
+  uint32_t tunerCap = V4L2_TUNER_CAP_NORM;
+  uint32_t frequency = 0;
+  int signal = 0, afc = 0;
+  v4l2_std_id std = V4L2_STD_PAL_B;
+  int input = 0;
+  uint32_t inputStatus = 0;
+  int audio = -1;
+  std::map<uint32_t, int> ctrls{{V4L2_CID_BRIGHTNESS, 128}, {V4L2_CID_AUDIO_MUTE, 0}};
+  std::vector<input_event> events;
+  bool captureCapable = true;
+
+  int Open(const char* path, int) override {
+    return std::strcmp(path, "/dev/video7") == 0 ? kVideoFd
+           : std::strcmp(path, "/dev/input/event9") == 0 ? kRemoteFd : (errno = ENOENT, -1);
+  }
+  int Close(int) override { return 0; }
+  int Poll(int fd, int) override { return fd == kRemoteFd && !events.empty() ? 1 : 0; }
+  ssize_t Read(int fd, void* buf, size_t len) override {
+    if (fd != kRemoteFd || events.empty()) return (errno = EAGAIN, -1);
+    const size_t n = std::min(len / sizeof(input_event), events.size());
+    std::memcpy(buf, events.data(), n * sizeof(input_event));
+    events.erase(events.begin(), events.begin() + long(n));
+    return ssize_t(n * sizeof(input_event));
+  }
+  int Ioctl(int fd, unsigned long req, void* arg) override {
+    if (fd != kVideoFd) return (errno = EBADF, -1);
+    switch (req) {
+      case VIDIOC_QUERYCAP: {
+        auto* c = static_cast<v4l2_capability*>(arg);
+        *c = {};
+        c->capabilities = V4L2_CAP_DEVICE_CAPS | V4L2_CAP_VIDEO_CAPTURE;
+        c->device_caps = captureCapable ? V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_TUNER : 0;
+        return 0;
+      }
+      case VIDIOC_G_TUNER: {
+        auto* t = static_cast<v4l2_tuner*>(arg);
+        t->capability = tunerCap;
+        t->signal = signal;
+        t->afc = afc;
+        return 0;
+      }
+      case VIDIOC_S_FREQUENCY: frequency = static_cast<v4l2_frequency*>(arg)->frequency; return 0;
+      case VIDIOC_ENUMINPUT: {
+        auto* in = static_cast<v4l2_input*>(arg);
+        static const char* kNames[] = {"Television", "Composite1", "S-Video"};
+        if (in->index >= 3) return (errno = EINVAL, -1);
+        std::snprintf(reinterpret_cast<char*>(in->name), sizeof in->name, "%s", kNames[in->index]);
+        in->type = in->index == 0 ? V4L2_INPUT_TYPE_TUNER : V4L2_INPUT_TYPE_CAMERA;
+        in->status = int(in->index) == input ? inputStatus : 0;
+        return 0;
+      }
+      case VIDIOC_G_INPUT: *static_cast<int*>(arg) = input; return 0;
+      case VIDIOC_S_INPUT: input = *static_cast<int*>(arg); return 0;
+      case VIDIOC_S_AUDIO: audio = int(static_cast<v4l2_audio*>(arg)->index); return 0;
+      case VIDIOC_G_STD: *static_cast<v4l2_std_id*>(arg) = std; return 0;
+      case VIDIOC_S_STD: std = *static_cast<v4l2_std_id*>(arg); return 0;
+      case VIDIOC_ENUMSTD: {
+        auto* s = static_cast<v4l2_standard*>(arg);
+        if (s->index >= 2) return (errno = EINVAL, -1);
+        s->id = s->index == 0 ? V4L2_STD_PAL_BG : V4L2_STD_NTSC_M;
+        return 0;
+      }
+      case VIDIOC_QUERYCTRL: {
+        auto* q = static_cast<v4l2_queryctrl*>(arg);
+        if (q->id != V4L2_CID_BRIGHTNESS) return (errno = EINVAL, -1);
+        q->minimum = 0; q->maximum = 255; q->step = 1; q->default_value = 128;
+        return 0;
+      }
+      case VIDIOC_G_CTRL: {
+        auto* c = static_cast<v4l2_control*>(arg);
+        c->value = ctrls[c->id];
+        return 0;
+      }
+      case VIDIOC_S_CTRL: {
+        auto* c = static_cast<v4l2_control*>(arg);
+        ctrls[c->id] = c->value;
+        return 0;
+      }
+      default: return (errno = ENOTTY, -1);
+    }
+  }
+};
+
+struct V4l2CardTest : ::testing::Test {
+  std::shared_ptr<FakeIo> io = std::make_shared<FakeIo>();
+  std::unique_ptr<sc::V4l2Card> card =
+      sc::V4l2Card::Open({"Fake TV", "/dev/video7", false, "pci:0"}, io, "/dev/input/event9");
+  void Tune(int kHz) {
+    sc::TunerMessage m{};
+    ASSERT_TRUE(sc::BuildTunerMessage(kHz, m));
+    ASSERT_EQ(card->WriteBus(m.data(), 5), sc::kOk);
+  }
+  uint8_t Status() {
+    uint8_t b = sc::kTunerAddress;
+    EXPECT_EQ(card->ReadBus(&b, 1), sc::kOk);
+    return b;
+  }
+};
+
+}  // namespace
+
+TEST_F(V4l2CardTest, OpenRequiresACaptureNode) {
+  ASSERT_NE(card, nullptr);
+  EXPECT_EQ(sc::V4l2Card::Open({"x", "/dev/video0", false, ""}, io), nullptr);
+  io->captureCapable = false;
+  EXPECT_EQ(sc::V4l2Card::Open({"x", "/dev/video7", false, ""}, io), nullptr);
+}
+
+TEST_F(V4l2CardTest, FrequencyInTunerUnits) {
+  Tune(189250);  // divider (189250+38900)*16/1000 = 3650 -> 189225 kHz
+  EXPECT_EQ(io->frequency, 3028u);  // 62.5 kHz units
+  io->tunerCap = V4L2_TUNER_CAP_LOW;
+  Tune(189250);
+  EXPECT_EQ(io->frequency, 189225u * 16);  // 62.5 Hz units
+}
+
+TEST_F(V4l2CardTest, SignalAndAfcGiveTheStatusByte) {
+  io->signal = 0xFFFF;
+  io->afc = 0;
+  EXPECT_EQ(Status(), 0x42);
+  io->afc = 5;
+  EXPECT_EQ(Status(), 0x41);
+  io->afc = -5;
+  EXPECT_EQ(Status(), 0x43);
+  io->signal = 0x100;
+  EXPECT_EQ(Status(), 0x00);
+}
+
+TEST_F(V4l2CardTest, SoundBitsSelectAudioInputAndMute) {
+  card->WriteControlWord(sc::kNoKey | sc::kSoundMute);
+  EXPECT_EQ(io->ctrls[V4L2_CID_AUDIO_MUTE], 1);
+  card->WriteControlWord(sc::kNoKey | sc::kSoundLine);
+  EXPECT_EQ(io->ctrls[V4L2_CID_AUDIO_MUTE], 0);
+  EXPECT_EQ(io->audio, 1);
+  card->WriteControlWord(sc::kNoKey | sc::kSoundTuner);
+  EXPECT_EQ(io->audio, 0);
+}
+
+TEST_F(V4l2CardTest, ScancodesBecomeKeysLowNineBits) {
+  input_event key{}, sync{}, scan{};
+  key.type = EV_KEY;
+  key.code = KEY_1;
+  scan.type = EV_MSC;
+  scan.code = MSC_SCAN;
+  scan.value = 0x800090;  // only the low 9 bits are the key
+  io->events = {scan, key, sync};
+  uint32_t w = 0;
+  ASSERT_EQ(card->ReadControlWord(&w), sc::kOk);
+  EXPECT_EQ(w & sc::kKeyMask, 0x90u);
+  card->WriteControlWord(w | sc::kKeyMask);
+  card->ReadControlWord(&w);
+  EXPECT_EQ(w & sc::kKeyMask, sc::kNoKey);
+}
+
+TEST_F(V4l2CardTest, StandardsMapToV4l2Ids) {
+  long mask = 0, cur = 0;
+  ASSERT_EQ(card->GetAvailableStandards(&mask), sc::kOk);
+  EXPECT_EQ(mask, sc::kStdPalB | sc::kStdPalG | sc::kStdNtscM);
+  ASSERT_EQ(card->SetStandard(sc::kStdPalD), sc::kOk);
+  EXPECT_EQ(io->std, V4L2_STD_PAL_D);
+  ASSERT_EQ(card->GetStandard(&cur), sc::kOk);
+  EXPECT_EQ(cur, sc::kStdPalD);
+  EXPECT_EQ(card->SetStandard(0x40000000), sc::kFail);
+  EXPECT_EQ(card->SetStandard(sc::kStdPalB | sc::kStdPalD), sc::kFail);
+}
+
+TEST_F(V4l2CardTest, ControlsScaleToTheControlsRange) {
+  sc::PropertyRange r;
+  ASSERT_EQ(card->GetPropertyRange(sc::ProcAmp::Brightness, &r), sc::kOk);
+  EXPECT_EQ(r.max, 10000);
+  EXPECT_EQ(r.def, 5020);  // 128 of 0..255
+  ASSERT_EQ(card->SetProperty(sc::ProcAmp::Brightness, 10000, 2), sc::kOk);
+  EXPECT_EQ(io->ctrls[V4L2_CID_BRIGHTNESS], 255);
+  ASSERT_EQ(card->SetProperty(sc::ProcAmp::Brightness, 0, 2), sc::kOk);
+  EXPECT_EQ(io->ctrls[V4L2_CID_BRIGHTNESS], 0);
+  EXPECT_EQ(card->SetProperty(sc::ProcAmp::Brightness, 10001, 2), sc::kInvalidArg);
+  EXPECT_EQ(card->GetPropertyRange(sc::ProcAmp::Sharpness, &r), sc::kNotImpl);
+}
+
+TEST_F(V4l2CardTest, InputsAndHorizontalLock) {
+  EXPECT_EQ(card->InputCount(), 3);
+  EXPECT_EQ(card->InputName(2), "S-Video");
+  EXPECT_TRUE(card->HasPropertyPage(8));
+  EXPECT_EQ(card->Route(2, 0), sc::kOk);
+  int in = -1;
+  card->RoutedInput(0, &in);
+  EXPECT_EQ(in, 2);
+  EXPECT_EQ(card->Route(3, 0), sc::kInvalidArg);
+  long locked = -1;
+  ASSERT_EQ(card->GetHorizontalLocked(&locked), sc::kOk);
+  EXPECT_EQ(locked, 1);
+  io->inputStatus = V4L2_IN_ST_NO_H_LOCK;
+  card->GetHorizontalLocked(&locked);
+  EXPECT_EQ(locked, 0);
+}
