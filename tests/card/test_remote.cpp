@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <sys/wait.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -92,4 +94,19 @@ TEST(RemoteSocket, StaleSocketIsReplacedAndALiveOneKept) {
   EXPECT_TRUE(second.Listening());
   sc::RemoteReceiver third(sc::RemoteSocketPath());
   EXPECT_FALSE(third.Listening());  // the live receiver keeps the path
+}
+
+TEST(RemoteCommand, SendsNamedKeysRawCodesAndRepeats) {
+  tellura::test::ScopedHome home;
+  const std::string tool = tellura::test::BinDir() + "/tellura-remote";
+  EXPECT_NE(std::system((tool + " 0 >/dev/null 2>&1").c_str()), 0);  // no receiver yet
+  sc::VirtualCard card({sc::kVirtualCardName, "", true, "virtual"});
+  ASSERT_EQ(std::system((tool + " --gap 0 next 0x40 --hold 250 5").c_str()), 0);
+  EXPECT_EQ(PollKey(card), 50u);
+  EXPECT_EQ(PollKey(card), 64u);
+  EXPECT_EQ(PollKey(card), 216u);
+  EXPECT_EQ(PollKey(card), 0xFFu);  // held: two repeat codes in 250 ms
+  EXPECT_EQ(PollKey(card), 0xFFu);
+  EXPECT_EQ(PollKey(card), sc::kNoKey);
+  EXPECT_EQ(WEXITSTATUS(std::system((tool + " bogus 2>/dev/null").c_str())), 2);
 }

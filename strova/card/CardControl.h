@@ -1,0 +1,35 @@
+// The card-control operations behind the library's tuner, sound, remote,
+// camera and property-page exports, over one card. The exports pick the card
+// (the one whose graph was built last) and pass it here; a null card means
+// no card is connected.
+#pragma once
+
+#include "strova/card/Card.h"
+
+#include <cstdint>
+
+namespace strova::card {
+
+// Writes the tuner programming message: 1 when f is in range, else 0
+// (nothing written). The bus result is not reported.
+int TuneFrequency(Card* card, int kHz);
+// Tunes, waits for the tuner to settle, and reads the status byte up to
+// three times: the window of the first reading when it shows the lock flag,
+// else 0.
+int TuneAndReadLock(Card* card, int kHz);
+// The last key (0..0x1FF), acknowledged by writing the key bits back as ones.
+int ReadRemoteKey(Card* card);
+// Sound switch: on = tuner (or line) sound, off = mute. Returns 0.
+int SetTunerSound(Card* card, int on);
+int SetLineSound(Card* card, int on);
+
+// Tuner settle time before the first status reading (150 ms); tests shorten it.
+int TunerSettleMs();
+void SetTunerSettleMsForTesting(int ms);
+
+// Camera switch: writes 0xFE and the control byte for (slot, camera) in the
+// order begin, start, byte, byte, stop. `stored` is the table entry for the
+// slot: read when switching off, updated on success.
+Status ChooseCamera(Card* card, int slot, int camera, uint8_t* stored);
+
+}  // namespace strova::card
