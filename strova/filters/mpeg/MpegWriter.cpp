@@ -1,0 +1,444 @@
+#include "strova/filters/mpeg/MpegWriter.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+namespace strova::mpeg {
+namespace {
+
+constexpr int kAvioBufferSize = 64 * 1024;
+
+AVPixelFormat ToAv(PixelFormat f) {
+  switch (f) {
+    case PixelFormat::Rgb24: return AV_PIX_FMT_RGB24;
+    case PixelFormat::Bgr24: return AV_PIX_FMT_BGR24;
+    case PixelFormat::Bgrx: return AV_PIX_FMT_BGR0;
+    case PixelFormat::I420: return AV_PIX_FMT_YUV420P;
+    case PixelFormat::Yuy2: return AV_PIX_FMT_YUYV422;
+  }
+  return AV_PIX_FMT_RGB24;
+}
+
+int DefaultStride(const Frame& f) {
+  switch (f.format) {
+    case PixelFormat::Rgb24:
+    case PixelFormat::Bgr24: return f.width * 3;
+    case PixelFormat::Bgrx: return f.width * 4;
+    case PixelFormat::I420: return f.width;
+    case PixelFormat::Yuy2: return f.width * 2;
+  }
+  return f.width * 3;
+}
+
+const char* MuxerName(MuxType t) {
+  switch (t) {
+    case MuxType::Vcd: return "vcd";
+    case MuxType::Dvd: return "dvd";
+    case MuxType::Mpeg: return "mpeg";
+  }
+  return "mpeg";
+}
+
+// File sink writing straight to a descriptor so short writes and ENOSPC are
+// seen exactly as the kernel reports them.
+ByteSink MakeFileSink(int fd) {
+  return [fd](const uint8_t* data, size_t size) -> long {
+    size_t done = 0;
+    while (done < size) {
+      ssize_t n = ::write(fd, data + done, size - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return -errno;
+      if (n == 0) return -ENOSPC;
+      done += static_cast<size_t>(n);
+    }
+    return static_cast<long>(done);
+  };
+}
+
+}  // namespace
+
+struct MpegWriter::Impl {
+  VideoSettings video;
+  AudioSettings audio;
+  MuxSettings mux;
+  ByteSink sink;
+  int fd = -1;
+  bool sinkFull = false;
+  bool sinkFailed = false;
+
+  AVFormatContext* fmt = nullptr;
+  AVIOContext* avio = nullptr;
+  AVCodecContext* venc = nullptr;
+  AVCodecContext* aenc = nullptr;
+  AVStream* vst = nullptr;
+  AVStream* ast = nullptr;
+  AVFrame* vframe = nullptr;
+  AVFrame* aframe = nullptr;
+  AVPacket* pkt = nullptr;
+  SwsContext* sws = nullptr;
+  SwrContext* swr = nullptr;
+  int swrInRate = 0;
+  int swrInChannels = 0;
+  std::vector<int16_t> pending;  // resampled stereo PCM waiting for a full frame
+  int64_t nextVideoPts = 0;
+  int64_t nextAudioPts = 0;
+  int64_t dropped = 0;
+  int64_t repeated = 0;
+  bool haveFrame = false;
+  bool open = false;
+
+  static int WritePacket(void* opaque, uint8_t* buf, int size);
+  bool OpenSink(std::string* error);
+  bool OpenVideo(std::string* error);
+  bool OpenAudio(std::string* error);
+  bool OpenMux(std::string* error);
+  WriteStatus Encode(AVCodecContext* enc, AVStream* st, AVFrame* frame);
+  WriteStatus EncodeVideo();
+  WriteStatus ConvertFrame(const Frame& f);
+  WriteStatus FlushAudioFrames(bool final);
+  bool EnsureResampler(int rate, int channels);
+  WriteStatus StatusOf(int averr) const;
+  void Release();
+};
+
+int MpegWriter::Impl::WritePacket(void* opaque, uint8_t* buf, int size) {
+  auto* self = static_cast<Impl*>(opaque);
+  if (self->sinkFull || self->sinkFailed) return AVERROR(ENOSPC);
+  long n = self->sink(buf, static_cast<size_t>(size));
+  if (n == -ENOSPC || n == -EDQUOT) {
+    self->sinkFull = true;
+    return AVERROR(ENOSPC);
+  }
+  if (n < 0) {
+    self->sinkFailed = true;
+    return AVERROR(static_cast<int>(-n));
+  }
+  return static_cast<int>(n);
+}
+
+WriteStatus MpegWriter::Impl::StatusOf(int averr) const {
+  if (averr >= 0) return WriteStatus::Ok;
+  if (sinkFull || averr == AVERROR(ENOSPC)) return WriteStatus::DiskFull;
+  return WriteStatus::Failed;
+}
+
+bool MpegWriter::Impl::OpenSink(std::string* error) {
+  if (mux.sink) {
+    sink = mux.sink;
+    return true;
+  }
+  fd = ::open(mux.path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    *error = "cannot create " + mux.path + ": " + std::strerror(errno);
+    return false;
+  }
+  sink = MakeFileSink(fd);
+  return true;
+}
+
+bool MpegWriter::Impl::OpenVideo(std::string* error) {
+  const AVCodec* codec =
+      avcodec_find_encoder(video.mpeg2 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO);
+  venc = codec ? avcodec_alloc_context3(codec) : nullptr;
+  if (!venc) {
+    *error = "no MPEG video encoder";
+    return false;
+  }
+  const int64_t rate = static_cast<int64_t>(video.bitrateKbps) * 1000;
+  venc->width = video.width;
+  venc->height = video.height;
+  venc->time_base = AVRational{video.fpsDen, video.fpsNum};
+  venc->framerate = AVRational{video.fpsNum, video.fpsDen};
+  venc->pix_fmt = AV_PIX_FMT_YUV420P;
+  venc->gop_size = video.gopLength > 0 ? video.gopLength : 12;
+  venc->max_b_frames = video.bFrameDistance > 1 ? video.bFrameDistance - 1 : 0;
+  venc->bit_rate = rate;
+  // Constant rate: the stream carries the rate its format promises.
+  venc->rc_min_rate = rate;
+  venc->rc_max_rate = rate;
+  venc->rc_buffer_size = video.mpeg2 ? 224 * 1024 * 8 : 40 * 1024 * 8;
+  venc->rc_initial_buffer_occupancy = venc->rc_buffer_size * 3 / 4;
+  venc->sample_aspect_ratio = AVRational{video.height >= 480 ? 16 : 12, video.height >= 480 ? 15 : 11};
+  venc->thread_count = 2;
+  if (fmt->oformat->flags & AVFMT_GLOBALHEADER) venc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (avcodec_open2(venc, codec, nullptr) < 0) {
+    *error = "the video encoder refused its settings";
+    return false;
+  }
+  vst = avformat_new_stream(fmt, nullptr);
+  if (!vst || avcodec_parameters_from_context(vst->codecpar, venc) < 0) return false;
+  vst->time_base = venc->time_base;
+  // The multiplexer sizes its buffers from the encoder's buffer properties.
+  for (int i = 0; i < venc->nb_coded_side_data; ++i) {
+    const AVPacketSideData& sd = venc->coded_side_data[i];
+    uint8_t* copy = av_stream_new_side_data(vst, sd.type, sd.size);
+    if (copy) std::memcpy(copy, sd.data, sd.size);
+  }
+  vframe = av_frame_alloc();
+  if (!vframe) return false;
+  vframe->format = AV_PIX_FMT_YUV420P;
+  vframe->width = video.width;
+  vframe->height = video.height;
+  return av_frame_get_buffer(vframe, 0) >= 0;
+}
+
+bool MpegWriter::Impl::OpenAudio(std::string* error) {
+  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MP2);
+  aenc = codec ? avcodec_alloc_context3(codec) : nullptr;
+  if (!aenc) {
+    *error = "no MP2 encoder";
+    return false;
+  }
+  aenc->sample_fmt = AV_SAMPLE_FMT_S16;
+  aenc->sample_rate = audio.sampleRate;
+  av_channel_layout_default(&aenc->ch_layout, 2);
+  aenc->bit_rate = static_cast<int64_t>(audio.bitrateKbps) * 1000;
+  aenc->time_base = AVRational{1, audio.sampleRate};
+  if (avcodec_open2(aenc, codec, nullptr) < 0) {
+    *error = "the audio encoder refused its settings";
+    return false;
+  }
+  ast = avformat_new_stream(fmt, nullptr);
+  if (!ast || avcodec_parameters_from_context(ast->codecpar, aenc) < 0) return false;
+  ast->time_base = aenc->time_base;
+  aframe = av_frame_alloc();
+  if (!aframe) return false;
+  aframe->format = AV_SAMPLE_FMT_S16;
+  aframe->nb_samples = aenc->frame_size;
+  aframe->sample_rate = audio.sampleRate;
+  av_channel_layout_default(&aframe->ch_layout, 2);
+  return av_frame_get_buffer(aframe, 0) >= 0;
+}
+
+bool MpegWriter::Impl::OpenMux(std::string* error) {
+  if (avformat_alloc_output_context2(&fmt, nullptr, MuxerName(mux.type), nullptr) < 0 || !fmt) {
+    *error = "no program-stream multiplexer";
+    return false;
+  }
+  return true;
+}
+
+WriteStatus MpegWriter::Impl::Encode(AVCodecContext* enc, AVStream* st, AVFrame* frame) {
+  int rc = avcodec_send_frame(enc, frame);
+  if (rc < 0 && rc != AVERROR_EOF) return WriteStatus::Failed;
+  for (;;) {
+    rc = avcodec_receive_packet(enc, pkt);
+    if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return WriteStatus::Ok;
+    if (rc < 0) return WriteStatus::Failed;
+    av_packet_rescale_ts(pkt, enc->time_base, st->time_base);
+    pkt->stream_index = st->index;
+    rc = av_interleaved_write_frame(fmt, pkt);
+    if (rc < 0 || sinkFull || sinkFailed) return StatusOf(rc < 0 ? rc : AVERROR(EIO));
+  }
+}
+
+WriteStatus MpegWriter::Impl::EncodeVideo() {
+  if (av_frame_make_writable(vframe) < 0) return WriteStatus::Failed;
+  vframe->pts = nextVideoPts++;
+  return Encode(venc, vst, vframe);
+}
+
+WriteStatus MpegWriter::Impl::ConvertFrame(const Frame& f) {
+  const AVPixelFormat src = ToAv(f.format);
+  sws = sws_getCachedContext(sws, f.width, f.height, src, video.width, video.height,
+                             AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (!sws || av_frame_make_writable(vframe) < 0) return WriteStatus::Failed;
+  const int stride = f.stride > 0 ? f.stride : DefaultStride(f);
+  const uint8_t* planes[4] = {f.data, nullptr, nullptr, nullptr};
+  int strides[4] = {stride, 0, 0, 0};
+  if (f.format == PixelFormat::I420) {
+    planes[1] = f.data + static_cast<size_t>(stride) * f.height;
+    strides[1] = strides[2] = stride / 2;
+    planes[2] = planes[1] + static_cast<size_t>(strides[1]) * ((f.height + 1) / 2);
+  }
+  sws_scale(sws, planes, strides, 0, f.height, vframe->data, vframe->linesize);
+  return WriteStatus::Ok;
+}
+
+bool MpegWriter::Impl::EnsureResampler(int rate, int channels) {
+  if (swr && rate == swrInRate && channels == swrInChannels) return true;
+  swr_free(&swr);
+  AVChannelLayout in{}, out{};
+  av_channel_layout_default(&in, channels);
+  av_channel_layout_default(&out, 2);
+  int rc = swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_S16, audio.sampleRate, &in,
+                               AV_SAMPLE_FMT_S16, rate, 0, nullptr);
+  if (rc < 0 || swr_init(swr) < 0) {
+    swr_free(&swr);
+    return false;
+  }
+  swrInRate = rate;
+  swrInChannels = channels;
+  return true;
+}
+
+WriteStatus MpegWriter::Impl::FlushAudioFrames(bool final) {
+  const size_t frameSamples = static_cast<size_t>(aenc->frame_size) * 2;
+  if (final && !pending.empty()) pending.resize(((pending.size() + frameSamples - 1) / frameSamples) * frameSamples, 0);
+  size_t offset = 0;
+  WriteStatus st = WriteStatus::Ok;
+  while (pending.size() - offset >= frameSamples && st == WriteStatus::Ok) {
+    if (av_frame_make_writable(aframe) < 0) return WriteStatus::Failed;
+    std::memcpy(aframe->data[0], pending.data() + offset, frameSamples * sizeof(int16_t));
+    aframe->pts = nextAudioPts;
+    nextAudioPts += aenc->frame_size;
+    offset += frameSamples;
+    st = Encode(aenc, ast, aframe);
+  }
+  pending.erase(pending.begin(), pending.begin() + static_cast<long>(offset));
+  return st;
+}
+
+void MpegWriter::Impl::Release() {
+  avcodec_free_context(&venc);
+  avcodec_free_context(&aenc);
+  av_frame_free(&vframe);
+  av_frame_free(&aframe);
+  av_packet_free(&pkt);
+  sws_freeContext(sws);
+  sws = nullptr;
+  swr_free(&swr);
+  if (avio) {
+    av_freep(&avio->buffer);
+    avio_context_free(&avio);
+  }
+  if (fmt) {
+    fmt->pb = nullptr;
+    avformat_free_context(fmt);
+    fmt = nullptr;
+  }
+  if (fd >= 0) {
+    ::fsync(fd);
+    ::close(fd);
+    fd = -1;
+  }
+  open = false;
+}
+
+MpegWriter::MpegWriter() : impl_(std::make_unique<Impl>()) {}
+
+MpegWriter::~MpegWriter() { Close(); }
+
+bool MpegWriter::Open(const VideoSettings& video, const AudioSettings& audio,
+                      const MuxSettings& mux, std::string* error) {
+  std::string scratch;
+  if (!error) error = &scratch;
+  Close();
+  Impl& d = *impl_;
+  d = Impl{};
+  d.video = video;
+  d.audio = audio;
+  d.mux = mux;
+  if (video.width < 16 || video.height < 16 || video.width > 4096 || video.height > 4096 ||
+      video.fpsNum <= 0 || video.fpsDen <= 0 || video.bitrateKbps <= 0 || mux.packetSize < 512 ||
+      (audio.enabled && (audio.sampleRate <= 0 || audio.bitrateKbps <= 0))) {
+    *error = "invalid recording settings";
+    return false;
+  }
+  d.pkt = av_packet_alloc();
+  bool ok = d.pkt && d.OpenMux(error) && d.OpenVideo(error) &&
+            (!audio.enabled || d.OpenAudio(error)) && d.OpenSink(error);
+  if (ok) {
+    auto* buffer = static_cast<uint8_t*>(av_malloc(kAvioBufferSize));
+    d.avio = buffer ? avio_alloc_context(buffer, kAvioBufferSize, 1, &d, nullptr,
+                                         &Impl::WritePacket, nullptr)
+                    : nullptr;
+    if (!d.avio) av_free(buffer);
+    ok = d.avio != nullptr;
+  }
+  if (ok) {
+    d.fmt->pb = d.avio;
+    d.fmt->packet_size = mux.packetSize;
+    av_opt_set_int(d.fmt->priv_data, "preload", 500000, 0);
+    ok = avformat_write_header(d.fmt, nullptr) >= 0;
+    if (!ok && error->empty()) *error = "the multiplexer refused its settings";
+  }
+  if (!ok) {
+    if (error->empty()) *error = "cannot set up the recording";
+    d.Release();
+    if (!mux.sink && !mux.path.empty()) ::unlink(mux.path.c_str());
+    return false;
+  }
+  d.open = true;
+  return true;
+}
+
+WriteStatus MpegWriter::WriteVideo(const Frame& frame, int64_t timeNs) {
+  Impl& d = *impl_;
+  if (!d.open || !frame.data || frame.width <= 0 || frame.height <= 0) return WriteStatus::Failed;
+  int64_t slot = d.nextVideoPts;
+  if (timeNs >= 0) {
+    slot = av_rescale_q_rnd(timeNs, AVRational{1, 1000000000}, d.venc->time_base,
+                            static_cast<AVRounding>(AV_ROUND_NEAR_INF));
+  }
+  if (slot < d.nextVideoPts) {
+    ++d.dropped;
+    return WriteStatus::Ok;
+  }
+  // Fill a gap with the previous picture, at most one second of it.
+  const int64_t gapLimit = d.nextVideoPts + d.video.fpsNum / d.video.fpsDen + 1;
+  while (d.haveFrame && d.nextVideoPts < slot && d.nextVideoPts < gapLimit) {
+    WriteStatus st = d.EncodeVideo();
+    if (st != WriteStatus::Ok) return st;
+    ++d.repeated;
+  }
+  d.nextVideoPts = std::max(d.nextVideoPts, slot);
+  WriteStatus st = d.ConvertFrame(frame);
+  if (st != WriteStatus::Ok) return st;
+  d.haveFrame = true;
+  return d.EncodeVideo();
+}
+
+WriteStatus MpegWriter::WriteAudio(const int16_t* pcm, int frames, int rate, int channels) {
+  Impl& d = *impl_;
+  if (!d.open || !d.aenc) return d.open ? WriteStatus::Ok : WriteStatus::Failed;
+  if (!pcm || frames <= 0 || rate <= 0 || channels < 1 || channels > 8) return WriteStatus::Failed;
+  if (!d.EnsureResampler(rate, channels)) return WriteStatus::Failed;
+  const int outMax = swr_get_out_samples(d.swr, frames);
+  if (outMax <= 0) return WriteStatus::Ok;
+  const size_t base = d.pending.size();
+  d.pending.resize(base + static_cast<size_t>(outMax) * 2);
+  uint8_t* out[1] = {reinterpret_cast<uint8_t*>(d.pending.data() + base)};
+  const uint8_t* in[1] = {reinterpret_cast<const uint8_t*>(pcm)};
+  const int got = swr_convert(d.swr, out, outMax, in, frames);
+  d.pending.resize(base + static_cast<size_t>(std::max(got, 0)) * 2);
+  return d.FlushAudioFrames(false);
+}
+
+WriteStatus MpegWriter::Close() {
+  Impl& d = *impl_;
+  if (!d.open) return WriteStatus::Ok;
+  WriteStatus st = WriteStatus::Ok;
+  if (!d.sinkFull && !d.sinkFailed) {
+    if (d.aenc) st = d.FlushAudioFrames(true);
+    if (d.aenc && st == WriteStatus::Ok) st = d.Encode(d.aenc, d.ast, nullptr);
+    WriteStatus vs = d.Encode(d.venc, d.vst, nullptr);
+    if (st == WriteStatus::Ok) st = vs;
+  }
+  int rc = av_write_trailer(d.fmt);
+  avio_flush(d.avio);
+  if (st == WriteStatus::Ok) st = d.StatusOf(rc);
+  if (d.sinkFull) st = WriteStatus::DiskFull;
+  else if (d.sinkFailed && st == WriteStatus::Ok) st = WriteStatus::Failed;
+  d.Release();
+  return st;
+}
+
+bool MpegWriter::IsOpen() const { return impl_->open; }
+int64_t MpegWriter::VideoFramesWritten() const { return impl_->nextVideoPts; }
+int64_t MpegWriter::FramesDropped() const { return impl_->dropped; }
+int64_t MpegWriter::FramesRepeated() const { return impl_->repeated; }
+
+}  // namespace strova::mpeg

@@ -1,0 +1,93 @@
+// MPEG program-stream writer: encodes raw video frames (MPEG-1/MPEG-2) and
+// interleaved 16-bit PCM (MP2) and multiplexes them into a VCD, DVD or
+// generic MPEG program stream.  Plain C++ over libavcodec/libavformat, used by
+// the encoder and multiplexer filters of the recording branch.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace strova::mpeg {
+
+// Multiplexer flavour; the numbers are the multiplexer's mux-type parameter.
+enum class MuxType : int { Mpeg = 0, Dvd = 1, Vcd = 2 };
+
+enum class PixelFormat { Rgb24, Bgr24, Bgrx, I420, Yuy2 };
+
+struct VideoSettings {
+  int width = 352;
+  int height = 288;
+  int fpsNum = 25;
+  int fpsDen = 1;
+  bool mpeg2 = false;
+  int bitrateKbps = 1150;
+  int gopLength = 15;
+  int bFrameDistance = 3;  // distance between reference frames; 1 = no B frames
+};
+
+struct AudioSettings {
+  bool enabled = true;
+  int sampleRate = 44100;
+  int bitrateKbps = 224;
+};
+
+// Where the multiplexed bytes go.  Returns bytes written or a negative errno.
+using ByteSink = std::function<long(const uint8_t* data, size_t size)>;
+
+struct MuxSettings {
+  MuxType type = MuxType::Vcd;
+  int packetSize = 2324;
+  std::string path;  // used when no sink is given
+  ByteSink sink;     // optional replacement for the file (tests, pipes)
+};
+
+// Raw input frame description.
+struct Frame {
+  const uint8_t* data = nullptr;
+  int width = 0;
+  int height = 0;
+  int stride = 0;  // bytes per row of the first plane; 0 = packed default
+  PixelFormat format = PixelFormat::Rgb24;
+};
+
+enum class WriteStatus { Ok, DiskFull, Failed };
+
+class MpegWriter {
+ public:
+  MpegWriter();
+  ~MpegWriter();
+  MpegWriter(const MpegWriter&) = delete;
+  MpegWriter& operator=(const MpegWriter&) = delete;
+
+  // Opens the output and both encoders.  False with a reason on failure;
+  // nothing is left open then.
+  bool Open(const VideoSettings& video, const AudioSettings& audio, const MuxSettings& mux,
+            std::string* error);
+
+  // Adds one video frame taken at timeNs (stream time).  Frames are placed on
+  // the constant frame-rate grid: late duplicates are dropped, gaps repeat the
+  // previous picture so sound and picture stay in step.  timeNs < 0 appends.
+  WriteStatus WriteVideo(const Frame& frame, int64_t timeNs = -1);
+
+  // Adds interleaved signed 16-bit PCM at its own rate and channel count.
+  WriteStatus WriteAudio(const int16_t* pcm, int frames, int rate, int channels);
+
+  // Flushes the encoders and writes the end codes.  Also called by the
+  // destructor.  After a disk-full error the stream written so far is closed
+  // off as well as the space allows.
+  WriteStatus Close();
+
+  bool IsOpen() const;
+  int64_t VideoFramesWritten() const;
+  int64_t FramesDropped() const;
+  int64_t FramesRepeated() const;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace strova::mpeg
