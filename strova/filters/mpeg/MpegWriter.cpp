@@ -1,5 +1,6 @@
 #include "strova/filters/mpeg/MpegWriter.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -168,7 +169,10 @@ bool MpegWriter::Impl::OpenVideo(std::string* error) {
   // Constant rate: the stream carries the rate its format promises.
   venc->rc_min_rate = rate;
   venc->rc_max_rate = rate;
-  venc->rc_buffer_size = video.mpeg2 ? 224 * 1024 * 8 : 40 * 1024 * 8;
+  // The DVD buffer for MPEG-2; for MPEG-1 the VCD buffer (40 KiB), or half a
+  // second at higher rates so the buffer delay still fits its 16-bit field.
+  venc->rc_buffer_size = video.mpeg2 ? 224 * 1024 * 8
+                                     : static_cast<int>(std::max<int64_t>(40 * 1024 * 8, rate / 2));
   venc->rc_initial_buffer_occupancy = venc->rc_buffer_size * 3 / 4;
   venc->sample_aspect_ratio = AVRational{video.height >= 480 ? 16 : 12, video.height >= 480 ? 15 : 11};
   venc->thread_count = 2;
