@@ -33,9 +33,10 @@ void FillRect(I420Frame& f, int x0, int y0, int w, int h, Yuv c) {
   if (x1 <= x0 || y1 <= y0) return;
   for (int y = y0; y < y1; ++y) std::memset(f.y + size_t(y) * f.width + x0, c.y, x1 - x0);
   const int cw = f.width / 2;
-  for (int y = y0 / 2; y < y1 / 2; ++y) {
-    std::memset(f.u + size_t(y) * cw + x0 / 2, c.u, (x1 - x0) / 2);
-    std::memset(f.v + size_t(y) * cw + x0 / 2, c.v, (x1 - x0) / 2);
+  const int cx0 = x0 / 2, cx1 = (x1 + 1) / 2;
+  for (int y = y0 / 2; y < (y1 + 1) / 2; ++y) {
+    std::memset(f.u + size_t(y) * cw + cx0, c.u, cx1 - cx0);
+    std::memset(f.v + size_t(y) * cw + cx0, c.v, cx1 - cx0);
   }
 }
 
@@ -114,9 +115,9 @@ void VirtualPicture::DrawStation(const Station& s, double t, I420Frame& f) {
 
 void VirtualPicture::DrawCameraA(double t, I420Frame& f) {
   // A sky-to-ground gradient panning slowly, with a dark shape crossing it.
-  const int shift = int(t * 20) % f.height;
+  const int shift = int(t * 20) % (2 * f.height);
   for (int y = 0; y < f.height; ++y) {
-    const int g = (y + shift) % f.height;
+    const int g = std::abs((y + shift) % (2 * f.height) - f.height);  // triangle: no seam
     std::memset(f.y + size_t(y) * f.width, 60 + g * 150 / f.height, f.width);
   }
   const int cw = f.width / 2, ch = f.height / 2;
