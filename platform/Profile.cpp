@@ -1,6 +1,8 @@
 // Profile (INI) files; see Profile.h for the semantics.
 #include "platform/Profile.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -260,7 +262,7 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
         return FALSE;
     std::string path = ResolvePath(file);
     IniFile ini;
-    ini.Load(path);
+    if (!ini.Load(path) && access(path.c_str(), F_OK) == 0) return FALSE;  // never replace an unreadable file
     long header = ini.FindSection(section);
     if (!key) {
         if (header < 0) return TRUE;

@@ -531,7 +531,7 @@ public:
     // what other processes wrote meanwhile.
     long Commit(HKEY h) {
         if (h->ops.empty()) return ERROR_SUCCESS;
-        FileLock lock(file_);
+        FileLock lock(StorePath());
         Refresh(true);
         Model next = disk_;
         for (const auto& op : h->ops) next.Apply(h->path, op);
