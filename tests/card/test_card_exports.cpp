@@ -1,0 +1,169 @@
+// The card-control exports end to end over a bound virtual card: argument
+// checks, the scan through GetTvChannelOkay, remote keys, sound, camera
+// table, property dialogs through the viewer's host.
+#include "strova/card/CardBinding.h"
+#include "strova/card/CardControl.h"
+#include "strova/card/CardExports.h"
+#include "strova/card/RemoteProtocol.h"
+#include "strova/card/Tuner.h"
+#include "strova/card/VirtualCard.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "support/TestEnv.h"
+
+namespace sc = strova::card;
+
+namespace {
+
+struct ExportsTest : ::testing::Test {
+  tellura::test::ScopedHome home;
+  std::shared_ptr<sc::VirtualCard> card =
+      std::make_shared<sc::VirtualCard>(sc::CardInfo{sc::kVirtualCardName, "", true, "virtual"});
+  void SetUp() override {
+    sc::SetCardCount(1);
+    sc::BindCard(0, card);
+    sc::SetControlCard(0);
+    sc::SetTunerSettleMsForTesting(0);
+  }
+  void TearDown() override {
+    sc::UnbindCard(0);
+    sc::SetTunerSettleMsForTesting(-1);
+    Strova_SetPropertyFrameHost(nullptr, nullptr);
+    sc::SetGraphStateHooks(nullptr, nullptr);
+  }
+};
+
+struct HostCall {
+  int calls = 0, page = -1, stateDuring = -1;
+  std::string caption;
+};
+int g_graphState = 2;  // running
+
+int32_t RecordingHost(void* user, int32_t, int32_t page, void*, const char* caption) {
+  auto* h = static_cast<HostCall*>(user);
+  ++h->calls;
+  h->page = page;
+  h->caption = caption;
+  h->stateDuring = g_graphState;
+  return 0;
+}
+
+}  // namespace
+
+TEST_F(ExportsTest, WithoutAConnectedCardTheCardControlExportsReturnZero) {
+  sc::UnbindCard(0);
+  EXPECT_EQ(SetTvChannelFreg(0, 189250), 0);
+  EXPECT_EQ(GetTvChannelOkay(0, 189250), 0);
+  EXPECT_EQ(GetRemoteData(), 0);
+  EXPECT_EQ(SetTVSoundData(0, 1), 0);
+  EXPECT_EQ(SetADSoundData(0, 1), 0);
+  EXPECT_EQ(Strova_GetDeviceID(), 1);
+  int32_t locked = 0;
+  EXPECT_EQ(Strova_IsVideoSignalLocked(0, &locked), sc::kFail);
+  EXPECT_EQ(Strova_ChooseCamera_Ex(0, 0, 1), sc::kNotImpl);
+}
+
+TEST_F(ExportsTest, InvalidCardIndexIsRefused) {
+  int32_t v[6], x = 0;
+  for (int32_t bad : {-1, 1, 32}) {
+    EXPECT_EQ(Strova_IsVideoSignalLocked(bad, &x), sc::kInvalidArg);
+    EXPECT_EQ(Strova_GetVideoStandard(bad, &x, &x), sc::kInvalidArg);
+    EXPECT_EQ(Strova_SetVideoStandard(bad, 16), sc::kInvalidArg);
+    EXPECT_EQ(Strova_GetVideoPropertyValue(bad, 0, v), sc::kInvalidArg);
+    EXPECT_EQ(Strova_IsPropertyExist(bad, 0, &x), sc::kInvalidArg);
+    EXPECT_EQ(Strova_RouteInPinToOutPin(bad, 0, 0), sc::kInvalidArg);
+    EXPECT_EQ(Strova_ChooseCamera_Ex(bad, 0, 1), sc::kInvalidArg);
+  }
+  EXPECT_EQ(Strova_IsVideoSignalLocked(0, nullptr), sc::kInvalidArg);
+}
+
+TEST_F(ExportsTest, ScanThroughTheExportsFindsEveryStation) {
+  int found = 0;
+  for (int f = 47750; f <= 865250; f += 375) {
+    int m = f, r = GetTvChannelOkay(0, f);
+    if (r == 0 || r == 1 || r == 3)
+      for (int hi = f + 62, lo = f - 375; hi - lo > 62;) {
+        m = (hi + lo) / 2;
+        r = GetTvChannelOkay(0, m);
+        if (r == 2) break;
+        (r == 0 || r == 1 ? hi : lo) = m;
+      }
+    if (r == 1 || r == 2 || r == 3) {
+      ++found;
+      ASSERT_EQ(SetTvChannelFreg(0, m - 446), 1);
+      int32_t locked = 0;
+      ASSERT_EQ(Strova_IsVideoSignalLocked(0, &locked), sc::kOk);
+      EXPECT_EQ(locked, 1);
+      f = m + 6000;
+    }
+  }
+  EXPECT_EQ(found, int(card->Hardware().Stations().size()));
+}
+
+TEST_F(ExportsTest, RemoteKeysAndSoundThroughTheControlWord) {
+  card->Hardware().ReceiveKey(50);
+  EXPECT_EQ(GetRemoteData(), 50);
+  EXPECT_EQ(GetRemoteData(), 0x1FF);
+  EXPECT_EQ(SetADSoundData(0, 1), 0);
+  EXPECT_EQ(card->Hardware().View().sound, sc::kSoundLine);
+  EXPECT_EQ(SetTVSoundData(0, 0), 0);
+  EXPECT_EQ(card->Hardware().View().sound, sc::kSoundMute);
+  EXPECT_EQ(SetTVSoundData(0, 1), 0);
+  EXPECT_EQ(card->Hardware().View().sound, sc::kSoundTuner);
+}
+
+TEST_F(ExportsTest, CameraSwitchKeepsTheTable) {
+  EXPECT_EQ(Strova_ChooseCamera_Ex(0, 1, 5), sc::kOk);
+  EXPECT_EQ(*sc::CameraTableEntry(0, 1), 5);
+  EXPECT_EQ(Strova_ChooseCamera_Ex(0, 1, 40), sc::kOk);
+  EXPECT_EQ(*sc::CameraTableEntry(0, 1), 0xFF);
+  EXPECT_EQ(Strova_ChooseCamera_Ex(0, 1, 40), sc::kOk);
+  EXPECT_EQ(Strova_ChooseCamera_Ex(0, 4, 1), sc::kInvalidArg);
+  const auto log = card->Hardware().CameraTransfers();
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[2], (std::vector<uint8_t>{0xFE, 0x20}));
+}
+
+TEST_F(ExportsTest, StandardAndProperties) {
+  int32_t cur = 0, avail = 0, v[6] = {};
+  ASSERT_EQ(Strova_GetVideoStandard(0, &cur, &avail), sc::kOk);
+  EXPECT_EQ(cur, 16);
+  EXPECT_EQ(Strova_SetVideoStandard(0, 1), sc::kOk);
+  EXPECT_EQ(Strova_SetVideoStandard(0, 3), sc::kFail);
+  Strova_GetVideoStandard(0, &cur, nullptr);
+  EXPECT_EQ(cur, 1);
+  EXPECT_EQ(Strova_SetVideoPropertyValue(0, 0, 9000), sc::kOk);
+  ASSERT_EQ(Strova_GetVideoPropertyValue(0, 0, v), sc::kOk);
+  EXPECT_EQ(v[0], 9000);
+  EXPECT_EQ(Strova_GetVideoPropertyValue(0, 9, v), sc::kInvalidArg);
+  EXPECT_EQ(Strova_RouteInPinToOutPin(0, 2, 0), sc::kOk);
+  int32_t in = -1;
+  EXPECT_EQ(Strova_WhatInPinRouteToOutPin(0, 0, &in), sc::kOk);
+  EXPECT_EQ(in, 2);
+  EXPECT_EQ(Strova_RouteInPinToOutPin(0, 3, 0), sc::kInvalidArg);
+}
+
+TEST_F(ExportsTest, PropertyDialogsGoThroughTheViewersHost) {
+  EXPECT_EQ(Strova_DisplayPropertyDialogs(0, 1, nullptr, "Format"), sc::kFail);  // no host
+  HostCall host;
+  Strova_SetPropertyFrameHost(RecordingHost, &host);
+  sc::SetGraphStateHooks([](int) { int s = g_graphState; g_graphState = 0; return s; },
+                         [](int, int s) { g_graphState = s; });
+  ASSERT_EQ(Strova_DisplayPropertyDialogs(0, 1, nullptr, "Format"), 0);
+  EXPECT_EQ(host.page, 1);
+  EXPECT_EQ(host.caption, "Format");
+  EXPECT_EQ(host.stateDuring, 0);  // stopped while shown
+  EXPECT_EQ(g_graphState, 2);      // and running again after
+  ASSERT_EQ(Strova_DisplayPropertyDialogs(0, 3, nullptr, nullptr), 0);
+  EXPECT_EQ(host.stateDuring, 2);  // the crossbar page does not stop it
+  EXPECT_EQ(host.caption, "");
+  EXPECT_EQ(Strova_DisplayPropertyDialogs(0, 9, nullptr, "x"), sc::kFail);  // no counterpart
+  EXPECT_EQ(host.calls, 2);
+  const std::string longCaption = std::string(259, 'a') + "\xC3\xA9";  // cut inside "é"
+  Strova_DisplayPropertyDialogs(0, 0, nullptr, longCaption.c_str());
+  EXPECT_EQ(host.caption, std::string(259, 'a'));
+}
