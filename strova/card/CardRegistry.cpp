@@ -44,6 +44,18 @@ std::string RemoteEventPath(const std::string& devicePath) {
   return {};
 }
 
+// The card's own sound: /sys/class/video4linux/videoN/device/sound/cardM -> "hw:M".
+std::string AlsaDevice(const std::string& devicePath) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path snd = fs::path("/sys/class/video4linux") / fs::path(devicePath).filename() / "device/sound";
+  for (const auto& c : fs::directory_iterator(snd, ec)) {
+    const std::string name = c.path().filename().string();
+    if (name.rfind("card", 0) == 0 && name.size() > 4) return "hw:" + name.substr(4);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::shared_ptr<V4l2Io> SystemV4l2Io() { return std::make_shared<SystemIo>(); }
@@ -70,7 +82,8 @@ std::vector<CardInfo> EnumerateCards() {
 
 std::unique_ptr<Card> OpenCard(const CardInfo& info) {
   if (info.isVirtual) return std::make_unique<VirtualCard>(info);
-  return V4l2Card::Open(info, SystemV4l2Io(), RemoteEventPath(info.devicePath));
+  return V4l2Card::Open(info, SystemV4l2Io(), RemoteEventPath(info.devicePath),
+                        AlsaDevice(info.devicePath));
 }
 
 }  // namespace strova::card

@@ -68,7 +68,7 @@ long StandardFromV4l2(v4l2_std_id id) {
 }
 
 std::unique_ptr<V4l2Card> V4l2Card::Open(CardInfo info, std::shared_ptr<V4l2Io> io,
-                                         std::string remoteEventPath) {
+                                         std::string remoteEventPath, std::string alsaDevice) {
   if (!io) return nullptr;
   const int fd = io->Open(info.devicePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
@@ -81,6 +81,7 @@ std::unique_ptr<V4l2Card> V4l2Card::Open(CardInfo info, std::shared_ptr<V4l2Io> 
     return nullptr;
   }
   std::unique_ptr<V4l2Card> card(new V4l2Card(std::move(info), std::move(io), fd));
+  card->alsaDevice_ = std::move(alsaDevice);
   if (!remoteEventPath.empty())
     card->remoteFd_ = card->io_->Open(remoteEventPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   return card;
@@ -114,6 +115,13 @@ int V4l2Card::Xioctl(unsigned long request, void* arg) {
 GstElement* V4l2Card::CreateVideoSource() {
   GstElement* src = gst_element_factory_make("v4l2src", nullptr);
   if (src) g_object_set(src, "device", info_.devicePath.c_str(), nullptr);
+  return src;
+}
+
+GstElement* V4l2Card::CreateAudioSource() {
+  if (alsaDevice_.empty()) return nullptr;
+  GstElement* src = gst_element_factory_make("alsasrc", nullptr);
+  if (src) g_object_set(src, "device", alsaDevice_.c_str(), nullptr);
   return src;
 }
 

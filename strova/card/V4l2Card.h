@@ -22,13 +22,15 @@ long StandardFromV4l2(v4l2_std_id id);
 class V4l2Card : public Card {
  public:
   // Opens the device node (and, when given, the card's rc-core event node).
+  // The card's own ALSA capture device ("hw:N"), when it has one, is its sound.
   static std::unique_ptr<V4l2Card> Open(CardInfo info, std::shared_ptr<V4l2Io> io,
-                                        std::string remoteEventPath = {});
+                                        std::string remoteEventPath = {},
+                                        std::string alsaDevice = {});
   ~V4l2Card() override;
 
   const CardInfo& Info() const override { return info_; }
   GstElement* CreateVideoSource() override;
-  GstElement* CreateAudioSource() override { return nullptr; }
+  GstElement* CreateAudioSource() override;
 
   Status ReadDeviceId(uint8_t* id) override;
   Status ReadBus(uint8_t* buf, int length) override;
@@ -72,6 +74,7 @@ class V4l2Card : public Card {
   std::shared_ptr<V4l2Io> io_;
   int fd_ = -1;
   int remoteFd_ = -1;
+  std::string alsaDevice_;
   std::vector<std::string> inputs_;
   int tunerInput_ = -1;
   std::mutex mu_;

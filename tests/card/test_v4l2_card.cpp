@@ -127,6 +127,25 @@ TEST_F(V4l2CardTest, OpenRequiresACaptureNode) {
   EXPECT_EQ(sc::V4l2Card::Open({"x", "/dev/video7", false, ""}, io), nullptr);
 }
 
+TEST_F(V4l2CardTest, SourcesStreamFromTheCardsOwnDevices) {
+  gst_init(nullptr, nullptr);
+  GstElement* v = card->CreateVideoSource();
+  ASSERT_NE(v, nullptr);
+  gchar* dev = nullptr;
+  g_object_get(v, "device", &dev, nullptr);
+  EXPECT_STREQ(dev, "/dev/video7");
+  g_free(dev);
+  gst_object_unref(gst_object_ref_sink(v));
+  EXPECT_EQ(card->CreateAudioSource(), nullptr);  // no ALSA device of its own
+  auto withSound = sc::V4l2Card::Open({"Fake TV", "/dev/video7", false, ""}, io, "", "hw:3");
+  GstElement* a = withSound->CreateAudioSource();
+  ASSERT_NE(a, nullptr);
+  g_object_get(a, "device", &dev, nullptr);
+  EXPECT_STREQ(dev, "hw:3");
+  g_free(dev);
+  gst_object_unref(gst_object_ref_sink(a));
+}
+
 TEST_F(V4l2CardTest, FrequencyInTunerUnits) {
   Tune(189250);  // divider (189250+38900)*16/1000 = 3650 -> 189225 kHz
   EXPECT_EQ(io->frequency, 3028u);  // 62.5 kHz units
