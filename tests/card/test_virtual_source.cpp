@@ -145,3 +145,46 @@ TEST_F(VirtualSourceTest, SoundSwitchMutesAndSelects) {
   card.Route(1, 0);
   EXPECT_EQ(level(sc::kSoundLine), 0);    // the tuner input has no line sound
 }
+
+TEST_F(VirtualSourceTest, RunningStreamFollowsRetuneAndStandardSwitch) {
+  Tune(card, card.Hardware().Stations()[0].kHz);
+  GstElement* pipe = gst_pipeline_new(nullptr);
+  GstElement* src = card.CreateVideoSource();
+  GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+  g_object_set(sink, "sync", TRUE, "enable-last-sample", TRUE, nullptr);
+  gst_bin_add_many(GST_BIN(pipe), src, sink, nullptr);
+  ASSERT_TRUE(gst_element_link(src, sink));
+  gst_element_set_state(pipe, GST_STATE_PLAYING);
+  auto last = [&] {
+    Grab g;
+    GstSample* sample = nullptr;
+    g_object_get(sink, "last-sample", &sample, nullptr);
+    if (!sample) return g;
+    GstStructure* st = gst_caps_get_structure(gst_sample_get_caps(sample), 0);
+    gst_structure_get_int(st, "width", &g.width);
+    gst_structure_get_int(st, "height", &g.height);
+    GstMapInfo map;
+    if (gst_buffer_map(gst_sample_get_buffer(sample), &map, GST_MAP_READ)) {
+      g.data.assign(map.data, map.data + map.size);
+      gst_buffer_unmap(gst_sample_get_buffer(sample), &map);
+    }
+    gst_sample_unref(sample);
+    return g;
+  };
+  g_usleep(300000);
+  const Grab a = last();
+  g_usleep(200000);
+  const Grab b = last();
+  ASSERT_FALSE(a.data.empty());
+  EXPECT_NE(a.data, b.data);  // the programme moves
+  Tune(card, card.Hardware().Stations()[0].kHz + 4000);
+  g_usleep(200000);
+  EXPECT_GT(Roughness(last()), 4 * Roughness(b));  // snow after tuning away
+  card.SetStandard(sc::kStdNtscM);
+  g_usleep(300000);
+  const Grab ntsc = last();
+  EXPECT_EQ(ntsc.height, 480);
+  EXPECT_EQ(ntsc.data.size(), size_t(720 * 480 * 3 / 2));
+  gst_element_set_state(pipe, GST_STATE_NULL);
+  gst_object_unref(pipe);
+}
