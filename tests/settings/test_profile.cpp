@@ -1,6 +1,8 @@
 // Profile (INI) files: Windows-written files, struct checksums, edits that
 // keep the rest of the file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
@@ -78,4 +80,15 @@ TEST(Profile, WritesKeepLayoutLineEndsAndOtherEntries) {
     unsigned char back[4] = {};
     EXPECT_TRUE(GetPrivateProfileStructA("rec", "e", back, 4, fresh.c_str()));
     EXPECT_EQ(0, std::memcmp(back, data, 4));
+}
+
+TEST(Profile, UnreadableFileIsNeverReplaced) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+    ScopedHome home;
+    std::string file = home.path("data/locked.ini");
+    WriteFile(file, "[A]\r\nkeep=1\r\n");
+    chmod(file.c_str(), 0);
+    EXPECT_FALSE(WritePrivateProfileStringA("A", "new", "2", file.c_str()));
+    chmod(file.c_str(), 0600);
+    EXPECT_EQ(ReadFile(file), "[A]\r\nkeep=1\r\n");
 }

@@ -215,7 +215,28 @@ TEST(Registry, BatchReachesTheFileAtCloseAndIsVisibleBefore) {
     EXPECT_EQ(ReadFile(RegistryFilePath()).find("Pending"), std::string::npos);
     RegCloseKey(k);
     EXPECT_NE(ReadFile(RegistryFilePath()).find("\"Pending\"=dword:00000005"), std::string::npos);
+
+    // Another process's write shows through a handle that stays open, and the
+    // batch of that handle still merges with it.
+    SetDword(other, "Mine", 1);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        HKEY c = nullptr;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, &c);
+        SetDword(c, "Theirs", 2);
+        _exit(RegCloseKey(c) == ERROR_SUCCESS ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(GetDword(other, "theirs", v));
+    EXPECT_EQ(v, 2u);
+    EXPECT_TRUE(GetDword(other, "mine", v));
     RegCloseKey(other);
+    std::string text = ReadFile(RegistryFilePath());
+    EXPECT_NE(text.find("\"Theirs\"=dword:00000002"), std::string::npos);
+    EXPECT_NE(text.find("\"Mine\"=dword:00000001"), std::string::npos);
 }
 
 // A writer killed at any moment leaves either the old or the new batch.
