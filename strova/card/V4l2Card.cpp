@@ -38,7 +38,6 @@ constexpr uint32_t kProcAmpCid[] = {
 
 constexpr int kMaxInputs = 32;
 constexpr int kMaxEventsPerRead = 64;
-constexpr size_t kKeyQueueMax = 64;
 constexpr int kSignalLocked = 0x8000;
 
 long ToScale(long v, const v4l2_queryctrl& q) {
@@ -168,8 +167,7 @@ void V4l2Card::DrainRemote() {
     if (n <= 0) break;
     for (size_t i = 0; i < size_t(n) / sizeof(input_event); ++i) {
       if (ev[i].type != EV_MSC || ev[i].code != MSC_SCAN) continue;
-      if (keys_.size() >= kKeyQueueMax) keys_.pop_front();
-      keys_.push_back(uint16_t(uint32_t(ev[i].value) & kKeyMask));
+      keys_.Push(uint16_t(uint32_t(ev[i].value) & kKeyMask));
     }
   }
 }
@@ -178,10 +176,7 @@ Status V4l2Card::ReadControlWord(uint32_t* word) {
   if (word == nullptr) return kInvalidArg;
   std::lock_guard lock(mu_);
   DrainRemote();
-  if ((control_ & kKeyMask) == kNoKey && !keys_.empty()) {
-    control_ = (control_ & ~kKeyMask) | keys_.front();
-    keys_.pop_front();
-  }
+  control_ = keys_.Latch(control_);
   *word = control_;
   return kOk;
 }

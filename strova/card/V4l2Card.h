@@ -3,11 +3,11 @@
 #pragma once
 
 #include "strova/card/Card.h"
+#include "strova/card/KeyLatch.h"
 #include "strova/card/V4l2Io.h"
 
 #include <linux/videodev2.h>
 
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -79,7 +79,7 @@ class V4l2Card : public Card {
   int tunerInput_ = -1;
   std::mutex mu_;
   uint32_t control_ = 0x1FF;
-  std::deque<uint16_t> keys_;
+  KeyLatch keys_;
 };
 
 }  // namespace strova::card

@@ -96,10 +96,7 @@ Status VirtualHardware::ReadBus(uint8_t* buf, int length) {
 
 uint32_t VirtualHardware::ReadControlWord() {
   std::lock_guard lock(mu_);
-  if ((control_ & kKeyMask) == kNoKey && !keys_.empty()) {
-    control_ = (control_ & ~kKeyMask) | keys_.front();
-    keys_.pop_front();
-  }
+  control_ = keys_.Latch(control_);
   return control_;
 }
 
@@ -110,8 +107,7 @@ void VirtualHardware::WriteControlWord(uint32_t word) {
 
 void VirtualHardware::ReceiveKey(uint16_t code) {
   std::lock_guard lock(mu_);
-  if (keys_.size() >= kKeyQueueMax) keys_.pop_front();  // keep the newest keys
-  keys_.push_back(code & kKeyMask);
+  keys_.Push(code);
 }
 
 void VirtualHardware::CameraTransferBegin() {

@@ -5,11 +5,11 @@
 #pragma once
 
 #include "strova/card/Card.h"
+#include "strova/card/KeyLatch.h"
 #include "strova/card/Stations.h"
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -68,7 +68,7 @@ class VirtualHardware {
 
   static constexpr int kInputs = 3;
   static constexpr int kTunerInput = 1;
-  static constexpr size_t kKeyQueueMax = 64;
+  static constexpr size_t kKeyQueueMax = KeyLatch::kMax;
 
  private:
   int NearestStation(int64_t hz) const;
@@ -77,7 +77,7 @@ class VirtualHardware {
   std::vector<Station> stations_;
   int64_t tunedHz_;
   uint32_t control_ = kNoKeyWord;
-  std::deque<uint16_t> keys_;
+  KeyLatch keys_;
   std::vector<uint8_t> cameraBytes_;
   std::vector<std::vector<uint8_t>> cameraLog_;
   bool cameraOpen_ = false;
