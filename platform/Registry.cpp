@@ -533,6 +533,11 @@ public:
         if (h->ops.empty()) return ERROR_SUCCESS;
         FileLock lock(StorePath());
         Refresh(true);
+        if (AlreadyOnDisk(h)) {  // nothing would change: spare the write
+            h->ops.clear();
+            RebuildView();
+            return ERROR_SUCCESS;
+        }
         Model next = disk_;
         for (const auto& op : h->ops) next.Apply(h->path, op);
         if (!RegAtomicWriteFile(file_, Serialize(next))) {
@@ -545,6 +550,17 @@ public:
     }
 
 private:
+    bool AlreadyOnDisk(HKEY h) {
+        Key* k = disk_.Find(h->path);
+        if (!k) return false;
+        return std::all_of(h->ops.begin(), h->ops.end(), [&](const RegKeyObject::Op& op) {
+            const Value* v = k->Find(op.name);
+            if (op.kind == RegKeyObject::Op::kCreate) return true;
+            if (op.kind == RegKeyObject::Op::kErase) return v == nullptr;
+            return v && v->type == op.type && v->data == op.data;
+        });
+    }
+
     void Replace(Model m, Stamp s) {
         disk_ = std::move(m);
         stamp_ = s;

@@ -2,6 +2,7 @@
 // across killed writers and concurrent processes.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -310,4 +311,24 @@ TEST(Registry, TwoProcessesKeepEachOthersValues) {
             EXPECT_EQ(v, uint32_t(i));
         }
     RegCloseKey(k);
+}
+
+TEST(Registry, UnchangedBatchLeavesTheFileAlone) {
+    ScopedHome home;
+    HKEY k = Open();
+    SetDword(k, "v", 1);
+    RegCloseKey(k);
+    struct stat before {}, after {};
+    stat(RegistryFilePath(), &before);
+    k = Open();
+    SetDword(k, "V", 1);  // same value: no rewrite
+    RegCloseKey(k);
+    stat(RegistryFilePath(), &after);
+    EXPECT_EQ(before.st_ino, after.st_ino);
+    k = Open();
+    SetDword(k, "v", 2);
+    RegCloseKey(k);
+    stat(RegistryFilePath(), &after);
+    EXPECT_NE(before.st_ino, after.st_ino);
+    EXPECT_NE(ReadFile(RegistryFilePath()).find("\"v\"=dword:00000002"), std::string::npos);
 }
