@@ -217,11 +217,54 @@ bool ParseData(std::string_view s, DWORD& type, std::string& data, bool& remove)
     return false;
 }
 
+void AppendUtf8(std::string& out, uint32_t c) {
+    if (c < 0x80) {
+        out += char(c);
+    } else if (c < 0x800) {
+        out += char(0xC0 | (c >> 6));
+        out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += char(0xE0 | (c >> 12));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    } else {
+        out += char(0xF0 | (c >> 18));
+        out += char(0x80 | ((c >> 12) & 0x3F));
+        out += char(0x80 | ((c >> 6) & 0x3F));
+        out += char(0x80 | (c & 0x3F));
+    }
+}
+
+// Windows' own exports are UTF-16LE with a byte-order mark; they are read as
+// UTF-8 text. False on an odd length or a broken surrogate pair.
+bool Utf16ToUtf8(std::string_view in, std::string& out) {
+    if (in.size() % 2) return false;
+    out.clear();
+    for (size_t i = 2; i < in.size(); i += 2) {
+        uint32_t c = uint8_t(in[i]) | uint32_t(uint8_t(in[i + 1])) << 8;
+        if (c >= 0xD800 && c < 0xDC00) {
+            if (i + 3 >= in.size()) return false;
+            uint32_t lo = uint8_t(in[i + 2]) | uint32_t(uint8_t(in[i + 3])) << 8;
+            if (lo < 0xDC00 || lo >= 0xE000) return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (lo - 0xDC00);
+            i += 2;
+        } else if (c >= 0xDC00 && c < 0xE000) {
+            return false;
+        }
+        AppendUtf8(out, c);
+    }
+    return true;
+}
+
 class Parser {
 public:
     explicit Parser(std::string_view text) : text_(text) {}
 
     bool Run(Model& out) {
+        if (text_.starts_with("\xFF\xFE")) {
+            if (!Utf16ToUtf8(text_, wide_)) return false;
+            text_ = wide_;
+        }
         if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);
         std::string_view line;
         while (NextLine(line) && Trim(line).empty()) {
@@ -294,6 +337,7 @@ private:
     }
 
     std::string_view text_;
+    std::string wide_;  // converted UTF-16 input
     size_t pos_ = 0;
 };
 

@@ -240,6 +240,29 @@ TEST(Registry, BatchReachesTheFileAtCloseAndIsVisibleBefore) {
     EXPECT_NE(text.find("\"Mine\"=dword:00000001"), std::string::npos);
 }
 
+TEST(Registry, ReadsAUtf16ExportFromWindows) {
+    ScopedHome home;
+    // "Café 📺" as UTF-16LE code units, inside an export with a byte-order mark.
+    const std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\K]\r\n\"Name\"=\"Caf\u00e9 \U0001F4FA\"\r\n";
+    std::string wide = "\xFF\xFE";
+    for (char16_t u : text) {
+        wide += char(u & 0xFF);
+        wide += char(u >> 8);
+    }
+    WriteFile(RegistryFilePath(), wide);
+    HKEY k = Open("K");
+    char buf[32] = {};
+    DWORD type = 0, size = sizeof buf;
+    ASSERT_EQ(RegQueryValueExA(k, "name", &type, reinterpret_cast<uint8_t*>(buf), &size), ERROR_SUCCESS);
+    EXPECT_STREQ(buf, "Caf\xC3\xA9 \xF0\x9F\x93\xBA");
+    RegCloseKey(k);
+    // An odd byte count is a damaged file.
+    WriteFile(RegistryFilePath(), wide + "x");
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "K", &k), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(CountBadFiles(fs::path(RegistryFilePath()).parent_path()), 1);
+}
+
 // A writer killed at any moment leaves either the old or the new batch.
 TEST(Registry, KilledWriterNeverTearsTheFile) {
     ScopedHome home;
