@@ -1,6 +1,7 @@
 // Registry store over one .reg text file; see Registry.h for the semantics.
 #include "platform/Registry.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -503,6 +504,17 @@ bool ReadWhole(const std::string& path, std::string& text, Stamp& stamp) {
     return ok;
 }
 
+// Temporary files of writers killed mid-write. Called under the lock, when no
+// writer can be busy with its own.
+void RemoveStaleTemps(const std::string& path) {
+    std::string dir = Dir(path), prefix = path.substr(dir.size() + 1) + ".tmp-";
+    DIR* d = opendir(dir.c_str());
+    if (!d) return;
+    while (dirent* e = readdir(d))
+        if (std::strncmp(e->d_name, prefix.c_str(), prefix.size()) == 0) unlinkat(dirfd(d), e->d_name, 0);
+    closedir(d);
+}
+
 void SetAside(const std::string& path) {
     char stampText[32];
     time_t now = time(nullptr);
@@ -582,6 +594,7 @@ public:
             RebuildView();
             return ERROR_SUCCESS;
         }
+        RemoveStaleTemps(file_);
         Model next = disk_;
         for (const auto& op : h->ops) next.Apply(h->path, op);
         if (!RegAtomicWriteFile(file_, Serialize(next))) {

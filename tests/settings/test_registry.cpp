@@ -298,6 +298,12 @@ TEST(Registry, KilledWriterNeverTearsTheFile) {
         RegCloseKey(k);
     }
     EXPECT_EQ(CountBadFiles(fs::path(RegistryFilePath()).parent_path()), 0);
+    // The next write clears temporary files the killed writers left behind.
+    HKEY k = Open();
+    SetDword(k, "after", 1);
+    RegCloseKey(k);
+    for (auto& e : fs::directory_iterator(fs::path(RegistryFilePath()).parent_path()))
+        EXPECT_FALSE(e.path().filename().string().starts_with("registry.reg.tmp-")) << e.path();
 }
 
 TEST(Registry, TwoProcessesKeepEachOthersValues) {
