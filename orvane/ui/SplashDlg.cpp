@@ -1,0 +1,67 @@
+#include "orvane/ui/SplashDlg.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include <wx/dcbuffer.h>
+#include <wx/log.h>
+#include <wx/mstream.h>
+
+namespace {
+
+uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+
+// The file header must say "BM", point at pixels inside the file, and be
+// followed by an info header that fits.
+bool PlausibleBmp(const std::vector<unsigned char>& data) {
+    constexpr size_t kFileHeader = 14;
+    if (data.size() < kFileHeader + 12 || data[0] != 'B' || data[1] != 'M') return false;
+    const uint32_t pixelOffset = Le32(&data[10]);
+    const uint32_t infoSize = Le32(&data[14]);
+    return infoSize >= 12 && kFileHeader + infoSize <= data.size() && pixelOffset >= kFileHeader + infoSize &&
+           pixelOffset < data.size();
+}
+
+}  // namespace
+
+bool LoadBmpFile(const wxString& path, wxImage* image) {
+    std::ifstream in(path.utf8_string(), std::ios::binary);
+    if (!in) return false;
+    std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!PlausibleBmp(data)) return false;
+    if (wxImage::FindHandler(wxBITMAP_TYPE_BMP) == nullptr) wxImage::AddHandler(new wxBMPHandler);
+    wxLogNull quiet;  // a damaged file is a plain failure, not a log window
+    wxMemoryInputStream stream(data.data(), data.size());
+    wxImage decoded;
+    if (!decoded.LoadFile(stream, wxBITMAP_TYPE_BMP) || !decoded.IsOk()) return false;
+    *image = decoded;
+    return true;
+}
+
+bool CSplashDlg::CreateFromFile(int templateId, wxWindow* parent, const wxString& path) {
+    if (!LoadBmpFile(path, &m_picture)) return false;
+    if (!Create(parent, templateId, "Tellura", wxDefaultPosition, m_picture.GetSize(),
+                wxBORDER_NONE | wxSTAY_ON_TOP | wxFRAME_NO_TASKBAR))
+        return false;
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    SetSize(m_picture.GetSize());
+    CentreOnScreen();
+    Bind(wxEVT_PAINT, &CSplashDlg::OnPaint, this);
+    Bind(wxEVT_LEFT_DOWN, &CSplashDlg::OnClick, this);
+    Bind(wxEVT_RIGHT_DOWN, &CSplashDlg::OnClick, this);
+    return true;
+}
+
+void CSplashDlg::OnPaint(wxPaintEvent&) {
+    wxAutoBufferedPaintDC dc(this);
+    const wxSize size = GetClientSize();
+    if (size == m_picture.GetSize()) dc.DrawBitmap(wxBitmap(m_picture), 0, 0);
+    else if (size.x > 0 && size.y > 0)
+        dc.DrawBitmap(wxBitmap(m_picture.Scale(size.x, size.y, wxIMAGE_QUALITY_BILINEAR)), 0, 0);
+}
+
+void CSplashDlg::OnClick(wxMouseEvent&) {
+    Hide();
+    Destroy();
+}

@@ -1,0 +1,28 @@
+// The start-up picture: a borderless, topmost window showing a BMP file
+// stretched to its size; a mouse click closes it.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <wx/bitmap.h>
+#include <wx/frame.h>
+#include <wx/image.h>
+
+// Decodes a whole BMP file image. False (and no image) for a missing, short,
+// damaged or non-BMP file.
+bool LoadBmpFile(const wxString& path, wxImage* image);
+
+class CSplashDlg : public wxFrame {
+public:
+    CSplashDlg() = default;
+    // Loads the picture and creates the window; false (and no window) on failure.
+    bool CreateFromFile(int templateId, wxWindow* parent, const wxString& path);
+    wxSize PictureSize() const { return m_picture.IsOk() ? m_picture.GetSize() : wxSize(); }
+
+private:
+    void OnPaint(wxPaintEvent&);
+    void OnClick(wxMouseEvent&);
+
+    wxImage m_picture;
+};

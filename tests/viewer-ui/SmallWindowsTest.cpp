@@ -1,0 +1,152 @@
+// Splash picture loading, hyperlink behaviour, the About box and the tray icon.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <wx/image.h>
+
+#include "UiTestSupport.h"
+#include "orvane/ui/AboutDlg.h"
+#include "orvane/ui/HyperLink.h"
+#include "orvane/ui/Menus.h"
+#include "orvane/ui/Resource.h"
+#include "orvane/ui/SYSTEMTRAY.h"
+#include "orvane/ui/SplashDlg.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+std::string WriteBytes(const std::string& dir, const std::string& name, const std::string& bytes) {
+    const std::string path = dir + "/" + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace
+
+TEST(Splash, RefusesMissingShortForeignAndDamagedFiles) {
+    tellura::test::ScopedHome home;
+    const std::string dir = home.root();
+    wxImage picture(40, 30);
+    picture.SetRGB(wxRect(0, 0, 40, 30), 200, 30, 30);
+    const std::string good = dir + "/Korblend.bmp";
+    ASSERT_TRUE(picture.SaveFile(good, wxBITMAP_TYPE_BMP));
+    const std::string bytes = ReadAll(good);
+
+    std::string offsetPastEnd = bytes;
+    offsetPastEnd[10] = '\xff';
+    offsetPastEnd[11] = '\xff';
+    const std::string cases[] = {
+        dir + "/missing.bmp",
+        WriteBytes(dir, "ten.bmp", bytes.substr(0, 10)),
+        WriteBytes(dir, "png.bmp", "\x89PNG" + bytes.substr(4)),
+        WriteBytes(dir, "offset.bmp", offsetPastEnd),
+        WriteBytes(dir, "cut.bmp", bytes.substr(0, 60)),
+    };
+    for (const std::string& path : cases) {
+        auto* splash = new CSplashDlg;
+        EXPECT_FALSE(splash->CreateFromFile(IDD_SPLASH, nullptr, path)) << path;
+        delete splash;
+    }
+
+    auto* splash = new CSplashDlg;
+    ASSERT_TRUE(splash->CreateFromFile(IDD_SPLASH, nullptr, good));
+    splash->Show();
+    Pump();
+    EXPECT_EQ(splash->GetClientSize(), wxSize(40, 30));
+    wxMouseEvent click(wxEVT_LEFT_DOWN);
+    splash->GetEventHandler()->ProcessEvent(click);
+    EXPECT_FALSE(splash->IsShown());
+    Pump(5);
+}
+
+TEST(HyperLink, OpensTargetMarksVisitedAndDropsUnderlineWhenPointerLeaves) {
+    RecordingHost host;
+    std::vector<wxString> opened;
+    CHyperLink::SetOpener([&](const wxString& t) { opened.push_back(t); return 42; });
+    auto* link = new CHyperLink(host.main, IDC_WEB_LINK, "tellura-tv.org", wxPoint(10, 10));
+    link->SetTarget("https://tellura-tv.org/");
+    EXPECT_EQ(link->GetToolTipText(), "https://tellura-tv.org/");
+    EXPECT_EQ(link->CurrentColour(), CHyperLink::kLink);
+
+    wxMouseEvent move(wxEVT_MOTION);
+    link->GetEventHandler()->ProcessEvent(move);
+    EXPECT_TRUE(link->IsOver());
+    EXPECT_TRUE(link->IsUnderlined());
+    EXPECT_EQ(link->CurrentColour(), CHyperLink::kHover);
+    link->CheckHover(link->ClientToScreen(wxPoint(2, 2)));
+    EXPECT_TRUE(link->IsOver());
+    link->CheckHover(link->ClientToScreen(wxPoint(500, 500)));
+    EXPECT_FALSE(link->IsOver());
+    EXPECT_FALSE(link->IsUnderlined());
+
+    link->Click();
+    EXPECT_EQ(opened, std::vector<wxString>{"https://tellura-tv.org/"});
+    EXPECT_TRUE(link->IsVisited());
+    EXPECT_EQ(link->CurrentColour(), CHyperLink::kVisited);
+    link->SetUnderline(CHyperLink::kUnderlineAlways);
+    EXPECT_TRUE(link->IsUnderlined());
+    CHyperLink::SetOpener(nullptr);
+}
+
+TEST(HyperLink, ErrorTexts) {
+    EXPECT_EQ(HyperlinkErrorText(2), "The specified file was not found.");
+    EXPECT_EQ(HyperlinkErrorText(26), "A sharing violation occurred. ");
+    EXPECT_EQ(HyperlinkErrorText(31),
+              "There is no application associated\nwith the given filename extension.");
+    EXPECT_EQ(HyperlinkErrorText(17), "Unknown Error (17) occurred.");
+}
+
+TEST(About, LinksPointAtTheProjectSiteAndSupportAddress) {
+    RecordingHost host;
+    auto* about = new CAboutDlg(host.main);
+    about->Show();
+    Pump();
+    EXPECT_EQ(about->WebLink()->GetTarget(), kProjectSite);
+    EXPECT_EQ(about->MailLink()->GetTarget(), kSupportMail);
+    EXPECT_EQ(about->WebLink()->GetId(), IDC_WEB_LINK);
+    EXPECT_EQ(about->MailLink()->GetId(), IDC_MAIL_LINK);
+    about->Destroy();
+}
+
+TEST(Tray, CallsBeforeASuccessfulAddDoNothingAndMenuCarriesItsCommands) {
+    RecordingHost host;
+    CSystemTray tray(&host);
+    tray.ChangeTrayIcon(IDI_RECORDING);
+    tray.ShowTrayIcon();
+    tray.HideTrayIcon();
+    EXPECT_FALSE(tray.IsEnabled());
+    EXPECT_FALSE(tray.AddTrayIcon(host.main, 0x100, kTrayTipText, wxIcon(), IDR_TRAY_MENU))
+        << "callback message below the user range";
+    EXPECT_FALSE(tray.IsEnabled());
+    const bool added = tray.AddTrayIcon(host.main, WM_TRAY_NOTIFY, kTrayTipText,
+                                        wxIcon(), IDR_TRAY_MENU);
+    EXPECT_EQ(tray.IsEnabled(), added);
+    if (added) {
+        tray.HideTrayIcon();
+        tray.HideTrayIcon();
+        EXPECT_TRUE(tray.IsHidden());
+        tray.ShowTrayIcon();
+        EXPECT_FALSE(tray.IsHidden());
+    }
+    tray.OnLeftDoubleClick();
+    EXPECT_EQ(host.restores, 1);
+
+    std::unique_ptr<wxMenu> menu(LoadMenuResource(IDR_TRAY_MENU));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menu->GetLabel(MenuItemId(ID_TRAY_RUN)), "&Run Tellura");
+    EXPECT_EQ(menu->GetLabel(MenuItemId(ID_TRAY_EXIT)), "&Exit Tellura");
+    std::unique_ptr<wxMenu> context(LoadMenuResource(IDR_CONTEXT_MENU));
+    ASSERT_TRUE(context);
+    EXPECT_EQ(context->FindItemByPosition(0)->GetId(), IDC_CONFIGURATION);
+    EXPECT_TRUE(context->IsChecked(MenuItemId(ID_FORCE_RATIO_43)));
+    EXPECT_EQ(LoadMenuResource(999), nullptr);
+    for (int id : {IDC_SHOW_CONTROL_PANEL, ID_CLOSE, ID_TRAY_RUN, ID_FORCE_SIZE_640})
+        EXPECT_EQ(CommandFromMenuItem(MenuItemId(id)), id);
+    EXPECT_LT(MenuItemId(ID_TRAY_RUN), 32767);
+}
