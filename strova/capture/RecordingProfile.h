@@ -27,6 +27,11 @@ struct RecordingValues {
   bool FullWidth() const { return captureMode != 1 && mpgMode != 0; }
 };
 
+// Reads the values from "Software\Quorvel\Tellura" under HKEY_LOCAL_MACHINE
+// (creating the key when missing); missing or unreadable values keep their
+// defaults.
+RecordingValues ReadRecordingValues();
+
 using ParamList = std::vector<std::pair<uint32_t, int32_t>>;
 
 // Audio bit rate in kbit/s for an audiorate index; out of range gives the

@@ -2,6 +2,9 @@
 // and what those filters make of them.
 #include "strova/capture/RecordingProfile.h"
 
+#include "platform/Registry.h"
+#include "support/TestEnv.h"
+
 #include <gtest/gtest.h>
 
 using namespace strova::capture;
@@ -132,4 +135,28 @@ TEST(RecordingProfile, CaptureNamesAreCheckedAndTrimmed) {
   EXPECT_EQ(WorkName("abc"), "");
   EXPECT_TRUE(RecordingValues{3}.Avi());
   EXPECT_FALSE(RecordingValues{2}.Avi());
+}
+
+TEST(RecordingProfile, ValuesAreReadFromTheSettingsKeyWithDefaults) {
+  tellura::test::ScopedHome home;
+  RecordingValues d = ReadRecordingValues();  // empty store: every default
+  EXPECT_EQ(d.captureMode, 1);
+  EXPECT_EQ(d.vidStandard, 16);
+  EXPECT_EQ(d.audioRate, 7);
+  EXPECT_EQ(d.bitstream, 1120);
+  EXPECT_EQ(d.mpgMode, 0);
+  EXPECT_EQ(d.halfPic, 1);
+
+  plat::HKEY key = nullptr;
+  ASSERT_EQ(plat::RegCreateKeyExA(plat::HKEY_LOCAL_MACHINE, "Software\\Quorvel\\Tellura", &key), plat::ERROR_SUCCESS);
+  const uint32_t mode = 2, rate = 4000;
+  const uint16_t shortValue = 5;
+  plat::RegSetValueExA(key, "CaptureMode", plat::REG_DWORD, reinterpret_cast<const uint8_t*>(&mode), 4);
+  plat::RegSetValueExA(key, "bitstream", plat::REG_DWORD, reinterpret_cast<const uint8_t*>(&rate), 4);
+  plat::RegSetValueExA(key, "audiorate", plat::REG_BINARY, reinterpret_cast<const uint8_t*>(&shortValue), 2);
+  ASSERT_EQ(plat::RegCloseKey(key), plat::ERROR_SUCCESS);
+  RecordingValues v = ReadRecordingValues();
+  EXPECT_EQ(v.captureMode, 2);
+  EXPECT_EQ(v.bitstream, 4000);
+  EXPECT_EQ(v.audioRate, 7) << "a value of the wrong size keeps the default";
 }
