@@ -1,8 +1,12 @@
 // Profile (INI) files; see Profile.h for the semantics.
 #include "platform/Profile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -172,6 +176,35 @@ std::string Unquote(const std::string& v) {
     return v;
 }
 
+// Holds flock on the file itself for one read-modify-write, so writers in
+// two processes never lose each other's change. A writer that replaced the
+// file while we waited leaves us holding the old inode: lock the new one.
+class IniLock {
+public:
+    explicit IniLock(const std::string& path) {
+        for (int tries = 0; tries < 100; ++tries) {
+            fd_ = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+            if (fd_ < 0) return;  // no folder yet: nobody else can be writing
+            while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+            }
+            struct stat held, now;
+            if (fstat(fd_, &held) == 0 && stat(path.c_str(), &now) == 0 && held.st_ino == now.st_ino &&
+                held.st_dev == now.st_dev)
+                return;
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~IniLock() {
+        if (fd_ >= 0) close(fd_);
+    }
+    IniLock(const IniLock&) = delete;
+    IniLock& operator=(const IniLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
 bool WriteBack(const std::string& path, const IniFile& ini) { return RegAtomicWriteFile(path, ini.Text()); }
 
 }  // namespace
@@ -261,6 +294,7 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
     if (std::strpbrk(section, "\r\n]") || (key && std::strpbrk(key, "\r\n=")) || (value && std::strpbrk(value, "\r\n")))
         return FALSE;
     std::string path = ResolvePath(file);
+    IniLock lock(path);
     IniFile ini;
     if (!ini.Load(path) && access(path.c_str(), F_OK) == 0) return FALSE;  // never replace an unreadable file
     long header = ini.FindSection(section);

@@ -6,8 +6,9 @@
 // followed by two hex digits of the low byte of their sum.
 //
 // A file name without '/' is taken from the Windows-folder stand-in
-// ($XDG_DATA_HOME/quorvel/windows/). Every write re-reads the file, applies
-// the one change and replaces the file atomically (temp + fsync + rename).
+// ($XDG_DATA_HOME/quorvel/windows/). Every write locks the file (flock),
+// re-reads it, applies the one change and replaces it atomically (temp +
+// fsync + rename), so concurrent writers keep each other's changes.
 #pragma once
 #include <cstdint>
 

@@ -2,6 +2,7 @@
 // keep the rest of the file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -91,4 +92,32 @@ TEST(Profile, UnreadableFileIsNeverReplaced) {
     EXPECT_FALSE(WritePrivateProfileStringA("A", "new", "2", file.c_str()));
     chmod(file.c_str(), 0600);
     EXPECT_EQ(ReadFile(file), "[A]\r\nkeep=1\r\n");
+}
+
+TEST(Profile, TwoProcessesWritingKeepBothChanges) {
+    ScopedHome home;
+    std::string file = home.path("data/shared.ini");
+    WriteFile(file, "[S]\r\n");
+    pid_t kids[2];
+    for (int p = 0; p < 2; ++p) {
+        kids[p] = fork();
+        ASSERT_GE(kids[p], 0);
+        if (kids[p] == 0) {
+            for (int i = 0; i < 40; ++i) {
+                std::string key = std::string(1, char('A' + p)) + std::to_string(i);
+                if (!WritePrivateProfileStringA("S", key.c_str(), "1", file.c_str())) _exit(1);
+            }
+            _exit(0);
+        }
+    }
+    for (pid_t pid : kids) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int p = 0; p < 2; ++p)
+        for (int i = 0; i < 40; ++i) {
+            std::string key = std::string(1, char('A' + p)) + std::to_string(i);
+            EXPECT_EQ(GetPrivateProfileIntA("S", key.c_str(), 0, file.c_str()), 1u) << key;
+        }
 }
