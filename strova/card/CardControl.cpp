@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -12,7 +13,17 @@ namespace {
 
 constexpr int kDefaultSettleMs = 150;
 constexpr int kMaxStatusReadings = 3;
-std::atomic<int> g_settleMs{kDefaultSettleMs};
+
+// STROVA_TEST_TUNER_SETTLE_MS shortens the settle time for test runs.
+int InitialSettleMs() {
+  const char* env = std::getenv("STROVA_TEST_TUNER_SETTLE_MS");
+  if (env == nullptr || *env == '\0') return kDefaultSettleMs;
+  char* end = nullptr;
+  const long v = std::strtol(env, &end, 10);
+  return (*end == '\0' && v >= 0 && v <= 1000) ? int(v) : kDefaultSettleMs;
+}
+
+std::atomic<int> g_settleMs{InitialSettleMs()};
 // Two callers must not interleave a read-modify-write of the control word.
 std::mutex g_controlWordMutex;
 

@@ -23,7 +23,8 @@ int ReadRemoteKey(Card* card);
 int SetTunerSound(Card* card, int on);
 int SetLineSound(Card* card, int on);
 
-// Tuner settle time before the first status reading (150 ms); tests shorten it.
+// Tuner settle time before the first status reading (150 ms); tests shorten
+// it here or with STROVA_TEST_TUNER_SETTLE_MS in the environment.
 int TunerSettleMs();
 void SetTunerSettleMsForTesting(int ms);
 

@@ -1,15 +1,19 @@
-// The card-control exports: argument checks, then the card operations.
-#include "strova/card/CardExports.h"
+// The card-control exports: argument checks against the library context,
+// then the card operations. The tuner, sound and remote exports act on the
+// card whose graph was built last.
+#include "strova/Strova.h"
 
 #include "strova/card/CardBinding.h"
 #include "strova/card/CardControl.h"
 #include "strova/card/CardProperties.h"
+#include "strova/core/Context.h"
 
 #include <cstring>
 #include <mutex>
 #include <string>
 
 namespace sc = strova::card;
+namespace core = strova::core;
 
 namespace {
 
@@ -26,11 +30,23 @@ FrameHost& Host() {
   return h;
 }
 
-// The card at a valid index (null when it is not connected).
-bool Lookup(int32_t card, std::shared_ptr<sc::Card>* out) {
-  if (!sc::ValidCardIndex(card)) return false;
-  *out = sc::BoundCard(card);
-  return true;
+// The card backend of a record whose graph is built, else null.
+sc::Card* Device(core::CardContext* rec) {
+  return (rec && rec->HasGraph()) ? rec->device.get() : nullptr;
+}
+
+sc::Card* ControlCard() {
+  return Device(core::CardAt(core::Context().lastConnectedCard));
+}
+
+// Card behind the capture device filter (null: no capture filter).
+sc::Card* CaptureCard(core::CardContext* rec) {
+  return (rec && rec->captureFilter) ? Device(rec) : nullptr;
+}
+
+// Card behind the companion filter (null: no companion filter).
+sc::Card* CompanionCard(core::CardContext* rec) {
+  return (rec && rec->cardFilter) ? Device(rec) : nullptr;
 }
 
 // The caption cut to the frame's limit at a character boundary.
@@ -46,89 +62,105 @@ std::string Caption(const char* caption) {
   return s;
 }
 
+// Stops the graph for a dialog that needs it stopped; returns the state to
+// restore, or -1 when nothing was changed.
+int StopForDialog(core::CardContext* rec) {
+  if (rec->pipeline == nullptr || rec->graphState == STROVA_STATE_STOPPED) return -1;
+  const int old = rec->graphState;
+  gst_element_set_state(rec->pipeline, GST_STATE_READY);
+  rec->graphState = STROVA_STATE_STOPPED;
+  return old;
+}
+
+void RestoreAfterDialog(core::CardContext* rec, int state) {
+  if (state < 0 || rec->pipeline == nullptr) return;
+  gst_element_set_state(rec->pipeline,
+                        state == STROVA_STATE_RUNNING ? GST_STATE_PLAYING : GST_STATE_PAUSED);
+  rec->graphState = state;
+}
+
 }  // namespace
 
 extern "C" {
 
-int32_t SetTvChannelFreg(int32_t, int32_t f) { return sc::TuneFrequency(sc::ControlCard().get(), f); }
-int32_t GetTvChannelOkay(int32_t, int32_t f) { return sc::TuneAndReadLock(sc::ControlCard().get(), f); }
-int32_t GetRemoteData(void) { return sc::ReadRemoteKey(sc::ControlCard().get()); }
-int32_t SetTVSoundData(int32_t, int32_t on) { return sc::SetTunerSound(sc::ControlCard().get(), on); }
-int32_t SetADSoundData(int32_t, int32_t on) { return sc::SetLineSound(sc::ControlCard().get(), on); }
+int SetTvChannelFreg(int, int f) { return sc::TuneFrequency(ControlCard(), f); }
+int GetTvChannelOkay(int, int f) { return sc::TuneAndReadLock(ControlCard(), f); }
+int GetRemoteData(void) { return sc::ReadRemoteKey(ControlCard()); }
+int SetTVSoundData(int, int on) { return sc::SetTunerSound(ControlCard(), on); }
+int SetADSoundData(int, int on) { return sc::SetLineSound(ControlCard(), on); }
 
-uint8_t Strova_GetDeviceID(void) {
-  if (auto card = sc::ControlCard()) {
+unsigned char Strova_GetDeviceID(void) {
+  if (sc::Card* card = ControlCard()) {
     uint8_t id = 0;
     card->ReadDeviceId(&id);  // the card's own byte is read but not passed on
   }
   return 1;
 }
 
-int32_t Strova_IsVideoSignalLocked(int32_t card, int32_t* locked) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c) || locked == nullptr) return sc::kInvalidArg;
-  return sc::IsVideoSignalLocked(c.get(), locked);
+STROVA_STATUS Strova_IsVideoSignalLocked(int card, long* locked) {
+  if (!core::ValidCard(card) || locked == nullptr) return E_INVALIDARG;
+  return sc::IsVideoSignalLocked(CaptureCard(core::CardAt(card)), locked);
 }
 
-int32_t Strova_GetVideoStandard(int32_t card, int32_t* current, int32_t* available) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  if (!c) return sc::kFail;
-  sc::Status st = sc::kOk;
+STROVA_STATUS Strova_GetVideoStandard(int card, long* current, long* available) {
+  if (!core::ValidCard(card)) return E_INVALIDARG;
+  sc::Card* c = CaptureCard(core::CardAt(card));
+  if (c == nullptr) return E_FAIL;
+  STROVA_STATUS st = S_OK;
   long value = 0;
   if (available != nullptr) {
     st = c->GetAvailableStandards(&value);
-    if (st != sc::kOk) return st;
-    *available = int32_t(value);
+    if (st != S_OK) return st;
+    *available = value;
   }
   if (current != nullptr) {
     st = c->GetStandard(&value);
-    if (st == sc::kOk) *current = int32_t(value);
+    if (st == S_OK) *current = value;
   }
   return st;
 }
 
-int32_t Strova_SetVideoStandard(int32_t card, int32_t standard) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  return sc::SetVideoStandard(c.get(), standard);
+STROVA_STATUS Strova_SetVideoStandard(int card, long standard) {
+  if (!core::ValidCard(card)) return E_INVALIDARG;
+  return sc::SetVideoStandard(CaptureCard(core::CardAt(card)), standard);
 }
 
-int32_t Strova_GetVideoPropertyValue(int32_t card, int32_t property, int32_t values[6]) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  return sc::GetVideoProperty(c.get(), property, values);
+STROVA_STATUS Strova_GetVideoPropertyValue(int card, int property, long* values) {
+  if (!core::ValidCard(card) || values == nullptr) return E_INVALIDARG;
+  return sc::GetVideoProperty(CaptureCard(core::CardAt(card)), property, values);
 }
 
-int32_t Strova_SetVideoPropertyValue(int32_t card, int32_t property, int32_t value) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  return sc::SetVideoProperty(c.get(), property, value);
+STROVA_STATUS Strova_SetVideoPropertyValue(int card, int property, long value) {
+  if (!core::ValidCard(card)) return E_INVALIDARG;
+  return sc::SetVideoProperty(CaptureCard(core::CardAt(card)), property, value);
 }
 
-int32_t Strova_GetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t* b) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  return sc::GetVideoPropertyEx(c.get(), a, property, b);
+STROVA_STATUS Strova_GetVideoPropertyValue_Ex(int card, long a, int property, long b) {
+  if (!core::ValidCard(card)) return E_INVALIDARG;
+  // b is passed by value, so what the card reports cannot travel back.
+  long value = b;
+  return sc::GetVideoPropertyEx(CompanionCard(core::CardAt(card)), a, property, &value);
 }
 
-int32_t Strova_SetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t b) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  return sc::SetVideoPropertyEx(c.get(), a, property, b);
+STROVA_STATUS Strova_SetVideoPropertyValue_Ex(int card, long a, int property, long b) {
+  if (!core::ValidCard(card)) return E_INVALIDARG;
+  return sc::SetVideoPropertyEx(CompanionCard(core::CardAt(card)), a, property, b);
 }
 
-int32_t Strova_IsPropertyExist(int32_t card, int32_t page, int32_t* exists) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  return sc::PropertyPageExists(c.get(), page, exists);
+STROVA_STATUS Strova_IsPropertyExist(int card, int page, int* exists) {
+  if (!core::ValidCard(card) || exists == nullptr) return E_INVALIDARG;
+  *exists = 0;
+  core::CardContext* rec = core::CardAt(card);
+  if (rec->pipeline == nullptr) return E_FAIL;  // no graph builder
+  return sc::PropertyPageExists(CaptureCard(rec), page, exists);
 }
 
-int32_t Strova_DisplayPropertyDialogs(int32_t card, int32_t page, void* parent, const char* caption) {
+STROVA_STATUS Strova_DisplayPropertyDialogs(int card, int page, STROVA_HWND parent,
+                                            const char* caption) {
   const std::string title = Caption(caption);
-  int32_t exists = 0;
-  const int32_t st = Strova_IsPropertyExist(card, page, &exists);
-  if (st != sc::kOk || exists == 0) return st;
+  int exists = 0;
+  const STROVA_STATUS st = Strova_IsPropertyExist(card, page, &exists);
+  if (st != S_OK || exists == 0) return st;
   StrovaPropertyFrameHost fn;
   void* user;
   {
@@ -136,11 +168,11 @@ int32_t Strova_DisplayPropertyDialogs(int32_t card, int32_t page, void* parent, 
     fn = Host().fn;
     user = Host().user;
   }
-  if (fn == nullptr) return sc::kFail;
-  const bool stop = sc::PropertyPageStopsGraph(page);
-  const int state = stop ? sc::StopGraphForDialog(card) : -1;
-  const int32_t shown = fn(user, card, page, parent, title.c_str());
-  if (stop) sc::RestoreGraphAfterDialog(card, state);
+  if (fn == nullptr) return E_FAIL;  // the viewer has registered no host
+  core::CardContext* rec = core::CardAt(card);
+  const int state = sc::PropertyPageStopsGraph(page) ? StopForDialog(rec) : -1;
+  const STROVA_STATUS shown = fn(user, card, page, parent, title.c_str());
+  RestoreAfterDialog(rec, state);
   return page >= 9 ? st : shown;
 }
 
@@ -150,22 +182,20 @@ void Strova_SetPropertyFrameHost(StrovaPropertyFrameHost host, void* user) {
   Host().user = user;
 }
 
-int32_t Strova_RouteInPinToOutPin(int32_t card, int32_t input, int32_t output) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  return sc::RouteInput(c.get(), input, output);
+STROVA_STATUS Strova_RouteInPinToOutPin(int card, int inputPin, int outputPin) {
+  if (!core::ValidCard(card)) return E_INVALIDARG;
+  return sc::RouteInput(CaptureCard(core::CardAt(card)), inputPin, outputPin);
 }
 
-int32_t Strova_WhatInPinRouteToOutPin(int32_t card, int32_t output, int32_t* input) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  return sc::RoutedInput(c.get(), output, input);
+STROVA_STATUS Strova_WhatInPinRouteToOutPin(int card, int outputPin, int* inputPin) {
+  if (!core::ValidCard(card)) return E_INVALIDARG;
+  return sc::RoutedInput(CaptureCard(core::CardAt(card)), outputPin, inputPin);
 }
 
-int32_t Strova_ChooseCamera_Ex(int32_t card, int32_t slot, int32_t camera) {
-  std::shared_ptr<sc::Card> c;
-  if (!Lookup(card, &c)) return sc::kInvalidArg;
-  return sc::ChooseCamera(c.get(), slot, camera, sc::CameraTableEntry(card, slot));
+STROVA_STATUS Strova_ChooseCamera_Ex(int card, unsigned char slot, unsigned char camera) {
+  if (!core::ValidCard(card) || slot > 3) return E_INVALIDARG;
+  return sc::ChooseCamera(CompanionCard(core::CardAt(card)), slot, camera,
+                          sc::CameraTableEntry(card, slot));
 }
 
 }  // extern "C"

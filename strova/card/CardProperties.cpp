@@ -24,7 +24,7 @@ Status SetVideoStandard(Card* card, long standard) {
   return card->SetStandard(standard);
 }
 
-Status GetVideoProperty(Card* card, int property, int32_t values[6]) {
+Status GetVideoProperty(Card* card, int property, long values[6]) {
   if (values == nullptr) return kInvalidArg;
   if (card == nullptr) return kFail;
   if (property < 0 || property > kMaxProperty) return kInvalidArg;
@@ -32,14 +32,14 @@ Status GetVideoProperty(Card* card, int property, int32_t values[6]) {
   PropertyRange r;
   Status st = card->GetPropertyRange(p, &r);
   if (st != kOk) return st;
-  values[1] = int32_t(r.min);
-  values[2] = int32_t(r.max);
-  values[3] = int32_t(r.step);
-  values[4] = int32_t(r.def);
-  values[5] = int32_t(r.flags);
+  values[1] = (r.min);
+  values[2] = (r.max);
+  values[3] = (r.step);
+  values[4] = (r.def);
+  values[5] = (r.flags);
   long value = 0, flags = 0;
   st = card->GetProperty(p, &value, &flags);
-  if (st == kOk) values[0] = int32_t(value);
+  if (st == kOk) values[0] = value;
   return st;
 }
 
@@ -49,13 +49,10 @@ Status SetVideoProperty(Card* card, int property, long value) {
   return card->SetProperty(static_cast<ProcAmp>(property), value, kProcAmpFlagManual);
 }
 
-Status GetVideoPropertyEx(Card* card, long a, int property, int32_t* b) {
+Status GetVideoPropertyEx(Card* card, long a, int property, long* b) {
   if (card == nullptr) return kWrongState;
   if (property < 0 || property > kMaxPropertyEx || b == nullptr) return kInvalidArg;
-  long value = 0;
-  const Status st = card->GetColorEx(a, property, &value);
-  if (st == kOk) *b = int32_t(value);
-  return st;
+  return card->GetColorEx(a, property, b);
 }
 
 Status SetVideoPropertyEx(Card* card, long a, int property, long b) {
@@ -64,7 +61,7 @@ Status SetVideoPropertyEx(Card* card, long a, int property, long b) {
   return card->SetColorEx(a, property, b);
 }
 
-Status IsVideoSignalLocked(Card* card, int32_t* locked) {
+Status IsVideoSignalLocked(Card* card, long* locked) {
   if (locked == nullptr) return kInvalidArg;
   if (card == nullptr) return kFail;
   long flag = 0;
@@ -80,7 +77,7 @@ Status RouteInput(Card* card, int input, int output) {
   return card->Route(input, output);
 }
 
-Status RoutedInput(Card* card, int output, int32_t* input) {
+Status RoutedInput(Card* card, int output, int* input) {
   if (input == nullptr) return kInvalidArg;
   if (card == nullptr) return kFail;
   if (output < 0 || output >= card->OutputCount()) return kInvalidArg;
@@ -90,7 +87,7 @@ Status RoutedInput(Card* card, int output, int32_t* input) {
   return st;
 }
 
-Status PropertyPageExists(Card* card, int page, int32_t* exists) {
+Status PropertyPageExists(Card* card, int page, int* exists) {
   if (exists == nullptr) return kInvalidArg;
   *exists = 0;
   if (card == nullptr) return kFail;

@@ -1,9 +1,10 @@
 // The card-control exports end to end over a bound virtual card: argument
 // checks, the scan through GetTvChannelOkay, remote keys, sound, camera
 // table, property dialogs through the viewer's host.
+#include "strova/Strova.h"
 #include "strova/card/CardBinding.h"
 #include "strova/card/CardControl.h"
-#include "strova/card/CardExports.h"
+#include "strova/core/Context.h"
 #include "strova/card/RemoteProtocol.h"
 #include "strova/card/Tuner.h"
 #include "strova/card/VirtualCard.h"
@@ -19,21 +20,44 @@ namespace sc = strova::card;
 
 namespace {
 
+// Card 0 connected to a virtual card with a built graph.
 struct ExportsTest : ::testing::Test {
+  static void SetUpTestSuite() { gst_init(nullptr, nullptr); }
   tellura::test::ScopedHome home;
-  std::shared_ptr<sc::VirtualCard> card =
-      std::make_shared<sc::VirtualCard>(sc::CardInfo{sc::kVirtualCardName, "", true, "virtual"});
+  sc::VirtualCard* card = nullptr;
   void SetUp() override {
-    sc::SetCardCount(1);
-    sc::BindCard(0, card);
-    sc::SetControlCard(0);
+    auto& ctx = strova::core::Context();
+    ctx.cardCount = 1;
+    auto& rec = ctx.cards[0];
+    auto owned = std::make_unique<sc::VirtualCard>(sc::CardInfo{sc::kVirtualCardName, "", true, "virtual"});
+    card = owned.get();
+    rec.device = std::move(owned);
+    rec.pipeline = gst_pipeline_new(nullptr);
+    rec.captureFilter = gst_bin_new("Video Capture Device");
+    rec.cardFilter = gst_bin_new("Quorvel Zento Filter");
+    gst_bin_add_many(GST_BIN(rec.pipeline), rec.captureFilter, rec.cardFilter, nullptr);
+    rec.graphState = STROVA_STATE_RUNNING;
+    ctx.lastConnectedCard = 0;
     sc::SetTunerSettleMsForTesting(0);
   }
   void TearDown() override {
-    sc::UnbindCard(0);
+    auto& ctx = strova::core::Context();
+    auto& rec = ctx.cards[0];
+    gst_element_set_state(rec.pipeline, GST_STATE_NULL);
+    gst_object_unref(rec.pipeline);
+    rec.pipeline = rec.captureFilter = rec.cardFilter = nullptr;
+    rec.device.reset();
+    ctx.lastConnectedCard = -1;
     sc::SetTunerSettleMsForTesting(-1);
     Strova_SetPropertyFrameHost(nullptr, nullptr);
-    sc::SetGraphStateHooks(nullptr, nullptr);
+  }
+  void Disconnect() {
+    auto& rec = strova::core::Context().cards[0];
+    gst_object_unref(rec.pipeline);
+    rec.pipeline = rec.captureFilter = rec.cardFilter = nullptr;
+    strova::core::Context().lastConnectedCard = -1;
+    rec.pipeline = gst_pipeline_new(nullptr);  // for TearDown
+    rec.device.reset();
   }
 };
 
@@ -41,40 +65,43 @@ struct HostCall {
   int calls = 0, page = -1, stateDuring = -1;
   std::string caption;
 };
-int g_graphState = 2;  // running
 
-int32_t RecordingHost(void* user, int32_t, int32_t page, void*, const char* caption) {
+STROVA_STATUS RecordingHost(void* user, int card, int page, STROVA_HWND, const char* caption) {
   auto* h = static_cast<HostCall*>(user);
   ++h->calls;
   h->page = page;
   h->caption = caption;
-  h->stateDuring = g_graphState;
+  h->stateDuring = strova::core::Context().cards[size_t(card)].graphState;
   return 0;
 }
 
 }  // namespace
 
 TEST_F(ExportsTest, WithoutAConnectedCardTheCardControlExportsReturnZero) {
-  sc::UnbindCard(0);
+  Disconnect();
   EXPECT_EQ(SetTvChannelFreg(0, 189250), 0);
   EXPECT_EQ(GetTvChannelOkay(0, 189250), 0);
   EXPECT_EQ(GetRemoteData(), 0);
   EXPECT_EQ(SetTVSoundData(0, 1), 0);
   EXPECT_EQ(SetADSoundData(0, 1), 0);
   EXPECT_EQ(Strova_GetDeviceID(), 1);
-  int32_t locked = 0;
-  EXPECT_EQ(Strova_IsVideoSignalLocked(0, &locked), sc::kFail);
-  EXPECT_EQ(Strova_ChooseCamera_Ex(0, 0, 1), sc::kNotImpl);
+  long locked = 0;
+  EXPECT_EQ(Strova_IsVideoSignalLocked(0, &locked), E_FAIL);
+  EXPECT_EQ(Strova_ChooseCamera_Ex(0, 0, 1), E_NOTIMPL);
+  long v[6];
+  EXPECT_EQ(Strova_GetVideoPropertyValue(0, 0, v), E_FAIL);
+  EXPECT_EQ(Strova_SetVideoPropertyValue_Ex(0, 0, 0, 0), VFW_E_WRONG_STATE);
 }
 
 TEST_F(ExportsTest, InvalidCardIndexIsRefused) {
-  int32_t v[6], x = 0;
-  for (int32_t bad : {-1, 1, 32}) {
+  long v[6], x = 0;
+  int ix = 0;
+  for (int bad : {-1, 1, 32}) {
     EXPECT_EQ(Strova_IsVideoSignalLocked(bad, &x), sc::kInvalidArg);
     EXPECT_EQ(Strova_GetVideoStandard(bad, &x, &x), sc::kInvalidArg);
     EXPECT_EQ(Strova_SetVideoStandard(bad, 16), sc::kInvalidArg);
     EXPECT_EQ(Strova_GetVideoPropertyValue(bad, 0, v), sc::kInvalidArg);
-    EXPECT_EQ(Strova_IsPropertyExist(bad, 0, &x), sc::kInvalidArg);
+    EXPECT_EQ(Strova_IsPropertyExist(bad, 0, &ix), sc::kInvalidArg);
     EXPECT_EQ(Strova_RouteInPinToOutPin(bad, 0, 0), sc::kInvalidArg);
     EXPECT_EQ(Strova_ChooseCamera_Ex(bad, 0, 1), sc::kInvalidArg);
   }
@@ -95,7 +122,7 @@ TEST_F(ExportsTest, ScanThroughTheExportsFindsEveryStation) {
     if (r == 1 || r == 2 || r == 3) {
       ++found;
       ASSERT_EQ(SetTvChannelFreg(0, m - 446), 1);
-      int32_t locked = 0;
+      long locked = 0;
       ASSERT_EQ(Strova_IsVideoSignalLocked(0, &locked), sc::kOk);
       EXPECT_EQ(locked, 1);
       f = m + 6000;
@@ -119,6 +146,7 @@ TEST_F(ExportsTest, RemoteKeysAndSoundThroughTheControlWord) {
 TEST_F(ExportsTest, CameraSwitchKeepsTheTable) {
   EXPECT_EQ(Strova_ChooseCamera_Ex(0, 1, 5), sc::kOk);
   EXPECT_EQ(*sc::CameraTableEntry(0, 1), 5);
+  EXPECT_EQ(Strova_GetVideoPropertyValue_Ex(0, 0, 4, 0), E_INVALIDARG);
   EXPECT_EQ(Strova_ChooseCamera_Ex(0, 1, 40), sc::kOk);
   EXPECT_EQ(*sc::CameraTableEntry(0, 1), 0xFF);
   EXPECT_EQ(Strova_ChooseCamera_Ex(0, 1, 40), sc::kOk);
@@ -129,7 +157,7 @@ TEST_F(ExportsTest, CameraSwitchKeepsTheTable) {
 }
 
 TEST_F(ExportsTest, StandardAndProperties) {
-  int32_t cur = 0, avail = 0, v[6] = {};
+  long cur = 0, avail = 0, v[6] = {};
   ASSERT_EQ(Strova_GetVideoStandard(0, &cur, &avail), sc::kOk);
   EXPECT_EQ(cur, 16);
   EXPECT_EQ(Strova_SetVideoStandard(0, 1), sc::kOk);
@@ -141,7 +169,7 @@ TEST_F(ExportsTest, StandardAndProperties) {
   EXPECT_EQ(v[0], 9000);
   EXPECT_EQ(Strova_GetVideoPropertyValue(0, 9, v), sc::kInvalidArg);
   EXPECT_EQ(Strova_RouteInPinToOutPin(0, 2, 0), sc::kOk);
-  int32_t in = -1;
+  int in = -1;
   EXPECT_EQ(Strova_WhatInPinRouteToOutPin(0, 0, &in), sc::kOk);
   EXPECT_EQ(in, 2);
   EXPECT_EQ(Strova_RouteInPinToOutPin(0, 3, 0), sc::kInvalidArg);
@@ -151,15 +179,13 @@ TEST_F(ExportsTest, PropertyDialogsGoThroughTheViewersHost) {
   EXPECT_EQ(Strova_DisplayPropertyDialogs(0, 1, nullptr, "Format"), sc::kFail);  // no host
   HostCall host;
   Strova_SetPropertyFrameHost(RecordingHost, &host);
-  sc::SetGraphStateHooks([](int) { int s = g_graphState; g_graphState = 0; return s; },
-                         [](int, int s) { g_graphState = s; });
   ASSERT_EQ(Strova_DisplayPropertyDialogs(0, 1, nullptr, "Format"), 0);
   EXPECT_EQ(host.page, 1);
   EXPECT_EQ(host.caption, "Format");
-  EXPECT_EQ(host.stateDuring, 0);  // stopped while shown
-  EXPECT_EQ(g_graphState, 2);      // and running again after
+  EXPECT_EQ(host.stateDuring, STROVA_STATE_STOPPED);  // stopped while shown
+  EXPECT_EQ(strova::core::Context().cards[0].graphState, STROVA_STATE_RUNNING);  // and after
   ASSERT_EQ(Strova_DisplayPropertyDialogs(0, 3, nullptr, nullptr), 0);
-  EXPECT_EQ(host.stateDuring, 2);  // the crossbar page does not stop it
+  EXPECT_EQ(host.stateDuring, STROVA_STATE_RUNNING);  // the crossbar page does not stop it
   EXPECT_EQ(host.caption, "");
   EXPECT_EQ(Strova_DisplayPropertyDialogs(0, 9, nullptr, "x"), sc::kFail);  // no counterpart
   EXPECT_EQ(host.calls, 2);

@@ -33,7 +33,7 @@ TEST_F(CardPropertiesTest, StandardReadsMaskThenCurrent) {
 }
 
 TEST_F(CardPropertiesTest, PropertyValuesAndRanges) {
-  int32_t v[6] = {};
+  long v[6] = {};
   ASSERT_EQ(sc::GetVideoProperty(&card, 8, v), sc::kOk);  // sharpness
   EXPECT_EQ(v[0], 5000);
   EXPECT_EQ(v[2], 10000);
@@ -50,7 +50,7 @@ TEST_F(CardPropertiesTest, PropertyValuesAndRanges) {
 }
 
 TEST_F(CardPropertiesTest, ExtendedColourValues) {
-  int32_t b = 0;
+  long b = 0;
   ASSERT_EQ(sc::SetVideoPropertyEx(&card, 0, 3, 77), sc::kOk);
   ASSERT_EQ(sc::GetVideoPropertyEx(&card, 0, 3, &b), sc::kOk);
   EXPECT_EQ(b, 77);
@@ -60,7 +60,7 @@ TEST_F(CardPropertiesTest, ExtendedColourValues) {
 
 TEST_F(CardPropertiesTest, RoutingChecksBothPins) {
   EXPECT_EQ(sc::RouteInput(&card, 2, 0), sc::kOk);
-  int32_t in = -1;
+  int in = -1;
   ASSERT_EQ(sc::RoutedInput(&card, 0, &in), sc::kOk);
   EXPECT_EQ(in, 2);
   EXPECT_EQ(sc::RouteInput(&card, 3, 0), sc::kInvalidArg);
@@ -71,7 +71,7 @@ TEST_F(CardPropertiesTest, RoutingChecksBothPins) {
 }
 
 TEST_F(CardPropertiesTest, PropertyPagesExistOnlyWithACounterpart) {
-  int32_t exists = 7;
+  int exists = 7;
   EXPECT_EQ(sc::PropertyPageExists(&card, 0, &exists), sc::kOk);
   EXPECT_EQ(exists, 1);
   EXPECT_EQ(sc::PropertyPageExists(&card, 8, &exists), sc::kOk);
@@ -87,7 +87,7 @@ TEST_F(CardPropertiesTest, PropertyPagesExistOnlyWithACounterpart) {
 }
 
 TEST_F(CardPropertiesTest, SignalLockFollowsTuning) {
-  int32_t locked = -1;
+  long locked = -1;
   ASSERT_EQ(sc::IsVideoSignalLocked(&card, &locked), sc::kOk);
   EXPECT_EQ(locked, 1);  // starts on the first station
   const uint8_t between[5] = {0xC2, 0x10, 0x00, 0xCE, 0x90};  // 217.1 MHz: no station
