@@ -90,8 +90,8 @@ Status RoutedInput(Card* card, int output, int* input) {
 Status PropertyPageExists(Card* card, int page, int* exists) {
   if (exists == nullptr) return kInvalidArg;
   *exists = 0;
-  if (card == nullptr) return kFail;
   if (page < 0 || page >= kPageCount) return kInvalidArg;
+  if (card == nullptr) return kFail;
   if (!card->HasPropertyPage(page)) return kFail;
   *exists = 1;
   return kOk;
