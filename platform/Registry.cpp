@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -534,7 +535,13 @@ class Store {
 public:
     std::mutex mu;
 
-    bool Valid(HKEY h) const { return h == &g_hklm || (h && handles_.count(h)); }
+    // The object behind a handle, or null for an unknown one. The root is a
+    // fixed value (as on Windows), so every copy of this store linked into
+    // one process recognises it.
+    HKEY Resolve(HKEY h) const {
+        if (h == HKEY_LOCAL_MACHINE) return &g_hklm;
+        return h && handles_.count(h) ? h : nullptr;
+    }
     Model& View() { return view_; }
     const std::string& File() const { return file_; }
 
@@ -677,7 +684,8 @@ long OpenKey(HKEY root, const char* subKey, HKEY* result, bool create) {
     *result = nullptr;
     Store& s = TheStore();
     std::lock_guard guard(s.mu);
-    if (!s.Valid(root)) return ERROR_INVALID_HANDLE;
+    root = s.Resolve(root);
+    if (!root) return ERROR_INVALID_HANDLE;
     std::string path;
     if (!JoinPath(root->path, subKey, path)) return ERROR_INVALID_PARAMETER;
     s.Refresh(false);
@@ -699,7 +707,7 @@ long OpenKey(HKEY root, const char* subKey, HKEY* result, bool create) {
 
 }  // namespace
 
-HKEY const HKEY_LOCAL_MACHINE = &g_hklm;
+HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(std::uintptr_t(0x80000002));
 
 bool RegAtomicWriteFile(const std::string& path, const std::string& data) {
     static std::atomic<unsigned> counter{0};
@@ -736,7 +744,8 @@ long RegQueryValueExA(HKEY key, const char* name, DWORD* type, uint8_t* data, DW
     if (data && !size) return ERROR_INVALID_PARAMETER;
     Store& s = TheStore();
     std::lock_guard guard(s.mu);
-    if (!s.Valid(key)) return ERROR_INVALID_HANDLE;
+    key = s.Resolve(key);
+    if (!key) return ERROR_INVALID_HANDLE;
     if (!ValidValueName(name)) return ERROR_INVALID_PARAMETER;
     s.Refresh(false);
     Key* k = s.View().Find(key->path);
@@ -758,7 +767,8 @@ long RegSetValueExA(HKEY key, const char* name, DWORD type, const uint8_t* data,
     if ((!data && size) || size > kRegMaxData || !ValidValueName(name)) return ERROR_INVALID_PARAMETER;
     Store& s = TheStore();
     std::lock_guard guard(s.mu);
-    if (!s.Valid(key)) return ERROR_INVALID_HANDLE;
+    key = s.Resolve(key);
+    if (!key) return ERROR_INVALID_HANDLE;
     if (s.File().empty()) s.Refresh(false);
     std::string bytes(reinterpret_cast<const char*>(data), size);
     s.Record(key, {RegKeyObject::Op::kSet, 0, name ? name : "", type, std::move(bytes)});
@@ -769,7 +779,8 @@ long RegDeleteValueA(HKEY key, const char* name) {
     if (!ValidValueName(name)) return ERROR_INVALID_PARAMETER;
     Store& s = TheStore();
     std::lock_guard guard(s.mu);
-    if (!s.Valid(key)) return ERROR_INVALID_HANDLE;
+    key = s.Resolve(key);
+    if (!key) return ERROR_INVALID_HANDLE;
     s.Refresh(false);
     Key* k = s.View().Find(key->path);
     if (!k || !k->Find(name ? name : "")) return ERROR_FILE_NOT_FOUND;
@@ -780,14 +791,16 @@ long RegDeleteValueA(HKEY key, const char* name) {
 long RegFlushKey(HKEY key) {
     Store& s = TheStore();
     std::lock_guard guard(s.mu);
-    if (!s.Valid(key)) return ERROR_INVALID_HANDLE;
+    key = s.Resolve(key);
+    if (!key) return ERROR_INVALID_HANDLE;
     return s.Commit(key);
 }
 
 long RegCloseKey(HKEY key) {
     Store& s = TheStore();
     std::lock_guard guard(s.mu);
-    if (!s.Valid(key)) return ERROR_INVALID_HANDLE;
+    key = s.Resolve(key);
+    if (!key) return ERROR_INVALID_HANDLE;
     if (key->isRoot) return ERROR_SUCCESS;
     long rc = s.Commit(key);
     s.FreeHandle(key);
