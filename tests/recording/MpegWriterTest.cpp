@@ -10,6 +10,8 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace strova::mpeg;
@@ -238,6 +240,11 @@ TEST(MpegWriter, RefusesBadTargetsAndSettingsCleanly) {
   EXPECT_FALSE(w.Open(r.video, r.audio, r.mux, &err));
   EXPECT_FALSE(err.empty());
   EXPECT_FALSE(w.IsOpen());
+  if (geteuid() != 0) {  // root writes anywhere
+    ASSERT_EQ(mkdir(home.path("ro").c_str(), 0500), 0);
+    Recording ro = Vcd(home.path("ro/x.mpg"));
+    EXPECT_FALSE(w.Open(ro.video, ro.audio, ro.mux, &err));
+  }
   std::vector<uint8_t> px(320 * 240 * 3);
   EXPECT_EQ(w.WriteVideo({px.data(), 320, 240, 0, PixelFormat::Rgb24}), WriteStatus::Failed);
 
