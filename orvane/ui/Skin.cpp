@@ -362,8 +362,6 @@ wxBitmap DrawPanel() {
     Pen(gc, wxColour(20, 110, 40), 1.2);
     gc.DrawRoundedRectangle(74, 84, 172, 32, 6);
     Text(gc, "TELLURA", {110, 40, 100, 16}, 12, wxColour(150, 158, 170));
-    Text(gc, "VOL", {22, 250, 40, 14}, 10, wxColour(120, 126, 138));
-    Text(gc, "VOL", {258, 250, 40, 14}, 10, wxColour(120, 126, 138));
     return cv.Finish();
 }
 

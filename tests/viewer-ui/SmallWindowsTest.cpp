@@ -150,3 +150,9 @@ TEST(Tray, CallsBeforeASuccessfulAddDoNothingAndMenuCarriesItsCommands) {
         EXPECT_EQ(CommandFromMenuItem(MenuItemId(id)), id);
     EXPECT_LT(MenuItemId(ID_TRAY_RUN), 32767);
 }
+
+TEST(Splash, ShippedPictureLoads) {
+    wxImage picture;
+    ASSERT_TRUE(LoadBmpFile(tellura::test::BinDir() + "/resources/Korblend.bmp", &picture));
+    EXPECT_EQ(picture.GetSize(), wxSize(420, 240));
+}
