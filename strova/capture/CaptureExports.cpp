@@ -10,7 +10,7 @@ using strova::core::Context;
 
 extern "C" {
 
-void Strova_SetCaptureFile(int card, const char* path) {
+STROVA_API void Strova_SetCaptureFile(int card, const char* path) {
   auto* c = CardAt(card);
   if (!c) return;
   // A name longer than the field is refused (emptied) rather than cut, so a
@@ -22,24 +22,24 @@ void Strova_SetCaptureFile(int card, const char* path) {
   strova::core::CopyField(c->captureFile, sizeof c->captureFile, path);
 }
 
-void Strova_IsCapturing(int card, int* capturing) {
+STROVA_API void Strova_IsCapturing(int card, int* capturing) {
   auto* c = CardAt(card);
   if (c && capturing) *capturing = c->capturing;
 }
 
-void Strova_SetFrameRateOnCapture(int card, int use, double rate) {
+STROVA_API void Strova_SetFrameRateOnCapture(int card, int use, double rate) {
   auto* c = CardAt(card);
   if (!c) return;
   c->useFrameRate = use;
   if (use) c->frameRate = rate;
 }
 
-void Strova_IsUseFrameRate(int card, int* use) {
+STROVA_API void Strova_IsUseFrameRate(int card, int* use) {
   auto* c = CardAt(card);
   if (c && use) *use = c->useFrameRate;
 }
 
-STROVA_STATUS Strova_EnumVideoCompressor(char* names, int* count) {
+STROVA_API STROVA_STATUS Strova_EnumVideoCompressor(char* names, int* count) {
   if (!count) return E_INVALIDARG;
   const auto& list = Context().compressorNames;
   const int total = static_cast<int>(list.size());
@@ -55,7 +55,7 @@ STROVA_STATUS Strova_EnumVideoCompressor(char* names, int* count) {
   return tooSmall ? E_OUTOFMEMORY : S_OK;
 }
 
-STROVA_STATUS Strova_ChooseVideoCompressor(const char* name) {
+STROVA_API STROVA_STATUS Strova_ChooseVideoCompressor(const char* name) {
   auto& ctx = Context();
   if (!name) {
     ctx.selectedCompressor = -1;
@@ -70,7 +70,7 @@ STROVA_STATUS Strova_ChooseVideoCompressor(const char* name) {
   return E_INVALIDARG;
 }
 
-STROVA_STATUS Strova_GetCurrentVideoCompressor(char* name) {
+STROVA_API STROVA_STATUS Strova_GetCurrentVideoCompressor(char* name) {
   if (!name) return E_INVALIDARG;
   const auto& ctx = Context();
   const int i = ctx.selectedCompressor;
@@ -79,13 +79,13 @@ STROVA_STATUS Strova_GetCurrentVideoCompressor(char* name) {
   return S_OK;
 }
 
-STROVA_STATUS Strova_SetVideoCompressorQuality(int quality) {
+STROVA_API STROVA_STATUS Strova_SetVideoCompressorQuality(int quality) {
   if (quality < 0 || quality > 100) return E_INVALIDARG;
   Context().compressorQuality = quality * 0.01;
   return S_OK;
 }
 
-STROVA_STATUS Strova_GetVideoCompressorQuality(int* quality) {
+STROVA_API STROVA_STATUS Strova_GetVideoCompressorQuality(int* quality) {
   if (!quality) return E_INVALIDARG;
   *quality = static_cast<int>(Context().compressorQuality * 100);
   return S_OK;

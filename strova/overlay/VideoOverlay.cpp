@@ -47,6 +47,14 @@ int CheckBitmap(const std::string& path, off_t fileSize) {
 
 }  // namespace
 
+void AttachOverlay(GstElement* companion, VideoOverlay* overlay) {
+  if (companion) g_object_set_data(G_OBJECT(companion), "strova-overlay", overlay);
+}
+
+VideoOverlay* FindOverlay(GstElement* companion) {
+  return companion ? static_cast<VideoOverlay*>(g_object_get_data(G_OBJECT(companion), "strova-overlay")) : nullptr;
+}
+
 bool IsPicture(const std::string& path) {
   struct stat st {};
   if (path.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) return false;

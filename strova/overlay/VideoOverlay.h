@@ -48,6 +48,12 @@ class VideoOverlay {
   int userStream_ = 0;
 };
 
+// The companion filter bin carries its overlay: Attach() is called when the
+// filter is built, Find() by the exports (null when none is attached).  The
+// overlay must outlive the bin's use of it or be detached with nullptr.
+void AttachOverlay(GstElement* companion, VideoOverlay* overlay);
+VideoOverlay* FindOverlay(GstElement* companion);
+
 // True when path decodes as a still picture.
 bool IsPicture(const std::string& path);
 

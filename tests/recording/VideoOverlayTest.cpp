@@ -114,3 +114,16 @@ TEST(VideoOverlay, MissingOrNonPictureLogoLeavesTheLogoOff) {
   EXPECT_TRUE(ov.DrawOnUserStream(3));
   EXPECT_EQ(ov.UserStream(), 3);
 }
+
+TEST(VideoOverlay, CompanionFilterCarriesItsOverlay) {
+  VideoOverlay ov;
+  GstElement* companion = gst_bin_new("Quorvel Zento Filter");
+  gst_object_ref_sink(companion);
+  EXPECT_EQ(strova::overlay::FindOverlay(companion), nullptr);
+  strova::overlay::AttachOverlay(companion, &ov);
+  EXPECT_EQ(strova::overlay::FindOverlay(companion), &ov);
+  strova::overlay::AttachOverlay(companion, nullptr);
+  EXPECT_EQ(strova::overlay::FindOverlay(companion), nullptr);
+  EXPECT_EQ(strova::overlay::FindOverlay(nullptr), nullptr);
+  gst_object_unref(companion);
+}
