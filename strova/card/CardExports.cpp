@@ -83,13 +83,13 @@ void RestoreAfterDialog(core::CardContext* rec, int state) {
 
 extern "C" {
 
-int SetTvChannelFreg(int, int f) { return sc::TuneFrequency(ControlCard(), f); }
-int GetTvChannelOkay(int, int f) { return sc::TuneAndReadLock(ControlCard(), f); }
-int GetRemoteData(void) { return sc::ReadRemoteKey(ControlCard()); }
-int SetTVSoundData(int, int on) { return sc::SetTunerSound(ControlCard(), on); }
-int SetADSoundData(int, int on) { return sc::SetLineSound(ControlCard(), on); }
+int32_t SetTvChannelFreg(int32_t, int32_t f) { return sc::TuneFrequency(ControlCard(), f); }
+int32_t GetTvChannelOkay(int32_t, int32_t f) { return sc::TuneAndReadLock(ControlCard(), f); }
+int32_t GetRemoteData(void) { return sc::ReadRemoteKey(ControlCard()); }
+int32_t SetTVSoundData(int32_t, int32_t on) { return sc::SetTunerSound(ControlCard(), on); }
+int32_t SetADSoundData(int32_t, int32_t on) { return sc::SetLineSound(ControlCard(), on); }
 
-unsigned char Strova_GetDeviceID(void) {
+uint8_t Strova_GetDeviceID(void) {
   if (sc::Card* card = ControlCard()) {
     uint8_t id = 0;
     card->ReadDeviceId(&id);  // the card's own byte is read but not passed on
@@ -97,12 +97,15 @@ unsigned char Strova_GetDeviceID(void) {
   return 1;
 }
 
-STROVA_STATUS Strova_IsVideoSignalLocked(int card, long* locked) {
+int32_t Strova_IsVideoSignalLocked(int32_t card, int32_t* locked) {
   if (!core::ValidCard(card) || locked == nullptr) return E_INVALIDARG;
-  return sc::IsVideoSignalLocked(CaptureCard(core::CardAt(card)), locked);
+  long flag = 0;
+  const STROVA_STATUS st = sc::IsVideoSignalLocked(CaptureCard(core::CardAt(card)), &flag);
+  if (st == S_OK) *locked = int32_t(flag);
+  return st;
 }
 
-STROVA_STATUS Strova_GetVideoStandard(int card, long* current, long* available) {
+int32_t Strova_GetVideoStandard(int32_t card, int32_t* current, int32_t* available) {
   if (!core::ValidCard(card)) return E_INVALIDARG;
   sc::Card* c = CaptureCard(core::CardAt(card));
   if (c == nullptr) return E_FAIL;
@@ -111,54 +114,64 @@ STROVA_STATUS Strova_GetVideoStandard(int card, long* current, long* available) 
   if (available != nullptr) {
     st = c->GetAvailableStandards(&value);
     if (st != S_OK) return st;
-    *available = value;
+    *available = int32_t(value);
   }
   if (current != nullptr) {
     st = c->GetStandard(&value);
-    if (st == S_OK) *current = value;
+    if (st == S_OK) *current = int32_t(value);
   }
   return st;
 }
 
-STROVA_STATUS Strova_SetVideoStandard(int card, long standard) {
+int32_t Strova_SetVideoStandard(int32_t card, int32_t standard) {
   if (!core::ValidCard(card)) return E_INVALIDARG;
   return sc::SetVideoStandard(CaptureCard(core::CardAt(card)), standard);
 }
 
-STROVA_STATUS Strova_GetVideoPropertyValue(int card, int property, long* values) {
+int32_t Strova_GetVideoPropertyValue(int32_t card, int32_t property, int32_t values[6]) {
   if (!core::ValidCard(card) || values == nullptr) return E_INVALIDARG;
-  return sc::GetVideoProperty(CaptureCard(core::CardAt(card)), property, values);
+  long read[6] = {};
+  const STROVA_STATUS st = sc::GetVideoProperty(CaptureCard(core::CardAt(card)), property, read);
+  // The range is kept even when reading the value fails, as the card wrote it.
+  for (int i = 0; i < 6; ++i)
+    if (st == S_OK || i > 0) values[i] = int32_t(read[i]);
+  return st;
 }
 
-STROVA_STATUS Strova_SetVideoPropertyValue(int card, int property, long value) {
+int32_t Strova_SetVideoPropertyValue(int32_t card, int32_t property, int32_t value) {
   if (!core::ValidCard(card)) return E_INVALIDARG;
   return sc::SetVideoProperty(CaptureCard(core::CardAt(card)), property, value);
 }
 
-STROVA_STATUS Strova_GetVideoPropertyValue_Ex(int card, long a, int property, long b) {
+int32_t Strova_GetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t* b) {
   if (!core::ValidCard(card)) return E_INVALIDARG;
-  // b is passed by value, so what the card reports cannot travel back.
-  long value = b;
-  return sc::GetVideoPropertyEx(CompanionCard(core::CardAt(card)), a, property, &value);
+  long value = 0;
+  const STROVA_STATUS st =
+      sc::GetVideoPropertyEx(CompanionCard(core::CardAt(card)), a, property, b ? &value : nullptr);
+  if (st == S_OK) *b = int32_t(value);
+  return st;
 }
 
-STROVA_STATUS Strova_SetVideoPropertyValue_Ex(int card, long a, int property, long b) {
+int32_t Strova_SetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t b) {
   if (!core::ValidCard(card)) return E_INVALIDARG;
   return sc::SetVideoPropertyEx(CompanionCard(core::CardAt(card)), a, property, b);
 }
 
-STROVA_STATUS Strova_IsPropertyExist(int card, int page, int* exists) {
+int32_t Strova_IsPropertyExist(int32_t card, int32_t page, int32_t* exists) {
   if (!core::ValidCard(card) || exists == nullptr) return E_INVALIDARG;
   *exists = 0;
   core::CardContext* rec = core::CardAt(card);
   if (rec->pipeline == nullptr) return E_FAIL;  // no graph builder
-  return sc::PropertyPageExists(CaptureCard(rec), page, exists);
+  int found = 0;
+  const STROVA_STATUS st = sc::PropertyPageExists(CaptureCard(rec), page, &found);
+  *exists = found;
+  return st;
 }
 
-STROVA_STATUS Strova_DisplayPropertyDialogs(int card, int page, STROVA_HWND parent,
-                                            const char* caption) {
+int32_t Strova_DisplayPropertyDialogs(int32_t card, int32_t page, void* parent,
+                                      const char* caption) {
   const std::string title = Caption(caption);
-  int exists = 0;
+  int32_t exists = 0;
   const STROVA_STATUS st = Strova_IsPropertyExist(card, page, &exists);
   if (st != S_OK || exists == 0) return st;
   StrovaPropertyFrameHost fn;
@@ -182,18 +195,22 @@ void Strova_SetPropertyFrameHost(StrovaPropertyFrameHost host, void* user) {
   Host().user = user;
 }
 
-STROVA_STATUS Strova_RouteInPinToOutPin(int card, int inputPin, int outputPin) {
+int32_t Strova_RouteInPinToOutPin(int32_t card, int32_t inputPin, int32_t outputPin) {
   if (!core::ValidCard(card)) return E_INVALIDARG;
   return sc::RouteInput(CaptureCard(core::CardAt(card)), inputPin, outputPin);
 }
 
-STROVA_STATUS Strova_WhatInPinRouteToOutPin(int card, int outputPin, int* inputPin) {
+int32_t Strova_WhatInPinRouteToOutPin(int32_t card, int32_t outputPin, int32_t* inputPin) {
   if (!core::ValidCard(card)) return E_INVALIDARG;
-  return sc::RoutedInput(CaptureCard(core::CardAt(card)), outputPin, inputPin);
+  int in = 0;
+  const STROVA_STATUS st =
+      sc::RoutedInput(CaptureCard(core::CardAt(card)), outputPin, inputPin ? &in : nullptr);
+  if (st == S_OK) *inputPin = in;
+  return st;
 }
 
-STROVA_STATUS Strova_ChooseCamera_Ex(int card, unsigned char slot, unsigned char camera) {
-  if (!core::ValidCard(card) || slot > 3) return E_INVALIDARG;
+int32_t Strova_ChooseCamera_Ex(int32_t card, int32_t slot, int32_t camera) {
+  if (!core::ValidCard(card) || slot < 0 || slot > 3) return E_INVALIDARG;
   return sc::ChooseCamera(CompanionCard(core::CardAt(card)), slot, camera,
                           sc::CameraTableEntry(card, slot));
 }

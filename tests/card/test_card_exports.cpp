@@ -66,7 +66,7 @@ struct HostCall {
   std::string caption;
 };
 
-STROVA_STATUS RecordingHost(void* user, int card, int page, STROVA_HWND, const char* caption) {
+STROVA_STATUS RecordingHost(void* user, int32_t card, int32_t page, void*, const char* caption) {
   auto* h = static_cast<HostCall*>(user);
   ++h->calls;
   h->page = page;
@@ -85,17 +85,17 @@ TEST_F(ExportsTest, WithoutAConnectedCardTheCardControlExportsReturnZero) {
   EXPECT_EQ(SetTVSoundData(0, 1), 0);
   EXPECT_EQ(SetADSoundData(0, 1), 0);
   EXPECT_EQ(Strova_GetDeviceID(), 1);
-  long locked = 0;
+  int32_t locked = 0;
   EXPECT_EQ(Strova_IsVideoSignalLocked(0, &locked), E_FAIL);
   EXPECT_EQ(Strova_ChooseCamera_Ex(0, 0, 1), E_NOTIMPL);
-  long v[6];
+  int32_t v[6];
   EXPECT_EQ(Strova_GetVideoPropertyValue(0, 0, v), E_FAIL);
   EXPECT_EQ(Strova_SetVideoPropertyValue_Ex(0, 0, 0, 0), VFW_E_WRONG_STATE);
 }
 
 TEST_F(ExportsTest, InvalidCardIndexIsRefused) {
-  long v[6], x = 0;
-  int ix = 0;
+  int32_t v[6], x = 0;
+  int32_t ix = 0;
   for (int bad : {-1, 1, 32}) {
     EXPECT_EQ(Strova_IsVideoSignalLocked(bad, &x), sc::kInvalidArg);
     EXPECT_EQ(Strova_GetVideoStandard(bad, &x, &x), sc::kInvalidArg);
@@ -122,7 +122,7 @@ TEST_F(ExportsTest, ScanThroughTheExportsFindsEveryStation) {
     if (r == 1 || r == 2 || r == 3) {
       ++found;
       ASSERT_EQ(SetTvChannelFreg(0, m - 446), 1);
-      long locked = 0;
+      int32_t locked = 0;
       ASSERT_EQ(Strova_IsVideoSignalLocked(0, &locked), sc::kOk);
       EXPECT_EQ(locked, 1);
       f = m + 6000;
@@ -146,7 +146,11 @@ TEST_F(ExportsTest, RemoteKeysAndSoundThroughTheControlWord) {
 TEST_F(ExportsTest, CameraSwitchKeepsTheTable) {
   EXPECT_EQ(Strova_ChooseCamera_Ex(0, 1, 5), sc::kOk);
   EXPECT_EQ(*sc::CameraTableEntry(0, 1), 5);
-  EXPECT_EQ(Strova_GetVideoPropertyValue_Ex(0, 0, 4, 0), E_INVALIDARG);
+  int32_t b = 0;
+  EXPECT_EQ(Strova_GetVideoPropertyValue_Ex(0, 0, 4, &b), E_INVALIDARG);
+  EXPECT_EQ(Strova_SetVideoPropertyValue_Ex(0, 0, 2, 42), S_OK);
+  EXPECT_EQ(Strova_GetVideoPropertyValue_Ex(0, 0, 2, &b), S_OK);
+  EXPECT_EQ(b, 42);
   EXPECT_EQ(Strova_ChooseCamera_Ex(0, 1, 40), sc::kOk);
   EXPECT_EQ(*sc::CameraTableEntry(0, 1), 0xFF);
   EXPECT_EQ(Strova_ChooseCamera_Ex(0, 1, 40), sc::kOk);
@@ -157,7 +161,7 @@ TEST_F(ExportsTest, CameraSwitchKeepsTheTable) {
 }
 
 TEST_F(ExportsTest, StandardAndProperties) {
-  long cur = 0, avail = 0, v[6] = {};
+  int32_t cur = 0, avail = 0, v[6] = {};
   ASSERT_EQ(Strova_GetVideoStandard(0, &cur, &avail), sc::kOk);
   EXPECT_EQ(cur, 16);
   EXPECT_EQ(Strova_SetVideoStandard(0, 1), sc::kOk);
@@ -169,7 +173,7 @@ TEST_F(ExportsTest, StandardAndProperties) {
   EXPECT_EQ(v[0], 9000);
   EXPECT_EQ(Strova_GetVideoPropertyValue(0, 9, v), sc::kInvalidArg);
   EXPECT_EQ(Strova_RouteInPinToOutPin(0, 2, 0), sc::kOk);
-  int in = -1;
+  int32_t in = -1;
   EXPECT_EQ(Strova_WhatInPinRouteToOutPin(0, 0, &in), sc::kOk);
   EXPECT_EQ(in, 2);
   EXPECT_EQ(Strova_RouteInPinToOutPin(0, 3, 0), sc::kInvalidArg);
