@@ -1,0 +1,215 @@
+/* libstrova: the capture library's public interface.
+ *
+ * A flat C interface over the capture cards. Every per-card function takes a
+ * card index first (valid: 0 <= card < 32 and card < the counted cards) and
+ * returns a 32-bit status: zero or positive is success, negative is failure.
+ * The library owns every media object; callers pass only plain values and
+ * window handles. Strings are 8-bit, zero-terminated; name buffers hold
+ * STROVA_NAME_LEN bytes per entry. Output pointers are written only on
+ * success unless a function says otherwise. */
+#ifndef STROVA_STROVA_H
+#define STROVA_STROVA_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+namespace plat { struct Window; }
+/* The platform layer's window handle (plat::HWND) passes without casts. */
+typedef plat::Window* STROVA_HWND;
+#else
+typedef struct Window* STROVA_HWND;
+#endif
+
+#if defined(STROVA_BUILD)
+#define STROVA_API __attribute__((visibility("default")))
+#else
+#define STROVA_API
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef int32_t STROVA_STATUS;
+
+#ifndef S_OK
+#define S_OK ((STROVA_STATUS)0)
+#endif
+#ifndef S_FALSE
+#define S_FALSE ((STROVA_STATUS)1)
+#endif
+#ifndef E_INVALIDARG
+#define E_INVALIDARG ((STROVA_STATUS)0x80070057u)
+#endif
+#ifndef E_FAIL
+#define E_FAIL ((STROVA_STATUS)0x80004005u)
+#endif
+#ifndef E_NOTIMPL
+#define E_NOTIMPL ((STROVA_STATUS)0x80004001u)
+#endif
+#ifndef E_OUTOFMEMORY
+#define E_OUTOFMEMORY ((STROVA_STATUS)0x8007000Eu)
+#endif
+#ifndef VFW_E_WRONG_STATE
+#define VFW_E_WRONG_STATE ((STROVA_STATUS)0x80040227u)
+#endif
+/* The abort result that means the disk is full. */
+#define STROVA_E_DISK_FULL ((STROVA_STATUS)0x80070070u)
+
+#define STROVA_MAX_CARDS 32
+#define STROVA_NAME_LEN 80
+
+/* Notification codes: low word of lParam; the high word is the card index. */
+#define NOTIFY_GRAPH_EVENT 0x1234
+#define NOTIFY_DISK_FULL 0x1235
+#define NOTIFY_VIDEO_SIZE 0x1236
+#define NOTIFY_PAUSED 0x1237
+#define NOTIFY_ABORTED 0x1238
+
+/* Pin selectors. */
+#define STROVA_PIN_CAPTURE 1
+#define STROVA_PIN_PREVIEW 2
+
+/* Stream states. */
+#define STROVA_STATE_RUNNING 0
+#define STROVA_STATE_PAUSED 1
+#define STROVA_STATE_STOPPED 2
+
+typedef struct StrovaRect {
+  int32_t left, top, right, bottom;
+} StrovaRect;
+
+/* Bitmap information header, 40 bytes. */
+typedef struct StrovaBitmapHeader {
+  uint32_t size;
+  int32_t width;
+  int32_t height;
+  uint16_t planes;
+  uint16_t bitCount;
+  uint32_t compression;
+  uint32_t sizeImage;
+  int32_t xPelsPerMeter;
+  int32_t yPelsPerMeter;
+  uint32_t clrUsed;
+  uint32_t clrImportant;
+} StrovaBitmapHeader;
+
+/* Picture format of a pin, 96 bytes, little-endian.
+ * colorCode: 0 RGB555, 1 RGB24, 2 YUY2, 3 YVU9, 4 YV12; -1 (read) = other. */
+typedef struct VideoInfo {
+  int32_t colorCode;
+  StrovaRect source;
+  StrovaRect target;
+  uint32_t bitRate;
+  uint32_t bitErrorRate;
+  uint32_t alignment; /* not read or written */
+  int64_t avgTimePerFrame; /* 100 ns units */
+  StrovaBitmapHeader bmi;
+} VideoInfo;
+
+#ifdef __cplusplus
+static_assert(sizeof(VideoInfo) == 96, "VideoInfo is 96 bytes");
+static_assert(offsetof(VideoInfo, source) == 4 && offsetof(VideoInfo, target) == 20 &&
+                  offsetof(VideoInfo, bitRate) == 36 && offsetof(VideoInfo, avgTimePerFrame) == 48 &&
+                  offsetof(VideoInfo, bmi) == 56,
+              "VideoInfo layout");
+#else
+_Static_assert(sizeof(VideoInfo) == 96, "VideoInfo is 96 bytes");
+#endif
+
+/* --- Library, devices and notifications ------------------------------- */
+STROVA_API STROVA_STATUS Strova_Initialize(void);
+STROVA_API void Strova_Uninitialize(void);
+/* names: STROVA_NAME_LEN bytes per entry, room for 32 entries, may be null. */
+STROVA_API STROVA_STATUS Strova_EnumVideoCaptureDev(char* names, int* count);
+STROVA_API STROVA_STATUS Strova_EnumAudioCaptureDev(char* names, int* count);
+STROVA_API STROVA_STATUS Strova_GetCardNumber(int* count);
+STROVA_API STROVA_STATUS Strova_SetNotifyWindow(int card, STROVA_HWND window, unsigned int message);
+STROVA_API void Strova_ManageNotifyMessage(int card);
+
+/* --- Capture graph and preview ------------------------------------------ */
+STROVA_API STROVA_STATUS Strova_ConnectDevice(int card, int yuvMode, STROVA_HWND owner);
+STROVA_API STROVA_STATUS Strova_DisconnectDevice(int card);
+STROVA_API STROVA_STATUS Strova_IsConnected(int card, int* connected);
+STROVA_API int Strova_SetDispMode(int mode);
+STROVA_API STROVA_STATUS Strova_SetOwnerWnd(int card, STROVA_HWND owner);
+STROVA_API STROVA_STATUS Strova_GetOwnerWnd(int card, STROVA_HWND* owner);
+STROVA_API STROVA_STATUS Strova_SetMessageDrain(int card, STROVA_HWND drain);
+STROVA_API STROVA_STATUS Strova_SetWindowPos(int card, int left, int top, int right, int bottom);
+STROVA_API STROVA_STATUS Strova_GetWindowPos(int card, StrovaRect* rect);
+STROVA_API STROVA_STATUS Strova_FullScreen(int card, int on);
+STROVA_API STROVA_STATUS Strova_IsFullSrcMode(int card, int* full);
+STROVA_API STROVA_STATUS Strova_GetStreamStatus(int card, int* state);
+STROVA_API STROVA_STATUS Strova_SetStreamStatus(int card, int state);
+STROVA_API STROVA_STATUS Strova_IsPreviewPinExisted(int card, int* exists);
+/* branch: 1 recording, 2 preview. */
+STROVA_API STROVA_STATUS Strova_ConnectPin(int card, int branch);
+STROVA_API STROVA_STATUS Strova_DisconnectPin(int card, int branch);
+
+/* --- Pin formats ---------------------------------------------------------- */
+STROVA_API STROVA_STATUS Strova_GetVideoInfo(int card, VideoInfo* info, int pin);
+STROVA_API STROVA_STATUS Strova_SetVideoInfo(int card, VideoInfo info, int pin);
+
+/* --- File capture ----------------------------------------------------------- */
+STROVA_API void Strova_SetCaptureFile(int card, const char* path);
+STROVA_API int Strova_StartCapture(int card);
+STROVA_API int Strova_StopCapture(int card);
+STROVA_API void Strova_IsCapturing(int card, int* capturing);
+STROVA_API int Strova_SetCaptureAudio(int card, int* enable);
+STROVA_API void Strova_IsCaptureAudio(int card, int* enabled);
+STROVA_API int Strova_WhoIsCapturingAudio(int* card);
+STROVA_API void Strova_SetFrameRateOnCapture(int card, int use, double rate);
+STROVA_API void Strova_IsUseFrameRate(int card, int* use);
+STROVA_API STROVA_STATUS Strova_EnumVideoCompressor(char* names, int* count);
+STROVA_API STROVA_STATUS Strova_ChooseVideoCompressor(const char* name);
+STROVA_API STROVA_STATUS Strova_GetCurrentVideoCompressor(char* name);
+STROVA_API STROVA_STATUS Strova_GetVideoCompressorQuality(int* quality);
+STROVA_API STROVA_STATUS Strova_SetVideoCompressorQuality(int quality);
+
+/* --- Frame grab and still files ------------------------------------------- */
+STROVA_API STROVA_STATUS Strova_GetCurrentDib(int card, long unused1, long unused2);
+STROVA_API STROVA_STATUS Strova_GetVideoStream(int card, long a, long b);
+STROVA_API int Strova_SaveToBmpFile(int card, const char* path);
+STROVA_API int Strova_SaveToJpgFile(int card, const char* path);
+
+/* --- Tuner, sound and remote control --------------------------------------
+ * These act on the card whose graph was built last; the first argument is
+ * unused. Without a connected card each returns 0. */
+STROVA_API uint8_t Strova_GetDeviceID(void);
+STROVA_API int32_t Strova_IsVideoSignalLocked(int32_t card, int32_t* locked);
+STROVA_API int32_t SetTvChannelFreg(int32_t unused, int32_t frequencyKHz);
+STROVA_API int32_t GetTvChannelOkay(int32_t unused, int32_t frequencyKHz);
+STROVA_API int32_t GetRemoteData(void);
+STROVA_API int32_t SetTVSoundData(int32_t unused, int32_t on);
+STROVA_API int32_t SetADSoundData(int32_t unused, int32_t on);
+
+/* --- Video standard, colour properties, property pages, routing ---------- */
+STROVA_API int32_t Strova_GetVideoStandard(int32_t card, int32_t* current, int32_t* available);
+STROVA_API int32_t Strova_SetVideoStandard(int32_t card, int32_t standard);
+/* values: current, minimum, maximum, step, default, capability flags. */
+STROVA_API int32_t Strova_GetVideoPropertyValue(int32_t card, int32_t property, int32_t values[6]);
+STROVA_API int32_t Strova_SetVideoPropertyValue(int32_t card, int32_t property, int32_t value);
+STROVA_API int32_t Strova_GetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t* b);
+STROVA_API int32_t Strova_SetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t b);
+STROVA_API int32_t Strova_IsPropertyExist(int32_t card, int32_t page, int32_t* exists);
+/* parent: the viewer's window handle (STROVA_HWND) passed on to the host. */
+STROVA_API int32_t Strova_DisplayPropertyDialogs(int32_t card, int32_t page, void* parent,
+                                                 const char* caption);
+/* The viewer's property-frame host: shows page 0..11 of the card modally over
+ * parent (the library links no toolkit). Null removes it. */
+typedef int32_t (*StrovaPropertyFrameHost)(void* user, int32_t card, int32_t page, void* parent,
+                                           const char* caption);
+STROVA_API void Strova_SetPropertyFrameHost(StrovaPropertyFrameHost host, void* user);
+STROVA_API int32_t Strova_RouteInPinToOutPin(int32_t card, int32_t inputPin, int32_t outputPin);
+STROVA_API int32_t Strova_WhatInPinRouteToOutPin(int32_t card, int32_t outputPin, int32_t* inputPin);
+STROVA_API int32_t Strova_ChooseCamera_Ex(int32_t card, int32_t slot, int32_t camera);
+
+/* --- Graph diagnostics ------------------------------------------------------ */
+STROVA_API int Strova_ListAllFilter(int card, const char* path);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* STROVA_STROVA_H */
