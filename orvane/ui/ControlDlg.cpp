@@ -2,6 +2,7 @@
 
 #include <wx/dcbuffer.h>
 #include <wx/region.h>
+#include <wx/thread.h>
 
 #include "orvane/ui/Skin.h"
 #include "orvane/ui/SkinTable.h"
@@ -52,6 +53,10 @@ CBmpButton* CControlDlg::GetButton(int id) {
 
 void CControlDlg::SetDisplayText(const wxString& text) {
     if (text.length() > kMaxDisplayText) return;
+    if (!wxThread::IsMain()) {  // the channel scan reports from its own thread
+        CallAfter([this, t = text.Clone()] { SetDisplayText(t); });
+        return;
+    }
     m_text = text;
     RefreshRect(wxRect(wxPoint(kDisplayLeft, kDisplayTop), wxPoint(kDisplayRight, kDisplayBottom)),
                 false);

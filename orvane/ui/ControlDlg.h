@@ -20,6 +20,7 @@ public:
     explicit CControlDlg(ViewerHost& host);
 
     // Stores the text when it has at most 14 characters; longer texts are ignored.
+    // From another thread the text is stored on the user-interface thread.
     void SetDisplayText(const wxString& text);
     const wxString& GetDisplayText() const { return m_text; }
 

@@ -2,6 +2,8 @@
 // and the skin's pictures.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <wx/image.h>
 
 #include "UiTestSupport.h"
@@ -202,4 +204,13 @@ TEST(Showcase, DISABLED_Screenshot) {
     if (shot) {
         EXPECT_EQ(system(("import -window root -crop 1200x560+0+0 " + std::string(shot)).c_str()), 0);
     }
+}
+
+TEST(ControlPanel, DisplayTextFromAnotherThreadArrivesOnTheUiThread) {
+    RecordingHost host;
+    host.panel = new CControlDlg(host);
+    std::thread scan([&] { host.panel->SetDisplayText("05-TVChannal"); });
+    scan.join();
+    Pump(20);
+    EXPECT_EQ(host.panel->GetDisplayText(), "05-TVChannal");
 }
