@@ -1,0 +1,105 @@
+// Pin format exports: the 96-byte picture format record mapped to caps.
+#include "strova/Strova.h"
+#include "strova/core/Context.h"
+#include "strova/graph/Graph.h"
+
+#include <gst/video/video.h>
+
+#include <cstring>
+
+using namespace strova::core;
+
+namespace {
+
+struct Subtype {
+  int code;
+  const char* format;
+  uint16_t bits;
+  uint32_t fourcc;
+};
+
+constexpr uint32_t Fourcc(char a, char b, char c, char d) {
+  return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 | uint32_t(uint8_t(d)) << 24;
+}
+
+const Subtype kSubtypes[] = {
+    {0, "RGB15", 16, 0},
+    {1, "BGR", 24, 0},
+    {2, "YUY2", 16, Fourcc('Y', 'U', 'Y', '2')},
+    {3, "YVU9", 9, Fourcc('Y', 'V', 'U', '9')},
+    {4, "YV12", 12, Fourcc('Y', 'V', '1', '2')},
+};
+
+const Subtype* ByFormat(const char* format) {
+  for (const auto& s : kSubtypes)
+    if (format && !std::strcmp(s.format, format)) return &s;
+  return nullptr;
+}
+
+// Colour code to write: with yuvMode set only RGB24, YUY2 and YVU9 are kept.
+int WriteCode(int code, int yuvMode) {
+  if (!yuvMode) return code;
+  return (code == 1 || code == 3) ? code : 2;
+}
+
+void FillFromCaps(const GstVideoInfo& vi, VideoInfo* info) {
+  const Subtype* sub = ByFormat(gst_video_format_to_string(GST_VIDEO_INFO_FORMAT(&vi)));
+  info->colorCode = sub ? sub->code : -1;
+  info->source = {0, 0, 0, 0};
+  info->target = {0, 0, 0, 0};
+  const int64_t frameNs = vi.fps_n > 0 ? gst_util_uint64_scale(GST_SECOND, vi.fps_d, vi.fps_n) : 0;
+  info->avgTimePerFrame = frameNs / 100;
+  info->bmi.size = 40;
+  info->bmi.width = GST_VIDEO_INFO_WIDTH(&vi);
+  info->bmi.height = GST_VIDEO_INFO_HEIGHT(&vi);
+  info->bmi.planes = 1;
+  info->bmi.bitCount = sub ? sub->bits : static_cast<uint16_t>(GST_VIDEO_INFO_COMP_DEPTH(&vi, 0) * 2);
+  info->bmi.compression = sub ? sub->fourcc : 0;
+  info->bmi.sizeImage = static_cast<uint32_t>(GST_VIDEO_INFO_SIZE(&vi));
+  info->bmi.xPelsPerMeter = info->bmi.yPelsPerMeter = 0;
+  info->bmi.clrUsed = info->bmi.clrImportant = 0;
+  info->bitRate = static_cast<uint32_t>(
+      vi.fps_d > 0 ? uint64_t(info->bmi.sizeImage) * 8 * uint64_t(vi.fps_n) / uint64_t(vi.fps_d) : 0);
+  info->bitErrorRate = 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+STROVA_API STROVA_STATUS Strova_GetVideoInfo(int card, VideoInfo* info, int pin) {
+  CardContext* c = CardAt(card);
+  if (!c || !info || (pin != STROVA_PIN_CAPTURE && pin != STROVA_PIN_PREVIEW)) return E_INVALIDARG;
+  GstCaps* caps = strova::graph::CurrentCaps(*c);
+  if (!caps) return E_FAIL;
+  GstVideoInfo vi;
+  const bool ok = gst_video_info_from_caps(&vi, caps);
+  gst_caps_unref(caps);
+  if (ok) FillFromCaps(vi, info);
+  return S_OK;
+}
+
+STROVA_API STROVA_STATUS Strova_SetVideoInfo(int card, VideoInfo info, int pin) {
+  CardContext* c = CardAt(card);
+  if (!c) return E_INVALIDARG;
+  if (c->capturing) return VFW_E_WRONG_STATE;
+  if (pin != STROVA_PIN_CAPTURE && pin != STROVA_PIN_PREVIEW) return E_INVALIDARG;
+  if (!c->HasGraph()) return E_FAIL;
+  if (info.bmi.width <= 0 || info.bmi.width > 4096 || info.bmi.height == 0 ||
+      info.bmi.height > 4096 || info.bmi.height < -4096)
+    return E_INVALIDARG;
+  const int earlier = c->graphState;
+  if (earlier != STROVA_STATE_STOPPED) strova::graph::SetState(*c, STROVA_STATE_STOPPED);
+  const int code = WriteCode(info.colorCode, c->yuvMode);
+  GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, info.bmi.width, "height",
+                                      G_TYPE_INT, info.bmi.height < 0 ? -info.bmi.height : info.bmi.height,
+                                      nullptr);
+  for (const auto& s : kSubtypes)
+    if (s.code == code) gst_caps_set_simple(caps, "format", G_TYPE_STRING, s.format, nullptr);
+  const STROVA_STATUS st = strova::graph::SetFormat(*c, caps);
+  gst_caps_unref(caps);
+  if (earlier != STROVA_STATE_STOPPED) strova::graph::SetState(*c, earlier);
+  return st;
+}
+
+}  // extern "C"
