@@ -106,7 +106,7 @@ bool MpegParams::SetMux(uint32_t id, int32_t value) {
 }
 
 // The stream follows its format where a parameter is not legal for it: VCD
-// is always 352-wide CIF/SIF at 1150 kbit/s, DVD always full D1.
+// is always 352-wide CIF/SIF, DVD always full D1; the rate is parameter 9.
 mpeg::VideoSettings MpegParams::Video() const {
   mpeg::VideoSettings s;
   const bool pal = sizeCode_ == 1;
@@ -117,7 +117,7 @@ mpeg::VideoSettings MpegParams::Video() const {
   s.fpsDen = frameRateCode_ == 4 ? 1001 : 1;
   s.gopLength = std::clamp(gop_, 1, 18);
   s.bFrameDistance = std::clamp(bDistance_, 1, 3);
-  s.bitrateKbps = muxType_ == 2 ? 1150 : ClampVideoRate(bitrate_, s.mpeg2);
+  s.bitrateKbps = ClampVideoRate(bitrate_, s.mpeg2);
   return s;
 }
 

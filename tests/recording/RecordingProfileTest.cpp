@@ -49,7 +49,7 @@ TEST(RecordingProfile, VcdVariantFollowsTheVcdFormat) {
   EXPECT_EQ(m.Video().width, 352);
   EXPECT_EQ(m.Video().height, 288);
   EXPECT_FALSE(m.Video().mpeg2);
-  EXPECT_EQ(m.Video().bitrateKbps, 1150);
+  EXPECT_EQ(m.Video().bitrateKbps, 1120);
   EXPECT_EQ(m.Audio(true).sampleRate, 44100);
   EXPECT_EQ(m.Mux().type, MuxType::Vcd);
   EXPECT_EQ(m.Mux().packetSize, 2324);
