@@ -59,7 +59,7 @@ struct LivePipeline {
   }
 };
 
-VideoSettings Vcd() { return {352, 288, 25, 1, false, 1150, 15, 3}; }
+VideoSettings Vcd() { return {352, 288, 25, 1, false, 1120, 15, 3}; }
 
 }  // namespace
 

@@ -151,7 +151,7 @@ void CheckStream(const std::string& path, const Recording& r, const Expect& e) {
 
 Recording Vcd(const std::string& path) {
   Recording r;
-  r.video = {352, 288, 25, 1, false, 1150, 15, 3};
+  r.video = {352, 288, 25, 1, false, 1120, 15, 3};
   r.audio = {true, 44100, 224};
   r.mux = {MuxType::Vcd, 2324, path, {}};
   return r;
@@ -178,7 +178,7 @@ TEST(MpegWriter, VcdAndDvdStreamsCarryWhatTheirFormatPromises) {
     ASSERT_EQ(w.Close(), WriteStatus::Ok);
     EXPECT_EQ(w.FramesDropped(), 0);
   }
-  CheckStream(vcd.mux.path, vcd, {"mpeg1video", 352, 288, "25/1", 44100, 1150});
+  CheckStream(vcd.mux.path, vcd, {"mpeg1video", 352, 288, "25/1", 44100, 1120});
   CheckStream(dvd.mux.path, dvd, {"mpeg2video", 720, 576, "25/1", 48000, 4000});
 }
 
