@@ -1,0 +1,76 @@
+#include "Scan.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace orvane {
+
+namespace {
+
+// RunTime and ScanBackup name the saved values alike.
+template <class To, class From>
+void CopyScanState(To& to, const From& from) {
+    std::memcpy(to.channels, from.channels, sizeof from.channels);
+    to.curTune = from.curTune;
+    to.totalTv = from.totalTv;
+    to.faveNum = from.faveNum;
+    to.useFave = from.useFave;
+    to.furTune = from.furTune;
+}
+
+}  // namespace
+
+void SaveForScan(const RunTime& rt, ScanBackup& b) { CopyScanState(b, rt); }
+
+void RestoreAfterScan(RunTime& rt, const ScanBackup& b) { CopyScanState(rt, b); }
+
+namespace {
+
+// Narrows [f-375, f+62] while wider than 62 kHz. Returns the last answer and
+// leaves the last probed frequency in m.
+int Bisect(ScanHost& host, int f, int& m) {
+    int hi = f + 62, lo = f - kScanStep, r = -1;
+    while (hi - lo > 62) {
+        m = (hi + lo) / 2;
+        r = host.Probe(m);
+        if (r == 2) break;
+        if (r == 0 || r == 1)
+            hi = m;
+        else
+            lo = m;
+    }
+    return r;
+}
+
+void Store(RunTime& rt, int m) {
+    ChannelRecord& e = rt.channels[rt.totalTv];
+    std::snprintf(e.name, sizeof e.name, "%s", "TVChannal");
+    e.freq = m - kScanStoreOffset;
+    ++rt.totalTv;
+}
+
+}  // namespace
+
+int RunScan(RunTime& rt, ScanHost& host) {
+    rt.curTune = rt.furTune = rt.totalTv = rt.useFave = rt.faveNum = 0;
+    for (int f = kScanFirst; f <= kScanLast; f += kScanStep) {
+        host.Progress(f - kScanFirst, kScanRange);
+        if (!host.WaitContinue()) break;
+        int m = f;
+        int r = host.Probe(f);
+        if (r == 0 || r == 1 || r == 3) r = Bisect(host, f, m);
+        if ((r >= 1 && r <= 3) && rt.totalTv < kChannelCount) {
+            Store(rt, m);
+            f = m + kScanSkip;
+        }
+        host.EndProbe();
+    }
+    return rt.totalTv;
+}
+
+void KeepScanResult(RunTime& rt) {
+    if (rt.curTune >= rt.totalTv - 1) rt.curTune = rt.totalTv - 1;
+    if (rt.curTune < 0) rt.curTune = 0;
+}
+
+}  // namespace orvane

@@ -1,0 +1,38 @@
+// The channel scan: walks the TV band, narrows each station down by
+// bisection and fills the channel table. The tuner, the stop/continue gate
+// and the progress bar come through ScanHost, so a model tuner can drive it.
+#pragma once
+#include "Settings.h"
+
+namespace orvane {
+
+constexpr int kScanFirst = 47750;
+constexpr int kScanLast = 865250;  // inclusive
+constexpr int kScanStep = 375;
+constexpr int kScanRange = kScanLast - kScanFirst;
+constexpr int kScanSkip = 6000;       // after a station, before the next step
+constexpr int kScanStoreOffset = 446; // stored = found - offset
+
+class ScanHost {
+public:
+    virtual ~ScanHost() = default;
+    virtual int Probe(int kHz) = 0;               // GetTvChannelOkay(0, kHz)
+    virtual bool WaitContinue() = 0;              // false: stop requested
+    virtual void EndProbe() = 0;                  // sets the continue gate again
+    virtual void Progress(int done, int range) = 0;
+};
+
+// The table and counters the scan changes, kept to restore on "No".
+struct ScanBackup {
+    ChannelRecord channels[kChannelCount];
+    int curTune, totalTv, faveNum, useFave, furTune;
+};
+
+void SaveForScan(const RunTime& rt, ScanBackup& b);
+void RestoreAfterScan(RunTime& rt, const ScanBackup& b);
+// Clears the counters and runs the band; returns the stations found.
+int RunScan(RunTime& rt, ScanHost& host);
+// Keeps the result: the current index stays a valid index (0 when empty).
+void KeepScanResult(RunTime& rt);
+
+}  // namespace orvane

@@ -1,0 +1,133 @@
+#include "Scan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace orvane {
+namespace {
+
+// A tuner with stations at given carriers: 2 within 31 kHz, 1 or 3 within
+// 250 kHz below/above, else 0.
+struct Band : ScanHost {
+    std::vector<int> stations;
+    std::vector<int> probes;
+    int stopAfter = -1;  // probes before a stop request
+    int Probe(int f) override {
+        probes.push_back(f);
+        for (int s : stations) {
+            int d = f - s;
+            if (d >= -31 && d <= 31) return 2;
+            if (d < 0 && d > -250) return 3;
+            if (d > 0 && d < 250) return 1;
+        }
+        return 0;
+    }
+    bool WaitContinue() override {
+        return stopAfter < 0 || static_cast<int>(probes.size()) < stopAfter;
+    }
+    void EndProbe() override {}
+    void Progress(int done, int range) override {
+        EXPECT_LE(done, range);
+    }
+};
+
+std::unique_ptr<RunTime> Filled() {
+    auto rt = std::make_unique<RunTime>();
+    for (int i = 0; i < kChannelCount; ++i) {
+        std::snprintf(rt->channels[i].name, kNameSize, "Old%d", i);
+        rt->channels[i].freq = 100000 + i;
+        rt->channels[i].index = i;
+    }
+    rt->totalTv = 7;
+    rt->curTune = 4;
+    rt->faveNum = 3;
+    rt->furTune = 2;
+    rt->useFave = 1;
+    return rt;
+}
+
+TEST(Scan, CentredFirstProbeIsStoredWithoutBisection) {
+    auto rt = Filled();
+    Band band;
+    band.stations = {47750};  // first step exactly
+    band.stopAfter = 2;
+    RunScan(*rt, band);
+    ASSERT_EQ(rt->totalTv, 1);
+    EXPECT_EQ(rt->channels[0].freq, 47750 - 446);
+    EXPECT_STREQ(rt->channels[0].name, "TVChannal");
+    EXPECT_EQ(rt->channels[0].index, 0);  // index left as it was
+    ASSERT_GE(band.probes.size(), 2u);
+    EXPECT_EQ(band.probes[0], 47750);
+    EXPECT_EQ(band.probes[1], 47750 + 6375);
+    EXPECT_EQ(rt->faveNum, 0);
+    EXPECT_EQ(rt->useFave, 0);
+}
+
+TEST(Scan, FullBandFindsStationsByBisection) {
+    auto rt = Filled();
+    Band band;
+    band.stations = {55250, 62250, 175250, 471250, 863250};
+    RunScan(*rt, band);
+    ASSERT_EQ(rt->totalTv, 5);
+    for (int i = 0; i < 5; ++i) {
+        int found = rt->channels[i].freq + 446;
+        EXPECT_NEAR(found, band.stations[i], 62) << i;
+    }
+    EXPECT_STREQ(rt->channels[5].name, "Old5");  // beyond the count: kept
+    // Every step without a centred answer bisects (at most 3 more probes).
+    EXPECT_LT(band.probes.size(), 2181u * 4);
+    for (int f : band.probes) EXPECT_LE(f, kScanLast + 62);
+}
+
+TEST(Scan, StopKeepsPartialAndNoRestoresExactly) {
+    auto rt = Filled();
+    ScanBackup backup;
+    SaveForScan(*rt, backup);
+    Band band;
+    band.stations = {49000, 70000};
+    band.stopAfter = 30;
+    RunScan(*rt, band);
+    EXPECT_EQ(rt->totalTv, 1);
+    EXPECT_LE(band.probes.size(), 40u);
+    RestoreAfterScan(*rt, backup);
+    EXPECT_EQ(rt->totalTv, 7);
+    EXPECT_EQ(rt->curTune, 4);
+    EXPECT_EQ(rt->faveNum, 3);
+    EXPECT_EQ(rt->furTune, 2);
+    EXPECT_EQ(rt->useFave, 1);
+    EXPECT_STREQ(rt->channels[0].name, "Old0");
+    EXPECT_EQ(rt->channels[0].freq, 100000);
+}
+
+TEST(Scan, KeptResultHasValidCurrentIndex) {
+    auto rt = Filled();
+    rt->totalTv = 1;
+    rt->curTune = 0;
+    KeepScanResult(*rt);
+    EXPECT_EQ(rt->curTune, 0);
+    rt->totalTv = 0;  // nothing found: stays a valid index
+    KeepScanResult(*rt);
+    EXPECT_EQ(rt->curTune, 0);
+}
+
+TEST(Scan, OddAnswersAreSkippedAndTableNeverOverflows) {
+    struct Weird : Band {
+        int Probe(int f) override { probes.push_back(f); return 7; }
+    } weird;
+    auto rt = Filled();
+    RunScan(*rt, weird);
+    EXPECT_EQ(rt->totalTv, 0);
+    struct Everywhere : Band {
+        int Probe(int f) override { probes.push_back(f); return 2; }
+    } every;
+    RunScan(*rt, every);
+    EXPECT_LE(rt->totalTv, kChannelCount);
+    EXPECT_GT(rt->totalTv, 100);
+}
+
+}  // namespace
+}  // namespace orvane
