@@ -205,6 +205,16 @@ STROVA_API int32_t Strova_RouteInPinToOutPin(int32_t card, int32_t inputPin, int
 STROVA_API int32_t Strova_WhatInPinRouteToOutPin(int32_t card, int32_t outputPin, int32_t* inputPin);
 STROVA_API int32_t Strova_ChooseCamera_Ex(int32_t card, int32_t slot, int32_t camera);
 
+/* --- On-video logo, time and date (recording section) ---------------------- */
+/* Forwarded to the card's companion filter. E_INVALIDARG: invalid card;
+ * VFW_E_WRONG_STATE: the card was connected in YUV mode; E_FAIL: not
+ * connected, or the filter refused (a missing or non-picture logo file). */
+STROVA_API STROVA_STATUS Strova_SetLogoFile(int card, const char* path);
+STROVA_API STROVA_STATUS Strova_ShowLogo(int card, int show, int x, int y);
+STROVA_API STROVA_STATUS Strova_ShowTime(int card, int show, int x, int y);
+STROVA_API STROVA_STATUS Strova_ShowDate(int card, int show, int x, int y);
+STROVA_API STROVA_STATUS Strova_ShowLogoTimeOnUserStream(int card, int value);
+
 /* --- Graph diagnostics ------------------------------------------------------ */
 STROVA_API int Strova_ListAllFilter(int card, const char* path);
 
