@@ -1,0 +1,24 @@
+// Volume steps and the mute toggle. The mixer, the card's sound path, the
+// mute button and the on-screen bar come through SoundHost.
+#pragma once
+#include "Settings.h"
+
+namespace orvane {
+
+class SoundHost {
+public:
+    virtual ~SoundHost() = default;
+    virtual bool SetMasterMute(bool mute) = 0;
+    virtual bool SetMasterVolume(int value) = 0;  // false: no mixer
+    virtual void SetTunerSound(int on) = 0;       // SetTVSoundData(0, on)
+    virtual void SetExternalSound(int on) = 0;    // SetADSoundData(0, on)
+    virtual void SetMuteButton(bool toggled) = 0;
+    virtual void ShowBar(const char* label, int value, int max) = 0;
+    virtual void Pause(int ms) = 0;
+};
+
+// "Volume" +/- 1500 times steps, applied; the bar only when the mixer took it.
+void StepVolume(RunTime& rt, SoundHost& host, bool up, int steps = 1);
+void ToggleMute(RunTime& rt, SoundHost& host);
+
+}  // namespace orvane
