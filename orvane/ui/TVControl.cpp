@@ -1,6 +1,7 @@
 #include "orvane/ui/TVControl.h"
 
 #include <wx/dcbuffer.h>
+#include <wx/graphics.h>
 
 #include "orvane/ui/ControlDlg.h"
 #include "orvane/ui/Skin.h"
@@ -11,12 +12,16 @@
 CTVControl::CTVControl(wxWindow* owner, ViewerHost& host)
     : wxFrame(owner, wxID_ANY, "Tellura Remote-Control Unit", wxDefaultPosition,
               wxSize(kKeypadWidth, kKeypadHeight),
-              wxBORDER_NONE | wxFRAME_TOOL_WINDOW | wxFRAME_NO_TASKBAR |
+              wxFRAME_SHAPED | wxBORDER_NONE | wxFRAME_TOOL_WINDOW | wxFRAME_NO_TASKBAR |
                   (owner ? wxFRAME_FLOAT_ON_PARENT : 0)),
       m_host(host), m_lapse(this, TIMER_KEYPAD) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     m_background = LoadSkinBitmap(IDB_KEYPAD);
     if (m_background.IsOk()) SetSize(m_background.GetWidth(), m_background.GetHeight());
+    // Round the corners to the skin's body.
+    wxGraphicsPath shape = wxGraphicsRenderer::GetDefaultRenderer()->CreatePath();
+    shape.AddRoundedRectangle(0, 0, kKeypadWidth, kKeypadHeight, 22);
+    SetShape(shape);
     for (const ButtonSpec& b : kKeypadButtons) {
         auto* button = new CBmpButton(this, b.id, wxPoint(b.x, b.y));
         button->SetBackdrop(&m_background);

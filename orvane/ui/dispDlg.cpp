@@ -186,9 +186,10 @@ void CDispDlg::OnPaint(wxPaintEvent&) {
     if (!m_showing) return;
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     if (m_numberMode) {
-        dc.SetFont(wxFont(wxFontInfo(wxSize(0, 32)).Family(wxFONTFAMILY_SWISS).Bold()));
+        // Sized so that each figure fits the 15 pixels per character the window allows.
+        dc.SetFont(wxFont(wxFontInfo(wxSize(0, 26)).Family(wxFONTFAMILY_SWISS).Bold()));
         dc.SetTextForeground(kFigures);
-        dc.DrawText(m_text, 0, -4);
+        dc.DrawText(m_text, 0, 1);
         return;
     }
     dc.SetFont(SmallFont());

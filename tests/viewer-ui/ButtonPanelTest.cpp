@@ -12,6 +12,7 @@
 #include "orvane/ui/Skin.h"
 #include "orvane/ui/SkinTable.h"
 #include "orvane/ui/TVControl.h"
+#include "orvane/ui/dispDlg.h"
 
 namespace {
 
@@ -199,6 +200,8 @@ TEST(Showcase, DISABLED_Screenshot) {
     host.panel->GetButton(ID_MUTE)->SetToggled(true);
     host.panel->GetButton(IDC_PAUSE)->Enable(false);
     host.panel->GetButton(IDC_REC_INDICATOR)->Show();
+    host.osd = new CDispDlg(host.main, host);
+    host.osd->ShowNumber("03");
     Pump(300);
     const char* shot = getenv("TELLURA_SHOT");
     if (shot) {

@@ -74,7 +74,7 @@ TEST_F(KeypadFixture, SoundKeySwitchesSourceOnlyWhileSoundIsOn) {
     CBmpButton* led = host.panel->GetButton(IDC_LINE_SOUND_INDICATOR);
     host.keypad->PressKey(KEYPAD_SOUND_KEY);
     EXPECT_FALSE(host.tvSound);
-    EXPECT_EQ(host.cardCalls, (std::vector<const char*>{"tv0", "ad1"}));
+    EXPECT_EQ(host.cardCalls, (std::vector<std::string>{"tv0", "ad1"}));
     EXPECT_TRUE(led->IsShown());
     host.keypad->PressKey(KEYPAD_SOUND_KEY);
     EXPECT_TRUE(host.tvSound);

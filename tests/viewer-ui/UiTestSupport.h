@@ -1,6 +1,7 @@
 // A recording stand-in for the main window and helpers to run the wx loop.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include <wx/frame.h>
@@ -41,7 +42,7 @@ public:
     CTVControl* keypad = nullptr;
     std::vector<int> commands;       // wxEVT_MENU ids that reached the main window
     std::vector<int> selected;
-    std::vector<const char*> cardCalls;
+    std::vector<std::string> cardCalls;
     int model = 0, holds = 0, restores = 0;
     bool snapCap = false, scanning = false, tuner = true, single = false, soundOn = true,
          tvSound = true, keypadShown = true;
