@@ -16,7 +16,8 @@ bool LoadBmpFile(const wxString& path, wxImage* image);
 class CSplashDlg : public wxFrame {
 public:
     CSplashDlg() = default;
-    // Loads the picture and creates the window; false (and no window) on failure.
+    // Loads the picture and creates the window (not yet shown); false and no
+    // window on failure, when the object is deleted with plain delete.
     bool CreateFromFile(int templateId, wxWindow* parent, const wxString& path);
     wxSize PictureSize() const { return m_picture.IsOk() ? m_picture.GetSize() : wxSize(); }
 
