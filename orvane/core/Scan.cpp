@@ -73,4 +73,17 @@ void KeepScanResult(RunTime& rt) {
     if (rt.curTune < 0) rt.curTune = 0;
 }
 
+void FinishScan(RunTime& rt, const ScanBackup& backup, bool keep, TuneHost& host) {
+    if (keep)
+        KeepScanResult(rt);
+    else
+        RestoreAfterScan(rt, backup);
+    if (rt.curTune < 0 || rt.curTune >= kChannelCount) rt.curTune = 0;
+    const ChannelRecord& e = rt.channels[rt.curTune];
+    if (rt.totalTv > 0) host.SetFrequency(e.freq);
+    host.ShowNumber(ChannelLabel(rt.curTune, nullptr));
+    host.SetDisplayText(e.name);
+    if (rt.tvSound) host.SetTunerSound(1);
+}
+
 }  // namespace orvane

@@ -2,6 +2,7 @@
 // bisection and fills the channel table. The tuner, the stop/continue gate
 // and the progress bar come through ScanHost, so a model tuner can drive it.
 #pragma once
+#include "Channels.h"
 #include "Settings.h"
 
 namespace orvane {
@@ -34,5 +35,9 @@ void RestoreAfterScan(RunTime& rt, const ScanBackup& b);
 int RunScan(RunTime& rt, ScanHost& host);
 // Keeps the result: the current index stays a valid index (0 when empty).
 void KeepScanResult(RunTime& rt);
+// After the question: keep or restore, then tune and show the current
+// channel (name only on the panel) and switch the tuner sound on when it is
+// the sound source. With nothing found and kept, nothing is tuned.
+void FinishScan(RunTime& rt, const ScanBackup& backup, bool keep, TuneHost& host);
 
 }  // namespace orvane

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace orvane {
@@ -127,6 +128,52 @@ TEST(Scan, OddAnswersAreSkippedAndTableNeverOverflows) {
     RunScan(*rt, every);
     EXPECT_LE(rt->totalTv, kChannelCount);
     EXPECT_GT(rt->totalTv, 100);
+}
+
+struct Shown : TuneHost {
+    std::vector<int> tuned, sound;
+    std::string number, text;
+    void SetFrequency(int f) override { tuned.push_back(f); }
+    void SetTunerSound(int on) override { sound.push_back(on); }
+    void HoldLineInput() override {}
+    void ShowNumber(const std::string& s) override { number = s; }
+    void SetDisplayText(const std::string& s) override { text = s; }
+    void ClearKeypadEntry() override {}
+};
+
+TEST(Scan, FinishTunesKeptOrRestoredChannel) {
+    auto rt = Filled();
+    rt->tvSound = 1;
+    ScanBackup backup;
+    SaveForScan(*rt, backup);
+    Band band;
+    band.stations = {55250, 62250};
+    RunScan(*rt, band);
+    Shown kept;
+    FinishScan(*rt, backup, true, kept);
+    EXPECT_EQ(kept.tuned, (std::vector<int>{rt->channels[0].freq}));
+    EXPECT_EQ(kept.number, "00");
+    EXPECT_EQ(kept.text, "TVChannal");
+    EXPECT_EQ(kept.sound, (std::vector<int>{1}));
+
+    RunScan(*rt, band);
+    Shown restored;
+    rt->tvSound = 0;
+    FinishScan(*rt, backup, false, restored);
+    EXPECT_EQ(rt->curTune, 4);
+    EXPECT_EQ(restored.tuned, (std::vector<int>{100004}));
+    EXPECT_EQ(restored.text, "Old4");
+    EXPECT_TRUE(restored.sound.empty());
+
+    // Nothing found and kept: a valid index, nothing tuned.
+    struct Empty : Band {
+        int Probe(int f) override { probes.push_back(f); return 0; }
+    } empty;
+    RunScan(*rt, empty);
+    Shown none;
+    FinishScan(*rt, backup, true, none);
+    EXPECT_EQ(rt->curTune, 0);
+    EXPECT_TRUE(none.tuned.empty());
 }
 
 }  // namespace
