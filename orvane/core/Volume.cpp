@@ -30,4 +30,10 @@ void ToggleMute(RunTime& rt, SoundHost& host) {
     }
 }
 
+bool LineInputTick(int& countdown) {
+    if (countdown == 0) return true;
+    if (--countdown < -1) countdown = -1;
+    return false;
+}
+
 }  // namespace orvane

@@ -21,4 +21,9 @@ public:
 void StepVolume(RunTime& rt, SoundHost& host, bool up, int steps = 1);
 void ToggleMute(RunTime& rt, SoundHost& host);
 
+// Line-input countdown, one step per half-second tick: true when the line
+// input is to be unmuted now (countdown 0); -1 never expires.
+constexpr int kLineHoldTicks = 2;
+bool LineInputTick(int& countdown);
+
 }  // namespace orvane

@@ -58,5 +58,19 @@ TEST(Volume, MuteToggleRestoresTheSelectedSource) {
     EXPECT_EQ(s.calls.back(), "tv1");
 }
 
+TEST(Volume, LineInputComesBackAfterTwoTicksUnlessHeldForever) {
+    int countdown = kLineHoldTicks;
+    EXPECT_FALSE(LineInputTick(countdown));
+    EXPECT_FALSE(LineInputTick(countdown));
+    EXPECT_TRUE(LineInputTick(countdown));
+    EXPECT_TRUE(LineInputTick(countdown));  // stays unmuted at 0
+    countdown = -1;  // hidden in the tray
+    for (int i = 0; i < 5; ++i) EXPECT_FALSE(LineInputTick(countdown));
+    EXPECT_EQ(countdown, -1);
+    countdown = -40;  // out of range from anywhere: never expires
+    EXPECT_FALSE(LineInputTick(countdown));
+    EXPECT_EQ(countdown, -1);
+}
+
 }  // namespace
 }  // namespace orvane
