@@ -74,13 +74,14 @@ void SelectChannel(RunTime& rt, TuneHost& host, int n) {
     host.ClearKeypadEntry();
     int count = rt.useFave ? rt.faveNum : rt.totalTv;
     int old = ActiveIndex(rt);
-    if (n < 0 || n > count - 1 || !ValidIndex(n) || !ValidIndex(old) ||
-        ActiveTable(rt)[old].freq < kMinTunableFreq) {
+    // An out-of-table current index (damaged settings) does not block selection.
+    bool blocked = ValidIndex(old) && ActiveTable(rt)[old].freq < kMinTunableFreq;
+    if (n < 0 || n > count - 1 || !ValidIndex(n) || blocked) {
         host.SetTunerSound(1);
         return;
     }
     TuneAndShow(rt, host, n);
-    if (n != old) rt.prevTune = old;
+    if (n != old && ValidIndex(old)) rt.prevTune = old;
 }
 
 void TuneCurrent(RunTime& rt, TuneHost& host) {

@@ -109,6 +109,12 @@ TEST(ChannelSelect, FavouriteLimitsAndCurrentFrequency) {
     rt->faves[3].freq = 70000;
     SelectChannel(*rt, m, 400);
     EXPECT_EQ(m.tuned.size(), 1u);
+    // A damaged current index still lets a valid number through.
+    rt->furTune = 5000;
+    rt->prevTune = 1;
+    SelectChannel(*rt, m, 2);
+    EXPECT_EQ(rt->furTune, 2);
+    EXPECT_EQ(rt->prevTune, 1);  // never a previous index outside the table
 }
 
 TEST(ChannelSelect, PreviousIndexFollowsRealChanges) {
