@@ -1,0 +1,79 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "ornix/Internal.h"
+
+namespace ornix {
+namespace {
+thread_local int g_lastError = ORNIX_OK;
+}
+
+void SetError(int code) { g_lastError = code; }
+
+bool CheckSize(int64_t width, int64_t height) {
+    if (width <= 0 || height <= 0) {
+        SetError(ORNIX_ERR_NOT_FORMAT);
+        return false;
+    }
+    if (width > kMaxSide || height > kMaxSide || uint64_t(width) * uint64_t(height) > kMaxPixels) {
+        SetError(ORNIX_ERR_TOO_LARGE);
+        return false;
+    }
+    return true;
+}
+
+bool ReadWholeFile(const char* path, std::vector<uint8_t>& out) {
+    if (!path) {
+        SetError(ORNIX_ERR_NO_FILE);
+        return false;
+    }
+    FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        SetError(ORNIX_ERR_NO_FILE);
+        return false;
+    }
+    out.clear();
+    uint8_t buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    if (!ok) SetError(ORNIX_ERR_NO_FILE);
+    return ok;
+}
+
+bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data) {
+    if (!path || !*path) {
+        SetError(ORNIX_ERR_WRITE);
+        return false;
+    }
+    std::string tmp = std::string(path) + ".XXXXXX";
+    int fd = mkstemp(tmp.data());
+    if (fd < 0) {
+        SetError(ORNIX_ERR_WRITE);
+        return false;
+    }
+    fchmod(fd, 0644);
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t w = ::write(fd, data.data() + done, data.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) break;
+        done += size_t(w);
+    }
+    bool ok = done == data.size() && fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && std::rename(tmp.c_str(), path) == 0) return true;
+    ::unlink(tmp.c_str());
+    SetError(ORNIX_ERR_WRITE);
+    return false;
+}
+
+}  // namespace ornix
+
+extern "C" int GetLastVexilError(void) { return ornix::g_lastError; }

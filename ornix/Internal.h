@@ -1,0 +1,59 @@
+// Shared pieces of the codec: the last-error slot, the size limits, file I/O
+// and the conversion between image handles and plain pixel buffers.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ornix/Ornix.h"
+
+namespace ornix {
+
+void SetError(int code);
+
+constexpr int kMaxSide = 30000;
+constexpr uint64_t kMaxPixels = uint64_t(1) << 28;
+// True when width x height is within the limits; sets the error otherwise.
+bool CheckSize(int64_t width, int64_t height);
+
+// Pixels top-down: 24-bit images hold B,G,R per pixel, indexed images one
+// palette index per pixel (palette entries B,G,R,0).
+struct Image {
+    int width = 0;
+    int height = 0;
+    int bits = 24;                  // 1, 4, 8 (indexed), 16, 24, 32 as stored in the handle
+    std::vector<uint32_t> palette;  // 0x00RRGGBB, for bits <= 8
+    std::vector<uint8_t> pixels;    // indexed: w*h indices; otherwise w*h*3 BGR
+    bool Indexed() const { return bits <= 8; }
+};
+
+// Whole file contents; false (error set) when it cannot be read.
+bool ReadWholeFile(const char* path, std::vector<uint8_t>& out);
+// Writes data to a temporary file beside path, fsyncs and renames; error set on failure.
+bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data);
+
+// Builds a handle in the BMP layout from an image; null (error set) on failure.
+ORNIX_HANDLE MakeHandle(const Image& img);
+// Parses a handle into an image (indexed kept indexed, 16/32 bits expanded to
+// 24-bit pixels but `bits` kept); false (error set) when the handle is invalid.
+bool ReadHandle(ORNIX_HANDLE h, Image& img);
+// Same, but always gives 24-bit BGR pixels.
+bool ReadHandleRgb(ORNIX_HANDLE h, Image& img);
+
+// Parses a BMP file image in memory (file header first).
+bool DecodeBmp(const uint8_t* data, size_t size, Image& img);
+
+inline uint16_t Le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+inline uint32_t Le32(const uint8_t* p) {
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
+}
+inline void Put16(std::vector<uint8_t>& v, uint16_t x) {
+    v.push_back(uint8_t(x));
+    v.push_back(uint8_t(x >> 8));
+}
+inline void Put32(std::vector<uint8_t>& v, uint32_t x) {
+    Put16(v, uint16_t(x));
+    Put16(v, uint16_t(x >> 16));
+}
+
+}  // namespace ornix

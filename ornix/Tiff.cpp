@@ -1,0 +1,83 @@
+// TIFF through libtiff: any variant libtiff decodes is read as 24-bit;
+// written as 24-bit RGB with LZW compression.
+#include <tiffio.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "ornix/Internal.h"
+
+using namespace ornix;
+
+namespace {
+void Quiet(const char*, const char*, va_list) {}
+}
+
+extern "C" ORNIX_HANDLE LoadTIF(const char* path) {
+    std::vector<uint8_t> probe;
+    if (!ReadWholeFile(path, probe)) return nullptr;
+    if (probe.size() < 8 || !((probe[0] == 'I' && probe[1] == 'I') || (probe[0] == 'M' && probe[1] == 'M')))
+        return SetError(ORNIX_ERR_NOT_FORMAT), nullptr;
+    TIFFSetErrorHandler(Quiet);
+    TIFFSetWarningHandler(Quiet);
+    TIFF* t = TIFFOpen(path, "r");
+    if (!t) return SetError(ORNIX_ERR_NOT_FORMAT), nullptr;
+    uint32_t w = 0, h = 0;
+    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
+    ORNIX_HANDLE out = nullptr;
+    if (CheckSize(w, h)) {
+        std::vector<uint32_t> raster(size_t(w) * h);
+        if (TIFFReadRGBAImageOriented(t, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
+            Image img;
+            img.width = int(w), img.height = int(h), img.bits = 24;
+            img.pixels.resize(raster.size() * 3);
+            for (size_t i = 0; i < raster.size(); ++i) {
+                img.pixels[i * 3] = uint8_t(TIFFGetB(raster[i]));
+                img.pixels[i * 3 + 1] = uint8_t(TIFFGetG(raster[i]));
+                img.pixels[i * 3 + 2] = uint8_t(TIFFGetR(raster[i]));
+            }
+            out = MakeHandle(img);
+        } else {
+            SetError(ORNIX_ERR_UNSUPPORTED);
+        }
+    }
+    TIFFClose(t);
+    return out;
+}
+
+extern "C" int SaveTIF(const char* path, ORNIX_HANDLE image) {
+    Image img;
+    if (!ReadHandleRgb(image, img) || !path) return 0;
+    std::string tmp = std::string(path) + ".XXXXXX";
+    int fd = mkstemp(tmp.data());
+    if (fd < 0) return SetError(ORNIX_ERR_WRITE), 0;
+    TIFFSetErrorHandler(Quiet);
+    TIFF* t = TIFFFdOpen(fd, tmp.c_str(), "w");
+    bool ok = t != nullptr;
+    if (ok) {
+        TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(img.width));
+        TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(img.height));
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+        TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(t, 0));
+        std::vector<uint8_t> row(size_t(img.width) * 3);
+        for (int y = 0; ok && y < img.height; ++y) {
+            const uint8_t* s = &img.pixels[size_t(y) * img.width * 3];
+            for (int x = 0; x < img.width; ++x) row[x * 3] = s[x * 3 + 2], row[x * 3 + 1] = s[x * 3 + 1], row[x * 3 + 2] = s[x * 3];
+            ok = TIFFWriteScanline(t, row.data(), uint32_t(y), 0) == 1;
+        }
+        ok = TIFFFlush(t) == 1 && ok;
+        ok = fsync(fd) == 0 && ok;
+        TIFFClose(t);  // closes fd
+    } else {
+        close(fd);
+    }
+    if (ok && std::rename(tmp.c_str(), path) == 0) return 1;
+    unlink(tmp.c_str());
+    SetError(ORNIX_ERR_WRITE);
+    return 0;
+}
