@@ -136,7 +136,9 @@ TEST(OrnixPeer, FilesWrittenByImageMagickLoadToSamePixels) {
         EXPECT_EQ(FileType(out.c_str()), f.type);
         ORNIX_HANDLE back = f.load(out.c_str());
         ASSERT_NE(back, nullptr) << GetLastVexilError();
-        if (rowsTrusted) EXPECT_LE(MaxDiff(Rgb(back), src), Lossy(f) ? 12 : 0);
+        if (rowsTrusted) {
+            EXPECT_LE(MaxDiff(Rgb(back), src), Lossy(f) ? 12 : 0);
+        }
         plat::GlobalFree(back);
     }
     plat::GlobalFree(h);
