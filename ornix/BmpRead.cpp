@@ -135,6 +135,9 @@ bool DecodeBmp(const uint8_t* d, size_t size, Image& img) {
     if (!ReadPalette(d, size, bi, img)) return false;
     if (bi.offBits >= size) return SetError(ORNIX_ERR_TRUNCATED), false;
     const size_t ch = bi.bits <= 8 ? 1 : 3;
+    // An RLE pair gives at most 255 pixels of a row, plus end-of-line pairs: check before allocating.
+    const bool rle = bi.compression == 1 || bi.compression == 2;
+    if (rle && uint64_t(size - bi.offBits) / 2 * 255 < uint64_t(bi.width) * bi.height / 2) return SetError(ORNIX_ERR_TRUNCATED), false;
     try {
         img.pixels.assign(size_t(bi.width) * bi.height * ch, 0);
     } catch (...) {

@@ -35,6 +35,8 @@ bool DecodePcx(const std::vector<uint8_t>& d, Image& img) {
     const bool ok = (bpp == 1 && (planes == 1 || planes == 4)) || (bpp == 8 && (planes == 1 || planes == 3));
     if (!ok) return SetError(ORNIX_ERR_UNSUPPORTED), false;
     if (bpl * 8 < size_t(w) * bpp) return SetError(ORNIX_ERR_NOT_FORMAT), false;
+    // One RLE byte pair yields at most 63 bytes: refuse sizes the file cannot hold before allocating.
+    if (uint64_t(d.size() - 128) * 63 / 2 < uint64_t(h) * bpl * planes) return SetError(ORNIX_ERR_TRUNCATED), false;
     img.width = int(w), img.height = int(h);
     img.bits = planes == 3 ? 24 : bpp == 1 && planes == 1 ? 1 : planes == 4 ? 4 : 8;
     const bool rgb = planes == 3;

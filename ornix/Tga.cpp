@@ -76,6 +76,8 @@ bool DecodeTga(const std::vector<uint8_t>& d, Image& img) {
     }
     const int bytes = (t.bits + 7) / 8;
     const size_t count = size_t(t.width) * t.height;
+    // A packet of 1 + `bytes` bytes gives at most 128 pixels: check before allocating.
+    if (uint64_t(end - p) * 128 / uint64_t(1 + bytes) < count) return SetError(ORNIX_ERR_TRUNCATED), false;
     std::vector<uint8_t> raw;
     if (!ReadPixels(p, end, t.type & 8, bytes, count, raw)) return SetError(ORNIX_ERR_TRUNCATED), false;
     img.width = t.width, img.height = t.height;
