@@ -1,0 +1,120 @@
+// Codec throughput: JPEG encode/decode in megapixels per second through the
+// library and through TurboJPEG directly (same pictures, same quality), the
+// BMP to JPEG conversion against ImageMagick's convert, and GIF/TIFF writes.
+#include <turbojpeg.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "ornix/Internal.h"
+#include "ornix/Ornix.h"
+#include "platform/GlobalMemory.h"
+
+using namespace ornix;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Seconds(Clock::time_point a) { return std::chrono::duration<double>(Clock::now() - a).count(); }
+
+Image Picture(int w, int h) {
+    Image img;
+    img.width = w, img.height = h, img.bits = 24;
+    img.pixels.resize(size_t(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = &img.pixels[(size_t(y) * w + x) * 3];
+            p[0] = uint8_t(x * 7 + y), p[1] = uint8_t((x ^ y) * 3), p[2] = uint8_t(y * 5 - x);
+        }
+    return img;
+}
+
+void Ratio(const char* what, double ours, double ref, const char* unit) {
+    std::printf("%-34s ours %8.2f %s   reference %8.2f %s   ratio %.2f\n", what, ours, unit, ref, unit, ref > 0 ? ours / ref : 0);
+}
+
+void Jpeg(int w, int h, const std::string& dir) {
+    Image img = Picture(w, h);
+    ORNIX_HANDLE hd = MakeHandle(img);
+    const std::string path = dir + "/b.jpg";
+    const int reps = w * h > 1000000 ? 3 : 20;
+    const double mp = double(w) * h * reps / 1e6;
+    auto t = Clock::now();
+    for (int i = 0; i < reps; ++i) SaveJPG(path.c_str(), hd, 90);
+    double ours = mp / Seconds(t);
+    tjhandle tj = tjInitCompress();
+    unsigned char* buf = nullptr;
+    unsigned long len = 0;
+    t = Clock::now();
+    for (int i = 0; i < reps; ++i) {
+        tjCompress2(tj, img.pixels.data(), w, w * 3, h, TJPF_BGR, &buf, &len, TJSAMP_444, 90, TJFLAG_ACCURATEDCT);
+        FILE* f = std::fopen(path.c_str(), "wb");
+        std::fwrite(buf, 1, len, f);
+        std::fclose(f);
+    }
+    Ratio(("JPEG encode " + std::to_string(w) + "x" + std::to_string(h)).c_str(), ours, mp / Seconds(t), "MP/s");
+    tjDestroy(tj);
+    t = Clock::now();
+    for (int i = 0; i < reps; ++i) plat::GlobalFree(LoadJPG(path.c_str()));
+    ours = mp / Seconds(t);
+    tj = tjInitDecompress();
+    std::vector<uint8_t> out(size_t(w) * h * 3);
+    t = Clock::now();
+    for (int i = 0; i < reps; ++i) {
+        std::vector<uint8_t> data;
+        ReadWholeFile(path.c_str(), data);
+        tjDecompress2(tj, data.data(), data.size(), out.data(), w, w * 3, h, TJPF_BGR, 0);
+    }
+    Ratio(("JPEG decode " + std::to_string(w) + "x" + std::to_string(h)).c_str(), ours, mp / Seconds(t), "MP/s");
+    tjDestroy(tj);
+    tjFree(buf);
+    plat::GlobalFree(hd);
+}
+
+void Convert(const std::string& dir) {
+    ORNIX_HANDLE hd = MakeHandle(Picture(720, 576));
+    const std::string bmp = dir + "/c.bmp", jpg = dir + "/c.jpg";
+    SaveBMP(bmp.c_str(), hd);
+    plat::GlobalFree(hd);
+    const int reps = 10;
+    auto t = Clock::now();
+    for (int i = 0; i < reps; ++i) {
+        ORNIX_HANDLE h = LoadBMP(bmp.c_str());
+        SaveJPG(jpg.c_str(), h, 90);
+        plat::GlobalFree(h);
+    }
+    double ours = Seconds(t) / reps * 1000;
+    t = Clock::now();
+    for (int i = 0; i < reps; ++i)
+        if (std::system(("convert " + bmp + " -quality 90 " + jpg + " >/dev/null 2>&1").c_str()) != 0) break;
+    Ratio("BMP->JPEG 720x576 (time, vs convert)", ours, Seconds(t) / reps * 1000, "ms");
+}
+
+void Writes(const std::string& dir) {
+    ORNIX_HANDLE hd = MakeHandle(Picture(720, 576));
+    const std::string gif = dir + "/w.gif", tif = dir + "/w.tif";
+    auto t = Clock::now();
+    SaveGIF(gif.c_str(), hd);
+    std::printf("%-34s %8.2f ms\n", "GIF write 720x576", Seconds(t) * 1000);
+    t = Clock::now();
+    SaveTIF(tif.c_str(), hd);
+    std::printf("%-34s %8.2f ms\n", "TIFF write 720x576", Seconds(t) * 1000);
+    plat::GlobalFree(hd);
+}
+
+}  // namespace
+
+int main() {
+    char tmpl[] = "/tmp/bench-codec-XXXXXX";
+    if (!mkdtemp(tmpl)) return 1;
+    const std::string dir = tmpl;
+    Jpeg(720, 576, dir);
+    Jpeg(4000, 3000, dir);
+    Convert(dir);
+    Writes(dir);
+    std::system(("rm -rf " + dir).c_str());
+    return 0;
+}
