@@ -1,0 +1,13 @@
+// Starting programs and opening documents. Children are reaped in the
+// background so none is left a zombie. Thread-safe.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace plat {
+// Starts program (a path, or a name looked up in PATH) with args, without
+// waiting. False when it cannot be started.
+bool StartProcess(const std::string& program, const std::vector<std::string>& args);
+// Opens a file or link with the desktop's handler (xdg-open).
+bool OpenDocument(const std::string& pathOrUrl);
+}  // namespace plat
