@@ -21,8 +21,8 @@ std::string ProgramDir();   // folder of the running executable
 std::string CurrentDir();
 bool SetCurrentDir(const std::string& dir);
 
-// 0 = no usable folder, 1 = removable drive (a mount point of a removable
-// device holding a medium), 2 = existing folder. Relative names count from the
+// 0 = missing or unusable, 1 = a file, or a removable drive (the mount point of
+// a removable device) holding a medium, 2 = a folder. Relative names count from the
 // current folder; a Windows drive form such as "C:" is just a relative name here.
 int GetPathKind(const std::string& path);
 
@@ -34,6 +34,6 @@ int FindHighestFileNumber(const std::string& pattern, int prefixLength, int exte
 
 // Replaces path with data through a temp file in the same folder, fsync and
 // rename, so the file is always either the old or the new content. The mode of
-// an existing file is kept (new files 0644 less the umask). False on failure.
-bool AtomicWriteFile(const std::string& path, const std::string& data);
+// an existing file is kept; a new file gets newFileMode. False on failure.
+bool AtomicWriteFile(const std::string& path, const std::string& data, unsigned newFileMode = 0644);
 }  // namespace plat

@@ -1,6 +1,8 @@
 // Registry store over one .reg text file; see Registry.h for the semantics.
 #include "platform/Registry.h"
 
+#include "platform/Paths.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -710,30 +712,8 @@ long OpenKey(HKEY root, const char* subKey, HKEY* result, bool create) {
 HKEY const HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(std::uintptr_t(0x80000002));
 
 bool RegAtomicWriteFile(const std::string& path, const std::string& data) {
-    static std::atomic<unsigned> counter{0};
     MakeDirs(Dir(path));
-    std::string tmp = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += size_t(n);
-    }
-    bool ok = done == data.size() && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    if (!ok || rename(tmp.c_str(), path.c_str()) != 0) {
-        unlink(tmp.c_str());
-        return false;
-    }
-    int dfd = open(Dir(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        fsync(dfd);
-        close(dfd);
-    }
-    return true;
+    return AtomicWriteFile(path, data, 0600);
 }
 
 long RegCreateKeyExA(HKEY root, const char* subKey, HKEY* result) { return OpenKey(root, subKey, result, true); }

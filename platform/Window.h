@@ -26,7 +26,7 @@ struct Window {
     virtual bool Post(UINT msg, WPARAM wp, LPARAM lp) = 0;
     virtual LRESULT Send(UINT msg, WPARAM wp, LPARAM lp) = 0;
     virtual bool Alive() const = 0;
-    virtual void SetTitle(const std::string& title) = 0;
+    virtual void SetTitle(const std::string& title, bool publish) = 0;
     virtual std::string Title() const = 0;
     virtual void SetNative(unsigned long x11Window) = 0;
     virtual unsigned long Native() const = 0;
@@ -37,7 +37,8 @@ using MessageSink = std::function<LRESULT(UINT msg, WPARAM wp, LPARAM lp)>;
 // Runs a task on the UI thread (the viewer passes one that calls CallAfter).
 using UiDispatcher = std::function<void(std::function<void()>)>;
 
-// Creates a local window; a non-empty title publishes it at once.
+// Creates a local window. A non-empty title publishes it at once as a
+// top-level window; null or "" leaves it unpublished (a child window).
 HWND CreateWindowHandle(const char* title);
 // Unpublishes and frees a window made by CreateWindowHandle. Messages still
 // queued for it are dropped; later posts to the handle are a caller error.
@@ -55,9 +56,11 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 // within 5 seconds or the result is 0.
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 
-// Publishes the window as a top-level window under that exact title; an empty
-// title unpublishes it.
+// Publishes the window as a top-level window under that exact title (an empty
+// title is a title too, as for any top-level window); UnpublishWindow makes it
+// a private window again.
 void SetWindowTitle(HWND hwnd, const char* title);
+void UnpublishWindow(HWND hwnd);
 std::string GetWindowTitle(HWND hwnd);
 
 // Finds a published top-level window of any process by exact title; className
