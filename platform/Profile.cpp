@@ -1,6 +1,8 @@
 // Profile (INI) files; see Profile.h for the semantics.
 #include "platform/Profile.h"
 
+#include "platform/Paths.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -40,15 +42,7 @@ bool SameName(std::string_view a, std::string_view b) {
 
 std::string ResolvePath(const char* file) {
     if (std::strchr(file, '/')) return file;
-    const char* x = std::getenv("XDG_DATA_HOME");
-    std::string base;
-    if (x && x[0] == '/') {
-        base = x;
-    } else {
-        const char* h = std::getenv("HOME");
-        base = std::string(h && h[0] ? h : "/tmp") + "/.local/share";
-    }
-    return base + "/quorvel/windows/" + file;
+    return WindowsDir() + file;
 }
 
 // One line of the file, split where it matters.

@@ -449,14 +449,7 @@ Stamp StampPath(const std::string& path) {
     return stat(path.c_str(), &st) == 0 ? StampOf(st) : Stamp{};
 }
 
-std::string ConfigHome() {
-    const char* x = std::getenv("XDG_CONFIG_HOME");
-    if (x && x[0] == '/') return x;
-    const char* h = std::getenv("HOME");
-    return std::string(h && h[0] ? h : "/tmp") + "/.config";
-}
-
-std::string StorePath() { return ConfigHome() + "/quorvel/registry.reg"; }
+std::string StorePath() { return ConfigDir() + "registry.reg"; }
 
 void MakeDirs(const std::string& dir) {
     for (size_t p = 1; p != std::string::npos; p = dir.find('/', p + 1)) mkdir(dir.substr(0, p).c_str(), 0700);

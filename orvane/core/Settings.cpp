@@ -11,6 +11,7 @@
 #include <string>
 
 #include "common/RegKey.h"
+#include "platform/Paths.h"
 
 namespace orvane {
 namespace {
@@ -115,33 +116,6 @@ const Entry kEntries[] = {
 
 char* TextField(RunTime& rt, const Entry& e) { return reinterpret_cast<char*>(&rt) + e.textOffset; }
 
-std::string EnvDir(const char* var, const char* fallback) {
-    const char* v = std::getenv(var);
-    if (v && v[0] == '/') return v;
-    const char* h = std::getenv("HOME");
-    return std::string(h && h[0] ? h : "/tmp") + fallback;
-}
-
-// An XDG user folder ("PICTURES", "VIDEOS") from user-dirs.dirs, else
-// $HOME/<fallback>.
-std::string UserDir(const std::string& which, const char* fallback) {
-    std::string home = EnvDir("HOME", "");
-    std::ifstream in(EnvDir("XDG_CONFIG_HOME", "/.config") + "/user-dirs.dirs");
-    std::string line, prefix = "XDG_" + which + "_DIR=\"";
-    while (std::getline(in, line)) {
-        if (line.compare(0, prefix.size(), prefix) != 0 || line.back() != '"') continue;
-        std::string v = line.substr(prefix.size(), line.size() - prefix.size() - 1);
-        if (v.compare(0, 5, "$HOME") == 0) v = home + v.substr(5);
-        if (!v.empty() && v[0] == '/') return v;
-    }
-    return home + "/" + fallback;
-}
-
-std::string WithSlash(std::string s) {
-    if (s.empty() || s.back() != '/') s += '/';
-    return s;
-}
-
 void ChannelNames(int i, char* name, char* freq, char* index, bool fave) {
     std::snprintf(name, 24, fave ? "szTvNamelo%03d" : "szTvName%03d", i);
     std::snprintf(freq, 24, fave ? "iTvFreqlo%03d" : "iTvFreq%03d", i);
@@ -220,10 +194,10 @@ void ResetSettings(RunTime& rt) {
     for (const Entry& e : kEntries)
         if (e.number) rt.*e.number = e.def;
     rt.deviceName[0] = '\0';
-    CopyField(rt.snapshotPath, WithSlash(UserDir("PICTURES", "Pictures")));
-    CopyField(rt.recordPath, WithSlash(UserDir("VIDEOS", "Videos")));
+    CopyField(rt.snapshotPath, plat::PicturesDir());
+    CopyField(rt.recordPath, plat::VideosDir());
     CopyField(rt.saveAsPath, rt.snapshotPath);
-    CopyField(rt.logoFile, EnvDir("XDG_STATE_HOME", "/.local/state") + "/quorvel/logo.bmp");
+    CopyField(rt.logoFile, plat::StateDir() + "logo.bmp");
     rt.startFolder[0] = '\0';
     rt.prevTune = rt.furTune;
     for (int i = 0; i < kChannelCount; ++i) {

@@ -2,6 +2,8 @@
 
 #include "strova/card/Tuner.h"
 
+#include "platform/Paths.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
@@ -68,17 +70,7 @@ std::vector<Station> ParseStations(const std::string& text) {
   return out;
 }
 
-std::string StationsFilePath() {
-  const char* cfg = std::getenv("XDG_CONFIG_HOME");
-  std::string base;
-  if (cfg && *cfg) {
-    base = cfg;
-  } else {
-    const char* home = std::getenv("HOME");
-    base = std::string(home ? home : "") + "/.config";
-  }
-  return base + "/quorvel/stations.txt";
-}
+std::string StationsFilePath() { return plat::ConfigDir() + "stations.txt"; }
 
 std::vector<Station> LoadStations() {
   std::ifstream f(StationsFilePath());
