@@ -1,7 +1,8 @@
 #include "strova/capture/AviRecorder.h"
 
+#include "strova/filters/AviFilters.h"
+
 #include <gst/gst.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <condition_variable>
@@ -17,60 +18,34 @@ struct AviRecorder::Done {
 
 namespace {
 
-GstElement* Chain(GstElement* bin, const char* pad, std::initializer_list<GstElement*> parts, GstElement* mux,
-                  const char* muxPad) {
-  GstElement* prev = nullptr;
-  for (GstElement* e : parts) {
-    gst_bin_add(GST_BIN(bin), e);
-    if (prev) gst_element_link(prev, e);
-    prev = e;
-  }
-  GstPad* src = gst_element_get_static_pad(prev, "src");
-  GstPad* dst = gst_element_request_pad_simple(mux, muxPad);
-  gst_pad_link(src, dst);
-  gst_object_unref(src);
-  gst_object_unref(dst);
-  GstPad* target = gst_element_get_static_pad(*parts.begin(), "sink");
-  gst_element_add_pad(bin, gst_ghost_pad_new(pad, target));
-  gst_object_unref(target);
-  return prev;
-}
-
-GstElement* Caps(const char* text) {
-  GstElement* f = gst_element_factory_make("capsfilter", nullptr);
-  GstCaps* c = gst_caps_from_string(text);
-  g_object_set(f, "caps", c, nullptr);
-  gst_caps_unref(c);
-  return f;
+// Exposes the multiplexer bin's input on the outer bin under the same name.
+void ExposeInput(GstElement* bin, GstElement* mux, const char* name) {
+  GstPad* inner = gst_element_get_static_pad(mux, name);
+  if (!inner) return;
+  gst_element_add_pad(bin, gst_ghost_pad_new(name, inner));
+  gst_object_unref(inner);
 }
 
 }  // namespace
 
 AviRecorder::AviRecorder(bool withAudio) : audio_(withAudio), done_(new Done) {
   if (!gst_is_initialized()) gst_init(nullptr, nullptr);
-  GstElement* mux = gst_element_factory_make("avimux", "AVI Mux");
-  sink_ = gst_element_factory_make("filesink", "File writer");
+  GstElement* mux = filters::MakeAviMux(withAudio);
+  writer_ = filters::MakeFileWriter();
   bin_ = gst_bin_new(nullptr);
-  if (!mux || !sink_ || !bin_) {
-    for (GstElement* e : {mux, sink_, bin_})
+  if (!mux || !writer_ || !bin_) {
+    for (GstElement* e : {mux, writer_, bin_})
       if (e) gst_object_unref(e);
-    bin_ = sink_ = nullptr;
+    bin_ = writer_ = nullptr;
     return;
   }
   gst_object_ref_sink(bin_);
-  gst_bin_add_many(GST_BIN(bin_), mux, sink_, nullptr);
-  gst_element_link(mux, sink_);
-  Chain(bin_, "Input 01",
-        {gst_element_factory_make("queue", nullptr), gst_element_factory_make("videoconvert", nullptr),
-         gst_element_factory_make("videoscale", nullptr), Caps("video/x-raw,format=BGR,width=320,height=240")},
-        mux, "video_%u");
-  if (audio_)
-    Chain(bin_, "Input 02",
-          {gst_element_factory_make("queue", nullptr), gst_element_factory_make("audioconvert", nullptr),
-           Caps("audio/x-raw,format=S16LE")},
-          mux, "audio_%u");
+  gst_bin_add_many(GST_BIN(bin_), mux, writer_, nullptr);
+  gst_element_link_pads(mux, "AVI Out", writer_, "in");
+  ExposeInput(bin_, mux, "Input 01");
+  if (audio_) ExposeInput(bin_, mux, "Input 02");
   // The file is finished once end-of-stream has passed the writer.
-  GstPad* pad = gst_element_get_static_pad(sink_, "sink");
+  GstPad* pad = gst_element_get_static_pad(writer_, "in");
   gst_pad_add_probe(
       pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
       +[](GstPad*, GstPadProbeInfo* info, gpointer data) {
@@ -91,14 +66,7 @@ AviRecorder::~AviRecorder() {
   delete done_;
 }
 
-bool AviRecorder::SetFileName(const std::string& path) {
-  if (!bin_ || path.empty()) return false;
-  const auto slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  if (::access(dir.c_str(), W_OK | X_OK) != 0) return false;
-  g_object_set(sink_, "location", path.c_str(), nullptr);
-  return true;
-}
+bool AviRecorder::SetFileName(const std::string& path) { return filters::SetFileWriterName(writer_, path); }
 
 bool AviRecorder::Finish(int timeoutMs) {
   if (!bin_) return false;

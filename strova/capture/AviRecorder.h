@@ -27,7 +27,7 @@ class AviRecorder {
 
  private:
   GstElement* bin_ = nullptr;
-  GstElement* sink_ = nullptr;
+  GstElement* writer_ = nullptr;  // "File writer", owned by bin_
   bool audio_ = false;
   struct Done;
   Done* done_ = nullptr;

@@ -1,5 +1,6 @@
 // AVI recordings from live sources, finished by end-of-stream and probed.
 #include "strova/capture/AviRecorder.h"
+#include "RecordingTestUtil.h"
 #include "support/TestEnv.h"
 
 #include <gst/gst.h>
@@ -16,15 +17,7 @@ using tellura::test::ScopedHome;
 
 namespace {
 
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  char buf[1024];
-  size_t n;
-  while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  if (p) pclose(p);
-  return out;
-}
+using recording_test::Shell;
 
 void RecordTwoSeconds(AviRecorder& rec) {
   GstElement* pipe = gst_parse_launch(

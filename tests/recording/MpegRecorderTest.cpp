@@ -1,5 +1,6 @@
 // The recording sink in a running GStreamer pipeline with live sources.
 #include "strova/filters/mpeg/MpegRecorder.h"
+#include "RecordingTestUtil.h"
 #include "support/TestEnv.h"
 
 #include <gst/gst.h>
@@ -15,15 +16,7 @@ using tellura::test::ScopedHome;
 
 namespace {
 
-std::string Shell(const std::string& cmd) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  char buf[1024];
-  size_t n;
-  while (p && (n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  if (p) pclose(p);
-  return out;
-}
+using recording_test::Shell;
 
 struct LivePipeline {
   GstElement* pipe = nullptr;
@@ -45,13 +38,15 @@ struct LivePipeline {
     gst_element_set_state(pipe, GST_STATE_NULL);
     gst_object_unref(pipe);
   }
-  // Bus message of the recorder, if one arrived.
+  // Error reported by the recorder on the bus: "disk-full", "aborted" or "".
   std::string RecorderStatus() {
     GstBus* bus = gst_element_get_bus(pipe);
     std::string status;
-    while (GstMessage* m = gst_bus_pop_filtered(bus, GST_MESSAGE_ELEMENT)) {
-      const GstStructure* s = gst_message_get_structure(m);
-      if (s && gst_structure_has_name(s, kRecordingMessage)) status = gst_structure_get_string(s, "status");
+    while (GstMessage* m = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
+      GError* err = nullptr;
+      gst_message_parse_error(m, &err, nullptr);
+      status = g_error_matches(err, GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NO_SPACE_LEFT) ? "disk-full" : "aborted";
+      g_error_free(err);
       gst_message_unref(m);
     }
     gst_object_unref(bus);

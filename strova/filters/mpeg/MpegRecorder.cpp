@@ -5,6 +5,7 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -75,6 +76,7 @@ bool MpegRecorder::Start(const VideoSettings& video, const AudioSettings& audio,
   if (!writer_.Open(video, audio, mux, error)) return false;
   audio_ = audio.enabled;
   stop_ = false;
+  drained_ = false;
   frames_ = 0;
   dropped_ = 0;
   status_ = WriteStatus::Ok;
@@ -89,6 +91,13 @@ WriteStatus MpegRecorder::Stop() {
   WriteStatus closed = writer_.Close();
   if (status_ == WriteStatus::Ok) status_ = closed;
   return status_;
+}
+
+WriteStatus MpegRecorder::Finish(int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (thread_.joinable() && !drained_ && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return Stop();
 }
 
 bool MpegRecorder::PullVideo() {
@@ -151,9 +160,19 @@ bool MpegRecorder::PullAudio() {
   return true;
 }
 
-void MpegRecorder::Post(const char* status) {
-  GstStructure* s = gst_structure_new(kRecordingMessage, "status", G_TYPE_STRING, status, nullptr);
-  gst_element_post_message(bin_, gst_message_new_element(GST_OBJECT(bin_), s));
+// Reports the end as a graph error: disk full as the "no space left" resource
+// error, so it reads as disk full wherever the graph's errors are translated.
+void MpegRecorder::Post(WriteStatus status) {
+  if (onEnd_) {
+    onEnd_(status);
+    return;
+  }
+  GError* err = status == WriteStatus::DiskFull
+                    ? g_error_new_literal(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NO_SPACE_LEFT,
+                                          "No space left for the recording")
+                    : g_error_new_literal(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, "The recording failed");
+  gst_element_post_message(bin_, gst_message_new_error(GST_OBJECT(bin_), err, nullptr));
+  g_error_free(err);
 }
 
 void MpegRecorder::Loop() {
@@ -161,9 +180,12 @@ void MpegRecorder::Loop() {
     PullVideo();
     while (status_ == WriteStatus::Ok && PullAudio()) {
     }
+    // Everything up to end-of-stream is written: the file can be closed.
+    if (gst_app_sink_is_eos(GST_APP_SINK(videoSink_)) && (!audio_ || gst_app_sink_is_eos(GST_APP_SINK(audioSink_))))
+      break;
   }
-  if (status_ == WriteStatus::DiskFull) Post("disk-full");
-  else if (status_ == WriteStatus::Failed) Post("aborted");
+  drained_ = true;
+  if (status_ != WriteStatus::Ok) Post(status_);
 }
 
 }  // namespace strova::mpeg

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -13,10 +14,6 @@
 typedef struct _GstElement GstElement;
 
 namespace strova::mpeg {
-
-// Name and fields of the element message posted on the bus when a
-// recording ends by itself: "status" is "disk-full" or "aborted".
-inline constexpr const char* kRecordingMessage = "strova-recording";
 
 class MpegRecorder {
  public:
@@ -32,6 +29,13 @@ class MpegRecorder {
   bool Start(const VideoSettings& video, const AudioSettings& audio, const MuxSettings& mux, std::string* error);
   // Ends the thread and finalises the file (end codes).  Safe to repeat.
   WriteStatus Stop();
+  // Waits (up to timeoutMs) until end-of-stream has reached the inputs that
+  // carry data and everything before it is written, then stops.
+  WriteStatus Finish(int timeoutMs);
+  // Called on the encoder thread when the recording ends by itself (disk
+  // full, write error). Without one, the end is posted on the bus as an
+  // error: resource error "no space left" for a full disk, stream error else.
+  void SetEndHandler(std::function<void(WriteStatus)> handler) { onEnd_ = std::move(handler); }
   bool Running() const { return thread_.joinable(); }
 
   int64_t FramesWritten() const { return frames_.load(); }
@@ -41,7 +45,7 @@ class MpegRecorder {
   void Loop();
   bool PullVideo();
   bool PullAudio();
-  void Post(const char* status);
+  void Post(WriteStatus status);
 
   GstElement* bin_ = nullptr;
   GstElement* videoSink_ = nullptr;
@@ -49,6 +53,8 @@ class MpegRecorder {
   MpegWriter writer_;
   std::thread thread_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> drained_{false};
+  std::function<void(WriteStatus)> onEnd_;
   std::atomic<int64_t> frames_{0};
   std::atomic<int64_t> dropped_{0};
   WriteStatus status_ = WriteStatus::Ok;

@@ -118,7 +118,8 @@ int MpegWriter::Impl::WritePacket(void* opaque, uint8_t* buf, int size) {
   auto* self = static_cast<Impl*>(opaque);
   if (self->sinkFull || self->sinkFailed) return AVERROR(ENOSPC);
   long n = self->sink(buf, static_cast<size_t>(size));
-  if (n == -ENOSPC || n == -EDQUOT) {
+  // A file that may not grow any further (quota, size limit) is full too.
+  if (n == -ENOSPC || n == -EDQUOT || n == -EFBIG) {
     self->sinkFull = true;
     return AVERROR(ENOSPC);
   }

@@ -1,0 +1,39 @@
+// Stream filters of the recording branch, each a bin named as the graph's
+// filter with the graph's pin names:
+//   "Smart Tee": "Input" -> "Capture" (every frame) and "Preview" (frames
+//     are dropped there rather than holding up the capture stream);
+//   "Vantrel Down Scale Filter": "Input" -> "Output", a reduced copy of the
+//     picture for the preview of a full-width recording;
+//   "Audio Capture Device": the shared sound input, pin "Capture".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+typedef struct _GstElement GstElement;
+
+namespace strova::card { class Card; }
+
+namespace strova::filters {
+
+// A filter's parameter interface: set-parameter(id, value); false for an id
+// the filter does not know.
+using ParamSetter = std::function<bool(uint32_t id, intptr_t value)>;
+
+struct ParamFilter {
+  GstElement* bin = nullptr;  // floating
+  ParamSetter setParam;       // valid as long as the bin lives
+};
+
+// New floating bins; null when GStreamer lacks an element they need.
+GstElement* MakeSmartTee();
+// Parameters: 0x700 non-zero turns scaling on, 0x701 = n divides width and
+// height by 2^n (0..3). Off, the picture passes unchanged.
+ParamFilter MakeDownScaleFilter();
+// The sound of the card when it has its own (the virtual card's, a real
+// card's ALSA device), else the desktop's sound input (PulseAudio, else ALSA).
+GstElement* MakeAudioCaptureDevice(card::Card* device);
+// True when some sound input exists for recordings.
+bool AudioDeviceExists(card::Card* device);
+
+}  // namespace strova::filters
