@@ -14,6 +14,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -33,6 +34,7 @@
 #include "platform/Window.h"
 
 class wxMenu;
+class wxEventLoopBase;
 class CSystemTray;
 
 // Message number of a command sent through the platform layer's window
@@ -134,6 +136,11 @@ public:
     void StartScan();
     // Waits for a running scan thread to end (tests and shutdown).
     void JoinScan();
+
+    // Questions and messages of the window; tests answer them through the hook.
+    using AskFn = std::function<int(const wxString& text, const wxString& caption, long style)>;
+    static AskFn& MessageBoxHook();
+    int Ask(const wxString& text, const wxString& caption, long style);
 
     // ---- Recording and snapshot commands (OrvaneDlgCapture.cpp) ----------
     // Commands 1010 (record), 1011 (save as) and 1012 (snapshot) come here.
@@ -249,6 +256,7 @@ private:
     bool m_ended = false;
     int m_endCode = 0;
     bool m_inLoop = false;
+    wxEventLoopBase* m_loop = nullptr;
     bool m_configOpen = false;
     int m_lineCountdown = -1;
     std::string m_dialogStartFolder;

@@ -1,0 +1,392 @@
+// Main window: creation, layout of the video child, the animated border,
+// moving and sizing by mouse, keys, and the platform window messages.
+#include "orvane/ui/OrvaneDlg.h"
+
+#include <wx/app.h>
+#include <wx/dcclient.h>
+#include <wx/evtloop.h>
+#include <wx/image.h>
+#include <wx/menu.h>
+
+#include "orvane/core/Mixer.h"
+#include "orvane/core/Settings.h"
+#include "orvane/ui/ControlDlg.h"
+#include "orvane/ui/Menus.h"
+#include "orvane/ui/Resource.h"
+#include "orvane/ui/SYSTEMTRAY.h"
+#include "orvane/ui/Skin.h"
+#include "orvane/ui/TVControl.h"
+#include "orvane/ui/dispDlg.h"
+#include "platform/Paths.h"
+#include "strova/Strova.h"
+
+using orvane::Rt;
+
+namespace {
+
+// Template 102 is 263 x 201 dialog units; the stored rectangle replaces it.
+const wxSize kTemplateSize(395, 327);
+
+}  // namespace
+
+unsigned long NativeXidOf(wxWindow* w);  // OrvaneDlgNative.cpp
+
+COrvaneDlg::COrvaneDlg()
+    : wxFrame(nullptr, wxID_ANY, wxString(), wxDefaultPosition, kTemplateSize,
+              wxBORDER_NONE | wxCLIP_CHILDREN | wxSYSTEM_MENU | wxMINIMIZE_BOX),
+      m_timer(this, TIMER_MAIN) {
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    SetBackgroundColour(*wxBLACK);
+    SetMinSize(wxSize(orvane::kMinWidth, orvane::kMinHeight));
+    m_hwnd = plat::CreateWindowHandle(nullptr);
+    plat::SetMessageSink(
+        m_hwnd, [this](plat::UINT msg, plat::WPARAM wp, plat::LPARAM lp) { return OnWindowMessage(msg, wp, lp); },
+        [](std::function<void()> task) {
+            if (wxTheApp) wxTheApp->CallAfter(std::move(task));
+        });
+    CreateVideoWindow();
+    BindEvents();
+    BindCommands();
+}
+
+COrvaneDlg::~COrvaneDlg() {
+    m_timer.Stop();
+    StopRemote();
+    if (m_scanRunning.load()) {
+        if (m_evContinue) plat::ResetEvent(m_evContinue);
+        if (m_evStop) plat::SetEvent(m_evStop);
+    }
+    JoinScan();
+    // The panel has no parent; the main window takes it down with itself.
+    if (m_panel) m_panel->Destroy();
+    m_panel = nullptr;
+    m_tray.reset();
+    delete m_menu;
+    if (m_hwnd) plat::DestroyWindowHandle(m_hwnd);
+    for (plat::HANDLE h : {m_evContinue, m_evStop, m_evStopRemote})
+        if (h) plat::CloseHandle(h);
+    if (Rt().mainWindow == this) Rt().mainWindow = nullptr;
+}
+
+void COrvaneDlg::CreateVideoWindow() {
+    const orvane::Rect pic = orvane::PictureRect(GetClientSize().x, GetClientSize().y);
+    m_video = new wxWindow(this, wxID_ANY, wxPoint(pic.x, pic.y), wxSize(pic.w, pic.h),
+                           wxBORDER_NONE | wxFULL_REPAINT_ON_RESIZE);
+    m_video->SetBackgroundStyle(wxBG_STYLE_PAINT);
+    // The sink paints this window; an empty handler keeps GTK from erasing it.
+    m_video->Bind(wxEVT_PAINT, [this](wxPaintEvent&) { wxPaintDC dc(m_video); });
+    // Clicks on the picture act as clicks on the window.
+    auto forward = [this](wxMouseEvent& e) {
+        wxMouseEvent copy(e);
+        copy.SetPosition(ScreenToClient(m_video->ClientToScreen(e.GetPosition())));
+        copy.SetEventObject(this);
+        GetEventHandler()->ProcessEvent(copy);
+    };
+    for (auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP, wxEVT_MOTION, wxEVT_RIGHT_DOWN, wxEVT_RIGHT_DCLICK})
+        m_video->Bind(type, forward);
+}
+
+void COrvaneDlg::BindEvents() {
+    Bind(wxEVT_PAINT, &COrvaneDlg::OnPaint, this);
+    Bind(wxEVT_SIZE, &COrvaneDlg::OnSize, this);
+    Bind(wxEVT_MOVE, &COrvaneDlg::OnMove, this);
+    Bind(wxEVT_LEFT_DOWN, &COrvaneDlg::OnLeftDown, this);
+    Bind(wxEVT_MOTION, &COrvaneDlg::OnMotion, this);
+    Bind(wxEVT_LEFT_UP, &COrvaneDlg::OnLeftUp, this);
+    Bind(wxEVT_RIGHT_DOWN, &COrvaneDlg::OnRightDown, this);
+    Bind(wxEVT_RIGHT_DCLICK, &COrvaneDlg::OnRightDClick, this);
+    Bind(wxEVT_CHAR_HOOK, &COrvaneDlg::OnCharHook, this);
+    Bind(wxEVT_CLOSE_WINDOW, &COrvaneDlg::OnCloseWindow, this);
+    Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_drag = Drag::None; });
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnTimerTick(); }, TIMER_MAIN);
+}
+
+int COrvaneDlg::DoModal() {
+    if (m_ended) return m_endCode;
+    wxGUIEventLoop loop;  // the window's modal loop
+    m_inLoop = true;
+    m_loop = &loop;
+    loop.Run();
+    m_loop = nullptr;
+    m_inLoop = false;
+    return m_endCode;
+}
+
+void COrvaneDlg::EndModal(int code) {
+    m_ended = true;
+    m_endCode = code;
+    m_timer.Stop();
+    if (m_loop) m_loop->Exit(code);
+}
+
+// ---------------------------------------------------------------- layout
+
+void COrvaneDlg::PlaceVideo() {
+    const wxSize c = GetClientSize();
+    const orvane::Rect pic = orvane::PictureRect(c.x, c.y);
+    m_video->SetSize(pic.x, pic.y, pic.w, pic.h);
+}
+
+void COrvaneDlg::LayoutVideo() {
+    PlaceVideo();
+    const wxSize v = m_video->GetClientSize();
+    Strova_SetWindowPos(Rt().deviceIndex, 0, 0, v.x, v.y);
+}
+
+void COrvaneDlg::OnSize(wxSizeEvent& e) {
+    e.Skip();
+    PlaceVideo();
+    Refresh(false);
+    if (m_initialised) AfterSizeChange();
+}
+
+void COrvaneDlg::OnMove(wxMoveEvent& e) {
+    e.Skip();
+    if (m_initialised && m_osd && IsShown()) m_osd->Reposition(this, true);
+}
+
+orvane::Rect COrvaneDlg::WindowRect() const {
+    const wxRect r = GetScreenRect();
+    return {r.x, r.y, r.width, r.height};
+}
+
+// ---------------------------------------------------------------- border
+
+void COrvaneDlg::OnPaint(wxPaintEvent&) {
+    wxPaintDC dc(this);
+    PaintBorder(dc);
+}
+
+namespace {
+
+// The band's pixels, held as four images around the picture.
+class BorderImages {
+public:
+    BorderImages(int w, int h)
+        : w_(w), h_(h), top_(w, orvane::kBorder), bottom_(w, orvane::kBorder),
+          left_(orvane::kBorder, std::max(1, h - 2 * orvane::kBorder)),
+          right_(orvane::kBorder, std::max(1, h - 2 * orvane::kBorder)) {
+        for (wxImage* img : {&top_, &bottom_, &left_, &right_}) img->Clear(0);
+    }
+    void Set(int x, int y, const wxColour& c) {
+        if (x < 0 || y < 0 || x >= w_ || y >= h_) return;
+        const int b = orvane::kBorder;
+        if (y < b) top_.SetRGB(x, y, c.Red(), c.Green(), c.Blue());
+        else if (y >= h_ - b) bottom_.SetRGB(x, y - (h_ - b), c.Red(), c.Green(), c.Blue());
+        else if (x < b) left_.SetRGB(x, y - b, c.Red(), c.Green(), c.Blue());
+        else if (x >= w_ - b) right_.SetRGB(x - (w_ - b), y - b, c.Red(), c.Green(), c.Blue());
+    }
+    void HLine(int x0, int x1, int y, const wxColour& c) {
+        for (int x = x0; x <= x1; ++x) Set(x, y, c);
+    }
+    void VLine(int x, int y0, int y1, const wxColour& c) {
+        for (int y = y0; y <= y1; ++y) Set(x, y, c);
+    }
+    void Draw(wxDC& dc) {
+        const int b = orvane::kBorder;
+        dc.DrawBitmap(wxBitmap(top_), 0, 0);
+        dc.DrawBitmap(wxBitmap(bottom_), 0, h_ - b);
+        if (h_ > 2 * b) {
+            dc.DrawBitmap(wxBitmap(left_), 0, b);
+            dc.DrawBitmap(wxBitmap(right_), w_ - b, b);
+        }
+    }
+
+private:
+    int w_, h_;
+    wxImage top_, bottom_, left_, right_;
+};
+
+// Outer bevel lit from the top left, inner bevel 4 pixels inside it sunk.
+void Bevels(BorderImages& img, int R, int B) {
+    const wxColour light(200, 220, 245), dark(10, 20, 40);
+    img.HLine(0, R, 0, light);
+    img.VLine(0, 0, B, light);
+    img.HLine(0, R, B, dark);
+    img.VLine(R, 0, B, dark);
+    img.HLine(4, R - 4, 4, dark);
+    img.VLine(4, 4, B - 4, dark);
+    img.HLine(4, R - 4, B - 4, light);
+    img.VLine(R - 4, 4, B - 4, light);
+}
+
+}  // namespace
+
+// Walks the band clockwise, one strip colour per position, three pixels
+// across; the strip turns by 4 pixels at each paint so the colours travel.
+void COrvaneDlg::PaintBorder(wxDC& dc) {
+    const wxSize sz = GetClientSize();
+    if (sz.x < 2 * orvane::kBorder || sz.y < 2 * orvane::kBorder) return;
+    BorderImages img(sz.x, sz.y);
+    const int R = sz.x - 1, B = sz.y - 1;
+    Bevels(img, R, B);
+    const int n = static_cast<int>(m_strip.size() / 3);
+    if (n == 0) {
+        img.Draw(dc);
+        return;
+    }
+    orvane::RotateStrip(m_strip.data(), n, m_borderForward);
+    int k = 0;
+    auto next = [&] {
+        const unsigned char* p = &m_strip[static_cast<size_t>(k) * 3];
+        k = (k + 1) % n;
+        return wxColour(p[0], p[1], p[2]);
+    };
+    for (int x = 0; x <= R - 1; ++x) img.VLine(x, 1, 3, next());
+    for (int y = 4; y <= B - 5; ++y) img.HLine(R - 3, R - 1, y, next());
+    for (int x = R; x >= 1; --x) img.VLine(x, B - 3, B - 1, next());
+    for (int y = B - 4; y >= 5; --y) img.HLine(1, 3, y, next());
+    img.Draw(dc);
+}
+
+// ---------------------------------------------------------------- mouse
+
+bool COrvaneDlg::EdgeAt(const wxPoint& p, orvane::Edge* edge) const {
+    const wxSize c = GetClientSize();
+    const int b = orvane::kBorder, corner = 3 * orvane::kBorder;
+    const bool left = p.x < b, right = p.x >= c.x - b, top = p.y < b, bottom = p.y >= c.y - b;
+    if (!left && !right && !top && !bottom) return false;
+    const bool nearLeft = p.x < corner, nearRight = p.x >= c.x - corner;
+    const bool nearTop = p.y < corner, nearBottom = p.y >= c.y - corner;
+    using orvane::Edge;
+    if ((top && nearLeft) || (left && nearTop)) *edge = Edge::TopLeft;
+    else if ((top && nearRight) || (right && nearTop)) *edge = Edge::TopRight;
+    else if ((bottom && nearLeft) || (left && nearBottom)) *edge = Edge::BottomLeft;
+    else if ((bottom && nearRight) || (right && nearBottom)) *edge = Edge::BottomRight;
+    else if (top) *edge = Edge::Top;
+    else if (bottom) *edge = Edge::Bottom;
+    else if (left) *edge = Edge::Left;
+    else *edge = Edge::Right;
+    return true;
+}
+
+void COrvaneDlg::OnLeftDown(wxMouseEvent& e) {
+    if (e.ControlDown()) {
+        SendCommand(IDC_SNAPSHOT);
+        return;
+    }
+    if (e.ShiftDown()) {
+        SendCommand(IDC_SAVE_IMAGE_AS);
+        return;
+    }
+    if (m_fullScreen || IsIconized()) return;
+    orvane::Edge edge;
+    m_drag = EdgeAt(e.GetPosition(), &edge) ? Drag::Size : Drag::Move;
+    m_dragEdge = edge;
+    m_dragStart = ClientToScreen(e.GetPosition());
+    m_dragRect = WindowRect();
+    m_lastSizing = m_dragRect;
+    if (!HasCapture()) CaptureMouse();
+}
+
+namespace {
+
+orvane::Rect DraggedRect(orvane::Rect r, orvane::Edge edge, int dx, int dy) {
+    using orvane::Edge;
+    const bool left = edge == Edge::Left || edge == Edge::TopLeft || edge == Edge::BottomLeft;
+    const bool right = edge == Edge::Right || edge == Edge::TopRight || edge == Edge::BottomRight;
+    const bool top = edge == Edge::Top || edge == Edge::TopLeft || edge == Edge::TopRight;
+    const bool bottom = edge == Edge::Bottom || edge == Edge::BottomLeft || edge == Edge::BottomRight;
+    if (left) { r.x += dx; r.w -= dx; }
+    if (right) r.w += dx;
+    if (top) { r.y += dy; r.h -= dy; }
+    if (bottom) r.h += dy;
+    return r;
+}
+
+}  // namespace
+
+void COrvaneDlg::OnMotion(wxMouseEvent& e) {
+    if (m_drag == Drag::None || !e.LeftIsDown()) return;
+    const wxPoint now = ClientToScreen(e.GetPosition());
+    const int dx = now.x - m_dragStart.x, dy = now.y - m_dragStart.y;
+    if (m_drag == Drag::Move) {
+        Move(m_dragRect.x + dx, m_dragRect.y + dy);
+        return;
+    }
+    orvane::Rect r = SizingRect(DraggedRect(m_dragRect, m_dragEdge, dx, dy), m_dragEdge);
+    // The edges that are not dragged stay where they were.
+    using orvane::Edge;
+    const Edge g = m_dragEdge;
+    if (g == Edge::Left || g == Edge::TopLeft || g == Edge::BottomLeft) r.x = m_dragRect.x + m_dragRect.w - r.w;
+    else r.x = m_dragRect.x;
+    if (g == Edge::Top || g == Edge::TopLeft || g == Edge::TopRight) r.y = m_dragRect.y + m_dragRect.h - r.h;
+    else r.y = m_dragRect.y;
+    SetSize(r.x, r.y, r.w, r.h);
+}
+
+void COrvaneDlg::OnLeftUp(wxMouseEvent&) {
+    m_drag = Drag::None;
+    if (HasCapture()) ReleaseMouse();
+}
+
+void COrvaneDlg::OnRightDown(wxMouseEvent& e) {
+    if (!m_pop) return;
+    const int item = GetPopupMenuSelectionFromUser(*m_pop, e.GetPosition());
+    if (item != wxID_NONE) SendCommand(CommandFromMenuItem(item));
+}
+
+void COrvaneDlg::OnRightDClick(wxMouseEvent& e) {
+    if (!e.ControlDown()) return;
+    Strova_ListAllFilter(Rt().deviceIndex, (plat::StateDir() + "Filter.log").c_str());
+}
+
+// Esc is the dialog's cancel: full screen on and off, except during a scan.
+// Enter does nothing.
+void COrvaneDlg::OnCharHook(wxKeyEvent& e) {
+    if (e.GetKeyCode() == WXK_ESCAPE) {
+        if (!IsScanRunning()) ToggleFullScreen();
+        return;
+    }
+    if (e.GetKeyCode() == WXK_RETURN || e.GetKeyCode() == WXK_NUMPAD_ENTER) return;
+    e.Skip();
+}
+
+// The desktop's close request runs the close operation.
+void COrvaneDlg::OnCloseWindow(wxCloseEvent& e) {
+    if (e.CanVeto() && !m_ended) {
+        e.Veto();
+        CloseOperation();
+        return;
+    }
+    e.Skip();
+}
+
+// ---------------------------------------------------------------- messages
+
+plat::LRESULT COrvaneDlg::OnWindowMessage(plat::UINT msg, plat::WPARAM wp, plat::LPARAM lp) {
+    switch (msg) {
+    case kWmCommand: SendCommand(static_cast<int>(wp & 0xFFFF)); return 0;
+    case kWmClose: CloseOperation(); return 0;
+    case WM_BROWSER_CLOSED: OnBrowserClosed(false); return 0;
+    case WM_VIDEO_BROWSER_CLOSED: OnBrowserClosed(true); return 0;
+    case WM_STROVA_NOTIFY: OnLibraryNotify(wp, lp); return 0;
+    case WM_REMOTE_KEY: OnRemoteKey(static_cast<int>(wp)); return 0;
+    case WM_TRAY_NOTIFY: return 0;
+    default: return 0;
+    }
+}
+
+// ---------------------------------------------------------------- ViewerHost
+
+int COrvaneDlg::CardModel() const { return Rt().cardModel; }
+bool COrvaneDlg::UseSnapCap() const { return Rt().useSnapCap != 0; }
+bool COrvaneDlg::IsTunerInputSelected() const { return orvane::TunerInputSelected(Rt()); }
+bool COrvaneDlg::IsSingleDigit() const { return Rt().blSingle != 0; }
+void COrvaneDlg::SetSingleDigit(bool single) { Rt().blSingle = single ? 1 : 0; }
+bool COrvaneDlg::IsSoundOn() const { return Rt().vNul != 0; }
+bool COrvaneDlg::IsTvSound() const { return Rt().tvSound != 0; }
+void COrvaneDlg::SetTvSound(bool tuner) { Rt().tvSound = tuner ? 1 : 0; }
+void COrvaneDlg::SetKeypadShown(bool shown) { Rt().ctrShow = shown ? 1 : 0; }
+
+void COrvaneDlg::HoldLineInput() {
+    orvane::SetLineInputMute(true);
+    m_lineCountdown = orvane::kLineHoldTicks;
+}
+
+void COrvaneDlg::SelectChannelNumber(int number) { orvane::SelectChannel(Rt(), *this, number); }
+void COrvaneDlg::SetCardTvSound(int on) { SetTVSoundData(0, on); }
+void COrvaneDlg::SetCardLineSound(int on) { SetADSoundData(0, on); }
+void COrvaneDlg::RestoreFromTray() {
+    if (Rt().hidden) CloseOperation();
+}

@@ -1,0 +1,136 @@
+// Main window: the channel scan thread, the remote-control thread and the
+// input switch.
+#include "orvane/ui/OrvaneDlg.h"
+
+#include <wx/msgdlg.h>
+
+#include "orvane/core/Settings.h"
+#include "orvane/ui/ControlDlg.h"
+#include "orvane/ui/Resource.h"
+#include "orvane/ui/TVControl.h"
+#include "orvane/ui/dispDlg.h"
+#include "strova/Strova.h"
+
+using orvane::Rt;
+
+COrvaneDlg::AskFn& COrvaneDlg::MessageBoxHook() {
+    static AskFn hook;
+    return hook;
+}
+
+int COrvaneDlg::Ask(const wxString& text, const wxString& caption, long style) {
+    if (MessageBoxHook()) return MessageBoxHook()(text, caption, style);
+    return wxMessageBox(text, caption, style, this);
+}
+
+namespace {
+
+// The controls that read the channel table, disabled while a scan runs.
+const int kScanLocked[] = {ID_CHANNEL_LIST, IDC_RECORD, ID_KEYPAD_TOGGLE, IDC_CONFIGURATION,
+                           ID_MINIMIZE, IDC_CHANNEL_DOWN, IDC_CHANNEL_UP, IDC_SHOW_CONTROL_PANEL,
+                           ID_FULLSCREEN, ID_VOLUME_DOWN, ID_VOLUME_UP, IDC_OPEN_IMAGES,
+                           IDC_OPEN_VIDEOS, IDC_PAUSE, ID_MUTE, IDC_SNAPSHOT};
+
+// The tuner, the stop/continue events and the progress bar for the scan.
+class CardScan : public orvane::ScanHost {
+public:
+    CardScan(plat::HANDLE stop, plat::HANDLE go, CDispDlg* osd) : stop_(stop), go_(go), osd_(osd) {}
+    int Probe(int kHz) override { return GetTvChannelOkay(0, kHz); }
+    // A probe starts only while "ContinueSearch" alone ends the wait; the
+    // gate is closed for the probe and opened again after it.
+    bool WaitContinue() override {
+        const plat::HANDLE events[2] = {stop_, go_};
+        if (plat::WaitForMultipleObjects(2, events, 0, plat::INFINITE) != plat::WAIT_OBJECT_0 + 1)
+            return false;
+        plat::ResetEvent(go_);
+        return true;
+    }
+    void EndProbe() override { plat::SetEvent(go_); }
+    void Progress(int done, int range) override {
+        if (osd_) osd_->ShowBar("SEARCH", done, range);
+    }
+
+private:
+    plat::HANDLE stop_, go_;
+    CDispDlg* osd_;
+};
+
+}  // namespace
+
+void COrvaneDlg::ScanCommand() {
+    if (!IsTunerInputSelected()) return;
+    if (IsScanRunning()) {
+        plat::ResetEvent(m_evContinue);
+        plat::SetEvent(m_evStop);
+        return;
+    }
+    if (Ask("Scanning Channels?", "Tellura", wxYES_NO | wxICON_QUESTION) != wxYES) {
+        m_remoteFlag = 1;
+        return;
+    }
+    StartScan();
+}
+
+void COrvaneDlg::StartScan() {
+    JoinScan();
+    m_scanRunning = 1;
+    SetScanControls(false);
+    if (m_keypad) m_keypad->Hide();
+    SetTVSoundData(0, 0);
+    plat::ResetEvent(m_evStop);
+    plat::SetEvent(m_evContinue);
+    m_scanThread = std::thread(&COrvaneDlg::ScanThread, this);
+    SetDisplayText("Scanning ...");
+}
+
+void COrvaneDlg::ScanThread() {
+    m_remoteFlag = 0;
+    orvane::SaveForScan(Rt(), m_scanBackup);
+    CardScan host(m_evStop, m_evContinue, m_osd);
+    orvane::RunScan(Rt(), host);
+    // The question and the window updates belong to the user-interface thread.
+    CallAfter([this] { FinishScanOnUi(false); });
+}
+
+void COrvaneDlg::FinishScanOnUi(bool) {
+    JoinScan();
+    const bool keep = Ask("Scanning channel finished!Save the result of scanning?", "Tellura",
+                          wxYES_NO | wxICON_QUESTION) == wxYES;
+    orvane::FinishScan(Rt(), m_scanBackup, keep, *this);
+    if (m_keypad) m_keypad->Show(Rt().ctrShow != 0);
+    m_scanRunning = 0;
+    SetScanControls(true);
+    m_remoteFlag = 1;
+}
+
+void COrvaneDlg::JoinScan() {
+    if (m_scanThread.joinable()) m_scanThread.join();
+}
+
+void COrvaneDlg::SetScanControls(bool enable) {
+    for (int id : kScanLocked) EnableButton(id, enable);
+}
+
+// ---------------------------------------------------------------- remote
+
+// Keys reach the window as posted messages in their order; a posted key
+// cannot hold the polling thread while the window waits for it to stop.
+void COrvaneDlg::StartRemote() {
+    if (m_evStopRemote) plat::ResetEvent(m_evStopRemote);
+    plat::HWND target = m_hwnd;
+    m_remote.Start([] { return static_cast<int>(GetRemoteData()); },
+                   [target](int code) { plat::PostMessage(target, WM_REMOTE_KEY, plat::WPARAM(code), 0); },
+                   &m_remoteFlag);
+}
+
+void COrvaneDlg::StopRemote() {
+    if (m_evStopRemote) plat::SetEvent(m_evStopRemote);
+    m_remote.Stop();
+}
+
+void COrvaneDlg::NextInput() {
+    orvane::RunTime& rt = Rt();
+    rt.vidSource = rt.vidSource >= 2 ? 0 : rt.vidSource + 1;
+    Strova_RouteInPinToOutPin(rt.deviceIndex, rt.vidSource, 0);
+    InputLabelStep();
+}

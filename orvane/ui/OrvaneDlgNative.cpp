@@ -1,0 +1,18 @@
+// The native X11 window behind a wx window, for the video sink. Kept apart
+// because the X11 headers define macros that clash with ordinary names.
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+
+#include <wx/window.h>
+
+// The X11 window of a wx window, made native so the video sink can draw
+// into it. 0 when the display is not X11.
+unsigned long NativeXidOf(wxWindow* w) {
+    GtkWidget* widget = w->GetHandle();
+    if (!widget) return 0;
+    gtk_widget_realize(widget);
+    GdkWindow* gw = gtk_widget_get_window(widget);
+    if (!gw || !GDK_IS_X11_WINDOW(gw)) return 0;
+    if (!gdk_window_ensure_native(gw)) return 0;
+    return gdk_x11_window_get_xid(gw);
+}
