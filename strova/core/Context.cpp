@@ -1,23 +1,29 @@
 // The process-wide library context and the helpers every export module uses.
 #include "strova/core/Context.h"
 
+#include "platform/Window.h"
 #include "strova/card/Card.h"
+#include "strova/graph/Events.h"
+#include "strova/graph/VideoWindow.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 namespace strova::core {
 
-namespace {
-std::atomic<NotifySink> g_sink{nullptr};
-}
+CardContext::CardContext() = default;
+CardContext::~CardContext() = default;
 
+// Call only once the graph is released: nothing here stops media.
 void CardContext::Reset() {
   std::memset(captureFile, 0, sizeof captureFile);
   pipeline = captureFilter = cardFilter = renderer = nullptr;
+  videoWindow.reset();
+  events.reset();
   device.reset();
+  pinFormat[0].clear();
+  pinFormat[1].clear();
   captureBuilt = previewBuilt = capturing = 0;
   graphState = STROVA_STATE_STOPPED;
   captureAudio = captureIsVideo = 0;
@@ -42,14 +48,11 @@ CardContext* CardAt(int card) {
   return ValidCard(card) ? &Context().cards[static_cast<size_t>(card)] : nullptr;
 }
 
-void SetNotifySink(NotifySink sink) { g_sink.store(sink); }
-
 void Notify(int card, unsigned int code, uintptr_t wParam) {
   CardContext* c = CardAt(card);
-  NotifySink sink = g_sink.load();
-  if (!c || !c->notifyWindow || !sink) return;
+  if (!c || !c->notifyWindow) return;
   const intptr_t lParam = static_cast<intptr_t>(((static_cast<uint32_t>(card) & 0xFFFFu) << 16) | (code & 0xFFFFu));
-  sink(c->notifyWindow, c->notifyMessage, wParam, lParam);
+  plat::PostMessage(c->notifyWindow, c->notifyMessage, wParam, lParam);
 }
 
 void SetDiagnostic(const char* format, ...) {

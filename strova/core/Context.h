@@ -12,6 +12,10 @@
 #include <vector>
 
 namespace strova::card { class Card; }
+namespace strova::graph {
+class EventQueue;
+class VideoWindow;
+}
 
 namespace strova::core {
 
@@ -25,10 +29,17 @@ inline constexpr double kDefaultFrameRate = 14.99;
 struct CardContext {
   char captureFile[kPathLen] = {};  // path the next recording writes; "" = none
   GstElement* pipeline = nullptr;   // the card's graph; null when not built
-  GstElement* captureFilter = nullptr;  // "Video Capture Device" bin in the graph
+  // The card's streaming device bin; a reference is held, so it stays set
+  // while a rebuild has taken it out of the graph.
+  GstElement* captureFilter = nullptr;
   GstElement* cardFilter = nullptr;     // "Quorvel Zento Filter" bin in the graph
-  GstElement* renderer = nullptr;       // "Video Renderer" bin
+  GstElement* renderer = nullptr;       // "Video Renderer" bin in the graph
   std::unique_ptr<card::Card> device;   // the card backend this slot streams
+  std::unique_ptr<graph::EventQueue> events;      // the graph's event source
+  std::unique_ptr<graph::VideoWindow> videoWindow;  // while a preview branch exists
+  // Last format written to the capture (0) and preview (1) pin, as caps text;
+  // applied again when the streaming device is made anew.
+  std::string pinFormat[2];
   int captureBuilt = 0;
   int previewBuilt = 0;
   int capturing = 0;
@@ -44,6 +55,8 @@ struct CardContext {
   unsigned int notifyMessage = 0;
   int yuvMode = 0;
 
+  CardContext();
+  ~CardContext();
   void Reset();
   bool HasGraph() const { return pipeline != nullptr; }
 };
@@ -70,12 +83,8 @@ bool ValidCard(int card);
 // The record of a valid card, else null.
 CardContext* CardAt(int card);
 
-// Delivers a posted window message: window, message, wParam, lParam. The
-// library posts through the installed sink (the platform's PostMessage).
-using NotifySink = void (*)(STROVA_HWND, unsigned int, uintptr_t, intptr_t);
-void SetNotifySink(NotifySink sink);
-
-// Posts a notification to the card's notify window: lParam = (card << 16) | code.
+// Posts a notification to the card's notify window (the platform's
+// PostMessage, safe from any thread): lParam = (card << 16) | code.
 void Notify(int card, unsigned int code, uintptr_t wParam);
 
 // Replaces the diagnostic text (printf-style).

@@ -120,7 +120,9 @@ STROVA_API STROVA_STATUS Strova_SetNotifyWindow(int card, STROVA_HWND window, un
   if (!c) return E_INVALIDARG;
   c->notifyWindow = window;
   c->notifyMessage = message;
-  return c->HasGraph() ? S_OK : E_FAIL;
+  if (!c->events) return E_FAIL;
+  c->events->SetNotifyWindow(window, message);
+  return S_OK;
 }
 
 STROVA_API void Strova_ManageNotifyMessage(int card) {

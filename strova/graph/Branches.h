@@ -65,14 +65,20 @@ std::vector<PinInfo> Pins(GstElement* filter);
 // link fails; nothing is changed then.
 bool ConnectPins(core::CardContext& c, const char* fromFilter, const char* outPin,
                  const char* toFilter, const char* inPin);
-// Disconnects the output pin and then the input pin; true when the input pin
-// was connected to the output pin and is now free.
+// Disconnects the output pin and then the input pin from whatever each is
+// connected to (a converter placed by ConnectPins between them goes too);
+// true when both pins exist.
 bool DisconnectPins(core::CardContext& c, const char* fromFilter, const char* outPin,
                     const char* toFilter, const char* inPin);
 // Removes everything downstream of a filter's pins: position 0 handles every
 // pin, n (from 1) only the n-th. Downstream filters are removed recursively.
 // S_OK, or E_FAIL at the first failing step (or when the filter is absent).
 STROVA_STATUS RemoveDownstream(core::CardContext& c, const char* filterName, int pinPosition);
+
+// A filter whose bin belongs to a C++ object: release runs right after the
+// filter leaves the graph (removed, or the graph released), so the object
+// lives exactly as long as its filter is in the graph.
+void SetFilterOwner(GstElement* filter, std::function<void()> release);
 
 // --- Filter parameters ----------------------------------------------------------
 // A filter's parameter interface: set-parameter(id, value). value carries a

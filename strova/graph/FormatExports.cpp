@@ -1,6 +1,7 @@
 // Pin format exports: the 96-byte picture format record mapped to caps.
 #include "strova/Strova.h"
 #include "strova/core/Context.h"
+#include "strova/graph/Branches.h"
 #include "strova/graph/Graph.h"
 
 #include <gst/video/video.h>
@@ -65,18 +66,49 @@ void FillFromCaps(const GstVideoInfo& vi, VideoInfo* info) {
 
 }  // namespace
 
+namespace strova::graph {
+
+STROVA_STATUS ReadPinInfo(CardContext& c, int pin, VideoInfo* info) {
+  GstCaps* caps = PinFormat(c, pin);
+  if (!caps) return E_FAIL;
+  GstVideoInfo vi;
+  const bool ok = gst_video_info_from_caps(&vi, caps);
+  gst_caps_unref(caps);
+  if (ok) FillFromCaps(vi, info);  // another format type leaves the record as it was
+  return S_OK;
+}
+
+STROVA_STATUS WritePinInfo(CardContext& c, const VideoInfo& info, int pin) {
+  if (info.bmi.width <= 0 || info.bmi.width > 4096 || info.bmi.height == 0 || info.bmi.height > 4096 ||
+      info.bmi.height < -4096)
+    return E_INVALIDARG;
+  GstCaps* current = PinFormat(c, pin);
+  if (!current) return E_FAIL;
+  const int earlier = c.graphState;
+  if (earlier != STROVA_STATE_STOPPED) SetState(c, STROVA_STATE_STOPPED);
+  GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, info.bmi.width, "height", G_TYPE_INT,
+                                      info.bmi.height < 0 ? -info.bmi.height : info.bmi.height, nullptr);
+  // An unlisted code keeps the subtype the pin has.
+  const int code = WriteCode(info.colorCode, c.yuvMode);
+  const char* format = gst_structure_get_string(gst_caps_get_structure(current, 0), "format");
+  for (const auto& s : kSubtypes)
+    if (s.code == code) format = s.format;
+  if (format) gst_caps_set_simple(caps, "format", G_TYPE_STRING, format, nullptr);
+  const STROVA_STATUS st = SetPinFormat(c, pin, caps);
+  gst_caps_unref(caps);
+  gst_caps_unref(current);
+  if (earlier != STROVA_STATE_STOPPED) SetState(c, earlier);
+  return st;
+}
+
+}  // namespace strova::graph
+
 extern "C" {
 
 STROVA_API STROVA_STATUS Strova_GetVideoInfo(int card, VideoInfo* info, int pin) {
   CardContext* c = CardAt(card);
   if (!c || !info || (pin != STROVA_PIN_CAPTURE && pin != STROVA_PIN_PREVIEW)) return E_INVALIDARG;
-  GstCaps* caps = strova::graph::CurrentCaps(*c);
-  if (!caps) return E_FAIL;
-  GstVideoInfo vi;
-  const bool ok = gst_video_info_from_caps(&vi, caps);
-  gst_caps_unref(caps);
-  if (ok) FillFromCaps(vi, info);
-  return S_OK;
+  return strova::graph::ReadPinInfo(*c, pin, info);
 }
 
 STROVA_API STROVA_STATUS Strova_SetVideoInfo(int card, VideoInfo info, int pin) {
@@ -84,22 +116,7 @@ STROVA_API STROVA_STATUS Strova_SetVideoInfo(int card, VideoInfo info, int pin) 
   if (!c) return E_INVALIDARG;
   if (c->capturing) return VFW_E_WRONG_STATE;
   if (pin != STROVA_PIN_CAPTURE && pin != STROVA_PIN_PREVIEW) return E_INVALIDARG;
-  if (!c->HasGraph()) return E_FAIL;
-  if (info.bmi.width <= 0 || info.bmi.width > 4096 || info.bmi.height == 0 ||
-      info.bmi.height > 4096 || info.bmi.height < -4096)
-    return E_INVALIDARG;
-  const int earlier = c->graphState;
-  if (earlier != STROVA_STATE_STOPPED) strova::graph::SetState(*c, STROVA_STATE_STOPPED);
-  const int code = WriteCode(info.colorCode, c->yuvMode);
-  GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, info.bmi.width, "height",
-                                      G_TYPE_INT, info.bmi.height < 0 ? -info.bmi.height : info.bmi.height,
-                                      nullptr);
-  for (const auto& s : kSubtypes)
-    if (s.code == code) gst_caps_set_simple(caps, "format", G_TYPE_STRING, s.format, nullptr);
-  const STROVA_STATUS st = strova::graph::SetFormat(*c, caps);
-  gst_caps_unref(caps);
-  if (earlier != STROVA_STATE_STOPPED) strova::graph::SetState(*c, earlier);
-  return st;
+  return strova::graph::WritePinInfo(*c, info, pin);
 }
 
 }  // extern "C"

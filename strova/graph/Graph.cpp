@@ -1,149 +1,100 @@
+// The base graph of a connection and its release.
 #include "strova/graph/Graph.h"
 
 #include "strova/card/Card.h"
-
-#include <cerrno>
-#include <cstdlib>
+#include "strova/graph/Branches.h"
+#include "strova/graph/VideoWindow.h"
 
 namespace strova::graph {
-
 namespace {
 
-// The capture device: the card's source followed by a format stage, so that
-// the pin's format can be set to any of the colour codes.
-GstElement* MakeCaptureBin(GstElement* source) {
-  GstElement* bin = gst_bin_new("Video Capture Device");
-  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
-  GstElement* scale = gst_element_factory_make("videoscale", nullptr);
-  GstElement* format = gst_element_factory_make("capsfilter", "format");
-  gst_bin_add_many(GST_BIN(bin), source, convert, scale, format, nullptr);
-  gst_element_link_many(source, convert, scale, format, nullptr);
-  GstPad* pad = gst_element_get_static_pad(format, "src");
-  gst_element_add_pad(bin, gst_ghost_pad_new("Preview", pad));
-  gst_object_unref(pad);
-  return bin;
-}
+constexpr unsigned kFail = static_cast<unsigned>(E_FAIL);
 
-// The renderer draws into a window of its own when a display exists, else
-// into a fake sink so the graph still runs headless.
-GstElement* MakeRendererChain(bool window) {
-  const char* desc = window ? "videoconvert ! videoscale ! ximagesink name=sink sync=true"
-                            : "videoconvert ! fakesink name=sink sync=true";
-  GError* err = nullptr;
-  GstElement* chain = gst_parse_bin_from_description(desc, TRUE, &err);
-  if (err) g_error_free(err);
-  return chain;
-}
-
-uintptr_t ErrorResult(GError* err) {
-  if (err && err->domain == GST_RESOURCE_ERROR && err->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT)
-    return static_cast<uint32_t>(STROVA_E_DISK_FULL);
-  return static_cast<uint32_t>(E_FAIL);
+// Builds the base graph's steps; the caller releases on failure.
+STROVA_STATUS BuildSteps(int card, core::CardContext& c) {
+  const auto infos = card::EnumerateCards();
+  if (card < 0 || static_cast<size_t>(card) >= infos.size()) return E_FAIL;
+  // Each card streams its own device (not the first one of a matching name).
+  c.device = card::OpenCard(infos[static_cast<size_t>(card)]);
+  GstElement* base = c.device ? MakeDeviceBin(c) : nullptr;
+  if (!base) {
+    core::SetDiagnostic("Error %x: Cannot create video capture filter", kFail);
+    return E_FAIL;
+  }
+  c.pipeline = gst_pipeline_new(nullptr);
+  if (!c.pipeline) {
+    gst_object_unref(base);
+    core::SetDiagnostic("MakeGraph() fail : Cannot instantiate filtergraph");
+    return E_FAIL;
+  }
+  gst_object_ref_sink(c.pipeline);
+  c.events = std::make_unique<EventQueue>(c.pipeline, card);
+  c.events->SetNotifyWindow(c.notifyWindow, c.notifyMessage);
+  if (AddFilter(c, base, kBaseDevice) != S_OK) {
+    core::SetDiagnostic("Error %x: Cannot add vidcap to filtergraph", kFail);
+    return E_FAIL;
+  }
+  GstElement* companion = MakeCompanion();
+  if (!companion) {
+    core::SetDiagnostic("Can't create Zento Filter");
+    return E_FAIL;
+  }
+  if (AddFilter(c, companion, kCompanion) != S_OK) {
+    core::SetDiagnostic("Can't add Zento Filter to Filter Graph");
+    return E_FAIL;
+  }
+  c.cardFilter = FindFilter(c, kCompanion);
+  if (!AttachOverlayTo(c, FindFilter(c, kBaseDevice))) return E_FAIL;
+  c.captureIsVideo = 1;
+  if (AddFilter(c, MakeOverlayMixer(), kOverlayMixer) != S_OK) {
+    core::SetDiagnostic("No add Overlay Mixer to Filter Graph");
+    return E_FAIL;
+  }
+  RemoveFilter(c, kBaseDevice);
+  if (EnsureStreamingDevice(c) != S_OK) return E_FAIL;
+  if (AddFilter(c, MakeRenderer(), kRenderer) != S_OK) return E_FAIL;
+  c.renderer = FindFilter(c, kRenderer);
+  // Card control start-up, in its order.
+  if (c.device->AttachCaptureFilter() != 0 || c.device->OpenCard() != 0 || c.device->StartCard() != 0)
+    return E_FAIL;
+  return S_OK;
 }
 
 }  // namespace
 
-STROVA_STATUS Build(int card, core::CardContext& c) {
-  auto infos = card::EnumerateCards();
-  if (card < 0 || static_cast<size_t>(card) >= infos.size()) return E_FAIL;
-  // Each card streams its own device, not the first matching one.
-  c.device = card::OpenCard(infos[static_cast<size_t>(card)]);
-  if (!c.device) {
-    core::SetDiagnostic("Error %x: Cannot create video capture filter", static_cast<unsigned>(E_FAIL));
-    return E_FAIL;
-  }
-  GstElement* source = c.device->CreateVideoSource();
-  if (!source) {
-    c.device.reset();
-    core::SetDiagnostic("Error %x: Cannot create video capture filter", static_cast<unsigned>(E_FAIL));
-    return E_FAIL;
-  }
-  c.pipeline = gst_pipeline_new(nullptr);
-  c.captureFilter = MakeCaptureBin(source);
-  const bool window = c.ownerWindow != nullptr && std::getenv("DISPLAY") != nullptr;
-  GstElement* chain = MakeRendererChain(window);
-  if (!chain) {
-    Release(c);
-    return E_FAIL;
-  }
-  c.renderer = gst_bin_new("Video Renderer");
-  gst_bin_add(GST_BIN(c.renderer), chain);
-  GstPad* in = gst_element_get_static_pad(chain, "sink");
-  gst_element_add_pad(c.renderer, gst_ghost_pad_new("VMR Input0", in));
-  gst_object_unref(in);
-  gst_bin_add_many(GST_BIN(c.pipeline), c.captureFilter, c.renderer, nullptr);
-  if (!gst_element_link(c.captureFilter, c.renderer)) {
-    Release(c);
-    return E_FAIL;
-  }
-  c.previewBuilt = 1;
-  return SetState(c, STROVA_STATE_RUNNING);
+STROVA_STATUS BuildBase(int card, core::CardContext& c) {
+  // A failed step releases what was built, so the card can be connected
+  // again (never left with a graph that only a disconnect could release).
+  const STROVA_STATUS st = BuildSteps(card, c);
+  if (st < 0) Release(card, c);
+  else core::Context().lastConnectedCard = card;
+  return st;
 }
 
-void Release(core::CardContext& c) {
+void Release(int card, core::CardContext& c) {
+  c.videoWindow.reset();
   if (c.pipeline) {
     gst_element_set_state(c.pipeline, GST_STATE_NULL);
+    // Each filter leaves through RemoveFilter so its owner is released.
+    for (const std::string& name : FilterNames(c)) RemoveFilter(c, name.c_str());
+    c.events.reset();
     gst_object_unref(c.pipeline);
   }
+  c.events.reset();
+  if (c.captureFilter) gst_object_unref(c.captureFilter);
   c.pipeline = c.captureFilter = c.cardFilter = c.renderer = nullptr;
-  c.device.reset();
-  c.previewBuilt = c.captureBuilt = 0;
-  c.graphState = STROVA_STATE_STOPPED;
-}
-
-STROVA_STATUS SetState(core::CardContext& c, int state) {
-  if (!c.pipeline) return E_FAIL;
-  static const GstState kStates[] = {GST_STATE_PLAYING, GST_STATE_PAUSED, GST_STATE_READY};
-  if (state < 0 || state > 2) return E_INVALIDARG;
-  if (gst_element_set_state(c.pipeline, kStates[state]) == GST_STATE_CHANGE_FAILURE) return E_FAIL;
-  c.graphState = state;
-  return S_OK;
-}
-
-bool NextEvent(core::CardContext& c, GraphEvent* ev) {
-  if (!c.pipeline) return false;
-  GstBus* bus = gst_element_get_bus(c.pipeline);
-  bool found = false;
-  while (!found) {
-    GstMessage* msg = gst_bus_pop(bus);
-    if (!msg) break;
-    if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
-      GError* err = nullptr;
-      gst_message_parse_error(msg, &err, nullptr);
-      *ev = {kEventAbort, ErrorResult(err)};
-      if (err) g_error_free(err);
-      found = true;
-    } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_STATE_CHANGED &&
-               GST_MESSAGE_SRC(msg) == GST_OBJECT(c.pipeline)) {
-      GstState oldState, newState;
-      gst_message_parse_state_changed(msg, &oldState, &newState, nullptr);
-      if (newState == GST_STATE_PAUSED && oldState == GST_STATE_PLAYING) {
-        *ev = {kEventPaused, 0};
-        found = true;
-      }
-    }
-    gst_message_unref(msg);
+  if (c.device) {
+    // Card control shut-down, in its order.
+    c.device->CloseCard();
+    c.device->StopCard();
+    c.device->DetachCaptureFilter();
   }
-  gst_object_unref(bus);
-  return found;
+  c.device.reset();
+  c.previewBuilt = c.captureBuilt = c.capturing = 0;
+  c.graphState = STROVA_STATE_STOPPED;
+  if (core::Context().lastConnectedCard == card) core::Context().lastConnectedCard = -1;
 }
 
-STROVA_STATUS SetFormat(core::CardContext& c, GstCaps* caps) {
-  if (!c.captureFilter) return E_FAIL;
-  GstElement* format = gst_bin_get_by_name(GST_BIN(c.captureFilter), "format");
-  if (!format) return E_FAIL;
-  g_object_set(format, "caps", caps, nullptr);
-  gst_object_unref(format);
-  return S_OK;
-}
-
-GstCaps* CurrentCaps(core::CardContext& c) {
-  if (!c.captureFilter) return nullptr;
-  GstPad* pad = gst_element_get_static_pad(c.captureFilter, "Preview");
-  if (!pad) return nullptr;
-  GstCaps* caps = gst_pad_get_current_caps(pad);
-  gst_object_unref(pad);
-  return caps;
-}
+bool NextEvent(core::CardContext& c, GraphEvent* ev) { return c.events && c.events->Next(ev); }
 
 }  // namespace strova::graph

@@ -1,34 +1,53 @@
-// The card's capture graph over a GStreamer pipeline: filters are bins named
-// as the graph's filters, the bus is the event source.
+// The card's capture graph as a whole: the base graph of a connection, its
+// release, the pin formats of the streaming device and the event source.
 #pragma once
 
 #include "strova/core/Context.h"
+#include "strova/graph/Events.h"
 
 #include <cstdint>
 
 namespace strova::graph {
 
-inline constexpr long kEventAbort = 3;
-inline constexpr long kEventVideoSizeChanged = 10;
-inline constexpr long kEventPaused = 14;
-
-struct GraphEvent {
-  long code = 0;
-  uintptr_t param1 = 0;
-};
-
-// Builds the base graph and the preview branch of a card and starts it.
-STROVA_STATUS Build(int card, core::CardContext& c);
-// Stops and releases the whole graph.
-void Release(core::CardContext& c);
-// Sets the pipeline state: 0 run, 1 pause, 2 stop.
-STROVA_STATUS SetState(core::CardContext& c, int state);
+// Builds the base graph of a card (devices, companion filter, mixer,
+// renderer, card control start-up). On failure the graph is released again
+// and the diagnostic text says which step failed.
+STROVA_STATUS BuildBase(int card, core::CardContext& c);
+// Stops the graph and releases it with everything in it; card control
+// shut-down runs in its order. The record's other values stay.
+void Release(int card, core::CardContext& c);
 // Takes the next pending graph event without waiting; false when none.
 bool NextEvent(core::CardContext& c, GraphEvent* ev);
-// Caps currently flowing out of the capture device (ref owned by caller), or null.
-GstCaps* CurrentCaps(core::CardContext& c);
 
-// Fixes the capture device's output format (the caps are not taken over).
-STROVA_STATUS SetFormat(core::CardContext& c, GstCaps* caps);
+// Pin formats of the streaming device (pin 1 capture, 2 preview) as fixed
+// caps: the device's own format with the fields last written to the pin.
+// Null without a capture filter. The caller unrefs.
+GstCaps* PinFormat(core::CardContext& c, int pin);
+// Writes a pin format (width, height and format fields are used).
+STROVA_STATUS SetPinFormat(core::CardContext& c, int pin, GstCaps* caps);
+
+// A pin's format as the 96-byte record, and writing one back (colour code
+// mapped by yuvMode; a running graph is stopped for the write and returned to
+// its state). Used by the format exports and the branch builders.
+STROVA_STATUS ReadPinInfo(core::CardContext& c, int pin, VideoInfo* info);
+STROVA_STATUS WritePinInfo(core::CardContext& c, const VideoInfo& info, int pin);
+
+// The recording branch builder (file capture) registers here; without one
+// building it fails.
+using BranchBuilder = STROVA_STATUS (*)(core::CardContext& c);
+void SetRecordingBuilder(BranchBuilder builder);
+STROVA_STATUS BuildRecording(core::CardContext& c);
+
+// The streaming device's bin for the card, with its overlay when the
+// companion filter carries one (floating; pins: capture, preview).
+GstElement* MakeDeviceBin(core::CardContext& c);
+// Moves the companion filter's overlay into the device's video path.
+bool AttachOverlayTo(core::CardContext& c, GstElement* device);
+// Filters created by class: Overlay Mixer, Color Space Converter, renderer,
+// companion filter (floating bins, pins named as in the graph).
+GstElement* MakeOverlayMixer();
+GstElement* MakeColorConverter();
+GstElement* MakeRenderer();
+GstElement* MakeCompanion();
 
 }  // namespace strova::graph

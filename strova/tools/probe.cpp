@@ -1,6 +1,9 @@
 // tellura-probe: lists the capture devices and previews one card.
 //   tellura-probe [--list] [--card N] [--seconds S] [--headless]
+#include "platform/Window.h"
 #include "strova/Strova.h"
+
+#include <X11/Xlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -26,6 +29,34 @@ void ListDevices() {
   for (int i = 0; i < audioCount; ++i) std::printf("audio %d: %s\n", i, audio + i * STROVA_NAME_LEN);
 }
 
+// A top-level X11 window of the picture's size for the preview; null
+// handle (headless) when there is no display.
+struct ProbeWindow {
+  Display* display = nullptr;
+  Window window = 0;
+  plat::HWND hwnd = nullptr;
+
+  bool Open(int width, int height) {
+    display = XOpenDisplay(nullptr);
+    if (!display) return false;
+    window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 0, 0, 0);
+    XStoreName(display, window, "tellura-probe");
+    XMapRaised(display, window);
+    XSync(display, False);
+    hwnd = plat::CreateWindowHandle("");
+    plat::SetNativeWindow(hwnd, window);
+    return true;
+  }
+  ~ProbeWindow() {
+    if (hwnd) plat::DestroyWindowHandle(hwnd);
+    if (display) {
+      XDestroyWindow(display, window);
+      XCloseDisplay(display);
+    }
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,9 +75,10 @@ int main(int argc, char** argv) {
   if (st < 0) return 1;
   if (list || card < 0) ListDevices();
   if (card >= 0) {
-    // Any non-null owner asks for a window of the renderer's own.
-    STROVA_HWND owner = headless ? nullptr : reinterpret_cast<STROVA_HWND>(1);
-    st = Strova_ConnectDevice(card, 0, owner);
+    ProbeWindow window;
+    if (!headless && !window.Open(720, 576)) std::printf("no display: previewing headless\n");
+    Strova_SetWindowPos(card, 0, 0, 720, 576);
+    st = Strova_ConnectDevice(card, 0, window.hwnd);
     std::printf("connect card %d: 0x%08x\n", card, static_cast<unsigned>(st));
     if (st >= 0) {
       std::this_thread::sleep_for(std::chrono::duration<double>(seconds));

@@ -76,7 +76,7 @@ TEST(StrovaLibrary, UnconnectedCardReportsFailuresNotSuccess) {
   EXPECT_EQ(Strova_IsConnected(card, &value), S_OK);
   EXPECT_EQ(value, 0);
   EXPECT_EQ(Strova_IsConnected(card, nullptr), E_INVALIDARG);
-  EXPECT_EQ(Strova_GetStreamStatus(card, &value), S_OK);
+  EXPECT_EQ(Strova_GetStreamStatus(card, &value), E_FAIL);
   EXPECT_EQ(value, STROVA_STATE_STOPPED);
   EXPECT_EQ(Strova_SetStreamStatus(card, STROVA_STATE_RUNNING), E_FAIL);
   EXPECT_EQ(Strova_SetNotifyWindow(card, nullptr, 0x400), E_FAIL);

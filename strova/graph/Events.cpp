@@ -1,0 +1,99 @@
+#include "strova/graph/Events.h"
+
+#include "platform/Window.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace strova::graph {
+
+uint32_t ErrorResult(const GError* err) {
+  if (!err) return static_cast<uint32_t>(E_FAIL);
+  if (err->domain == GST_RESOURCE_ERROR) {
+    if (err->code == GST_RESOURCE_ERROR_NO_SPACE_LEFT) return static_cast<uint32_t>(STROVA_E_DISK_FULL);
+    if (err->code == GST_RESOURCE_ERROR_NOT_FOUND || err->code == GST_RESOURCE_ERROR_OPEN_READ ||
+        err->code == GST_RESOURCE_ERROR_READ)
+      return kDeviceGone;
+  }
+  // Writers that fail with ENOSPC report it in the message text.
+  if (err->message && std::strstr(err->message, std::strerror(ENOSPC)))
+    return static_cast<uint32_t>(STROVA_E_DISK_FULL);
+  return static_cast<uint32_t>(E_FAIL);
+}
+
+EventQueue::EventQueue(GstElement* pipeline, int card) : pipeline_(pipeline), card_(card) {
+  GstBus* bus = gst_element_get_bus(pipeline_);
+  gst_bus_set_sync_handler(bus, OnMessage, this, nullptr);
+  gst_object_unref(bus);
+}
+
+EventQueue::~EventQueue() {
+  GstBus* bus = gst_element_get_bus(pipeline_);
+  gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
+  gst_object_unref(bus);
+}
+
+void EventQueue::SetNotifyWindow(STROVA_HWND window, unsigned int message) {
+  std::lock_guard lock(mu_);
+  window_ = window;
+  message_ = message;
+}
+
+void EventQueue::Post(long code, uintptr_t param1) {
+  STROVA_HWND window;
+  unsigned int message;
+  {
+    std::lock_guard lock(mu_);
+    queue_.push_back({code, param1});
+    window = window_;
+    message = message_;
+  }
+  const intptr_t lParam = static_cast<intptr_t>(((static_cast<uint32_t>(card_) & 0xFFFFu) << 16) | NOTIFY_GRAPH_EVENT);
+  if (window) plat::PostMessage(window, message, 0, lParam);
+}
+
+bool EventQueue::Next(GraphEvent* ev) {
+  std::lock_guard lock(mu_);
+  if (queue_.empty()) return false;
+  *ev = queue_.front();
+  queue_.pop_front();
+  return true;
+}
+
+void EventQueue::VideoSize(int width, int height) {
+  {
+    std::lock_guard lock(mu_);
+    const bool changed = width_ != 0 && (width != width_ || height != height_);
+    width_ = width;
+    height_ = height;
+    if (!changed) return;
+  }
+  Post(kEventVideoSizeChanged, (static_cast<uint32_t>(width) & 0xFFFFu) | ((static_cast<uint32_t>(height) & 0xFFFFu) << 16));
+}
+
+GstBusSyncReply EventQueue::OnMessage(GstBus*, GstMessage* msg, gpointer data) {
+  auto* self = static_cast<EventQueue*>(data);
+  switch (GST_MESSAGE_TYPE(msg)) {
+    case GST_MESSAGE_ERROR: {
+      GError* err = nullptr;
+      gst_message_parse_error(msg, &err, nullptr);
+      self->Post(kEventAbort, ErrorResult(err));
+      if (err) g_error_free(err);
+      break;
+    }
+    case GST_MESSAGE_STATE_CHANGED: {
+      if (GST_MESSAGE_SRC(msg) != GST_OBJECT(self->pipeline_)) break;
+      GstState oldState, newState, pending;
+      gst_message_parse_state_changed(msg, &oldState, &newState, &pending);
+      // Paused as the target, not on the way from stopped to running.
+      if (newState == GST_STATE_PAUSED && pending == GST_STATE_VOID_PENDING && oldState != GST_STATE_PAUSED)
+        self->Post(kEventPaused, 0);
+      break;
+    }
+    default:
+      break;
+  }
+  return GST_BUS_DROP;
+}
+
+}  // namespace strova::graph
