@@ -15,6 +15,7 @@ class RecordingCaptureHost : public orvane::CaptureHost {
 public:
     void CaptureMessage(const std::string& text, const std::string& caption) override {
         messages.push_back(caption + ": " + text);
+        if (onMessage) onMessage();
     }
     void CaptureShowText(const std::string& text) override { texts.push_back(text); }
     std::string CaptureAskSavePath(const orvane::SaveDialogSpec& spec) override {
@@ -33,6 +34,7 @@ public:
     std::vector<orvane::SaveDialogSpec> dialogs;
     std::vector<orvane::UiChange> ui;
     std::string answer;                 // what the save dialog returns
+    std::function<void()> onMessage;    // runs while the message box would be up
     int soundRestores = 0;
 };
 

@@ -256,6 +256,25 @@ TEST_F(Recording, TimedStartAndLengthLimit) {
     EXPECT_FALSE(cmd_.DeviceCapturing());
 }
 
+TEST_F(Recording, AbortStopsOnceEvenWhenStoppedMeanwhile) {
+    REQUIRE_RECORDING();
+    cmd_.RecordToggle();
+    ASSERT_TRUE(cmd_.DeviceCapturing());
+    Record(1000);
+    // A second notification handled while the first message is up stops the
+    // recording; the first one must not then start a new recording.
+    host_.onMessage = [&] {
+        host_.onMessage = nullptr;
+        cmd_.OnLibraryNotify(NOTIFY_ABORTED);
+    };
+    EXPECT_TRUE(cmd_.OnLibraryNotify(NOTIFY_ABORTED));
+    EXPECT_EQ(host_.messages,
+              (std::vector<std::string>(2, "Error: Recording video stopped,because an exception occured.")));
+    EXPECT_FALSE(cmd_.DeviceCapturing());
+    EXPECT_FALSE(cmd_.IsRecording());
+    EXPECT_EQ(rt_.lastRecNumber, 1);
+}
+
 TEST_F(Recording, FullDiskStopsWithTheMessageAndLeavesAPlayableFile) {
     REQUIRE_RECORDING();
     if (!CanMount()) GTEST_SKIP() << "no private mount namespace for a small file system";

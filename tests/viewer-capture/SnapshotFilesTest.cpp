@@ -1,5 +1,5 @@
-// File helpers of the commands that need no library: names, the fresh-still
-// test and the dialog's extension rule.
+// File helpers of the commands that need no library: the fresh-still test,
+// the kept BMP after a failed re-encode and the dialog's extension rule.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -23,17 +23,6 @@ std::string Bmp(uint32_t fileSize, size_t actual) {
 
 }  // namespace
 
-TEST(SnapshotFiles, NamesAndPathLimit) {
-    EXPECT_EQ(GeneratedName("/p/", "20030105-", 13, "bmp"), "/p/20030105-13.bmp");
-    EXPECT_EQ(GeneratedName("/v/", "", 0, "avi"), "/v/0.avi");
-    EXPECT_TRUE(FitsPathField(std::string(259, 'a')));
-    EXPECT_FALSE(FitsPathField(std::string(260, 'a')));
-    EXPECT_FALSE(FitsPathField(""));
-    EXPECT_EQ(FolderWithoutSlash("/a/b/c.jpg"), "/a/b");
-    EXPECT_EQ(FolderWithoutSlash("/c.jpg"), "/");
-    EXPECT_EQ(FolderWithoutSlash("c.jpg"), "");
-}
-
 TEST(SnapshotFiles, OnlyAFreshCompleteBmpCounts) {
     tellura::test::ScopedHome home;
     const std::string path = home.path("s.bmp");
@@ -55,18 +44,6 @@ TEST(SnapshotFiles, OnlyAFreshCompleteBmpCounts) {
     ::mkdir(path.c_str(), 0755);  // a folder under the name is no picture
     EXPECT_FALSE(IsFreshBmp(path, FileStamp{}));
     EXPECT_FALSE(StampOf(path).exists);
-}
-
-TEST(SnapshotFiles, RemoveIfNewSparesOldFiles) {
-    tellura::test::ScopedHome home;
-    const std::string old = home.path("old.avi"), fresh = home.path("new.avi");
-    tellura::test::WriteFile(old, "keep");
-    const FileStamp oldStamp = StampOf(old), freshStamp = StampOf(fresh);
-    tellura::test::WriteFile(fresh, "");
-    RemoveIfNew(old, oldStamp);
-    RemoveIfNew(fresh, freshStamp);
-    EXPECT_EQ(tellura::test::ReadFile(old), "keep");
-    EXPECT_FALSE(StampOf(fresh).exists);
 }
 
 TEST(SnapshotFiles, ReencodeKeepsTheBmpWhenItCannotLoad) {
