@@ -3,6 +3,7 @@
 #include "strova/Strova.h"
 #include "strova/card/Card.h"
 #include "strova/core/Context.h"
+#include "strova/core/SharedState.h"
 #include "strova/graph/Graph.h"
 
 #include <gst/gst.h>
@@ -76,6 +77,7 @@ extern "C" {
 
 STROVA_API STROVA_STATUS Strova_Initialize(void) {
   if (!gst_init_check(nullptr, nullptr, nullptr)) return E_FAIL;
+  LibraryState();  // the shared camera table and its state file, once per process
   LibraryContext& ctx = Context();
   for (auto& c : ctx.cards) c.Reset();
   SetLocalisedPinNames();
