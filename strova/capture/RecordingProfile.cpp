@@ -1,5 +1,7 @@
 #include "strova/capture/RecordingProfile.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace strova::capture {
@@ -67,6 +69,12 @@ ParamList MultiplexerParams(const RecordingValues& v) {
 bool ValidCaptureName(const std::string& path, bool mpeg) {
   if (path.empty() || path.size() > kMaxCaptureName) return false;
   return !mpeg || path.size() >= 4;
+}
+
+bool CaptureFolderWritable(const std::string& path) {
+  const auto slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  return ::access(dir.c_str(), W_OK | X_OK) == 0;
 }
 
 std::string WorkName(const std::string& path) {

@@ -49,6 +49,8 @@ ParamList MultiplexerParams(const RecordingValues& v);  // without 0x20A / 0x208
 // Capture file name checks: MPEG names need their 4-character extension,
 // every name fits the 259-character field.
 bool ValidCaptureName(const std::string& path, bool mpeg);
+// True when the file's folder exists and may be written to.
+bool CaptureFolderWritable(const std::string& path);
 // The multiplexer's work name: the capture path without its last 4 characters.
 std::string WorkName(const std::string& path);
 

@@ -1,9 +1,9 @@
 #include "strova/filters/AviFilters.h"
 
+#include "strova/capture/RecordingProfile.h"
 #include "strova/filters/FilterPads.h"
 
 #include <gst/gst.h>
-#include <unistd.h>
 
 #include <initializer_list>
 
@@ -88,10 +88,7 @@ GstElement* MakeFileWriter() {
 
 bool SetFileWriterName(GstElement* writer, const std::string& path) {
   auto* sink = writer ? static_cast<GstElement*>(g_object_get_data(G_OBJECT(writer), "strova-filesink")) : nullptr;
-  if (!sink || path.empty()) return false;
-  const auto slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  if (::access(dir.c_str(), W_OK | X_OK) != 0) return false;
+  if (!sink || path.empty() || !capture::CaptureFolderWritable(path)) return false;
   g_object_set(sink, "location", path.c_str(), nullptr);
   return true;
 }

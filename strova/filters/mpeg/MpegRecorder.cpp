@@ -31,7 +31,10 @@ GstElement* AddBranch(GstElement* bin, const char* pad, const char* convert, con
   GstCaps* c = gst_caps_from_string(caps);
   g_object_set(filter, "caps", c, nullptr);
   gst_caps_unref(c);
-  g_object_set(sink, "sync", FALSE, "max-buffers", 50u, "drop", FALSE, "emit-signals", FALSE, nullptr);
+  // Not async: an input that gets no data (a recording without sound) must
+  // not hold the graph in its paused state waiting for a first buffer.
+  g_object_set(sink, "sync", FALSE, "async", FALSE, "max-buffers", 50u, "drop", FALSE, "emit-signals", FALSE,
+               nullptr);
   gst_bin_add_many(GST_BIN(bin), queue, conv, filter, sink, nullptr);
   gst_element_link_many(queue, conv, filter, sink, nullptr);
   GstPad* target = gst_element_get_static_pad(queue, "sink");
@@ -49,6 +52,19 @@ int64_t RunningTime(GstSample* sample, GstBuffer* buf) {
   return t == GST_CLOCK_TIME_NONE ? -1 : static_cast<int64_t>(t);
 }
 
+// Sets *flag when end-of-stream reaches the sink.
+void WatchEos(GstElement* sink, std::atomic<bool>* flag) {
+  GstPad* pad = gst_element_get_static_pad(sink, "sink");
+  gst_pad_add_probe(
+      pad, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+      +[](GstPad*, GstPadProbeInfo* info, gpointer data) {
+        if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS) *static_cast<std::atomic<bool>*>(data) = true;
+        return GST_PAD_PROBE_OK;
+      },
+      flag, nullptr);
+  gst_object_unref(pad);
+}
+
 }  // namespace
 
 MpegRecorder::MpegRecorder() {
@@ -62,7 +78,10 @@ MpegRecorder::MpegRecorder() {
   if (!videoSink_ || !audioSink_) {
     gst_object_unref(bin_);
     bin_ = nullptr;
+    return;
   }
+  WatchEos(videoSink_, &videoEos_);
+  WatchEos(audioSink_, &audioEos_);
 }
 
 MpegRecorder::~MpegRecorder() {
@@ -77,6 +96,8 @@ bool MpegRecorder::Start(const VideoSettings& video, const AudioSettings& audio,
   audio_ = audio.enabled;
   stop_ = false;
   drained_ = false;
+  videoEos_ = false;
+  audioEos_ = false;
   frames_ = 0;
   dropped_ = 0;
   status_ = WriteStatus::Ok;
@@ -180,8 +201,10 @@ void MpegRecorder::Loop() {
     PullVideo();
     while (status_ == WriteStatus::Ok && PullAudio()) {
     }
-    // Everything up to end-of-stream is written: the file can be closed.
-    if (gst_app_sink_is_eos(GST_APP_SINK(videoSink_)) && (!audio_ || gst_app_sink_is_eos(GST_APP_SINK(audioSink_))))
+    // Everything up to end-of-stream is written: the file can be closed. (A
+    // sink not yet started reads as ended too, hence the flags.)
+    if (videoEos_ && gst_app_sink_is_eos(GST_APP_SINK(videoSink_)) &&
+        (!audio_ || (audioEos_ && gst_app_sink_is_eos(GST_APP_SINK(audioSink_)))))
       break;
   }
   drained_ = true;

@@ -54,6 +54,8 @@ class MpegRecorder {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> drained_{false};
+  std::atomic<bool> videoEos_{false};
+  std::atomic<bool> audioEos_{false};
   std::function<void(WriteStatus)> onEnd_;
   std::atomic<int64_t> frames_{0};
   std::atomic<int64_t> dropped_{0};

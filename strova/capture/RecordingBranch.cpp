@@ -1,0 +1,321 @@
+#include "strova/capture/RecordingBranch.h"
+
+#include "strova/capture/RecordingProfile.h"
+#include "strova/dump/GraphDump.h"
+#include "strova/dump/GstGraphView.h"
+#include "strova/filters/AviFilters.h"
+#include "strova/filters/StreamFilters.h"
+#include "strova/filters/mpeg/MpegFilters.h"
+#include "strova/graph/Branches.h"
+#include "strova/graph/Graph.h"
+#include "strova/still/StillCapture.h"
+
+#include <gst/gst.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+namespace strova::capture {
+namespace {
+
+using core::CardContext;
+using core::Context;
+namespace g = strova::graph;
+
+constexpr const char* kVideoEncoder = "Vantrel MPEG Video Encoder";
+constexpr const char* kAudioEncoder = "Vantrel MPEG Audio Encoder";
+constexpr const char* kDownScale = "Vantrel Down Scale Filter";
+constexpr const char* kAviMux = "AVI Mux";
+constexpr const char* kFileWriter = "File writer";
+
+// What a card's recording keeps beyond the graph: the MPEG filters' writer,
+// and for AVI whether end-of-stream has reached the file writer.
+struct Session {
+  std::shared_ptr<mpeg::MpegFilterSet> mpeg;
+  std::shared_ptr<std::atomic<bool>> aviDone;
+};
+std::array<Session, core::kMaxCards> g_sessions;
+
+bool Has(CardContext& c, const char* name) { return g::FindFilter(c, name) != nullptr; }
+
+bool SetParam(CardContext& c, const char* name, uint32_t id, intptr_t value) {
+  return g::SetFilterParam(g::FindFilter(c, name), id, value);
+}
+
+void SetParams(CardContext& c, const char* name, const ParamList& params) {
+  for (const auto& [id, value] : params) SetParam(c, name, id, value);
+}
+
+// The platform's filters the recording's preview path needs when the
+// preview teardown has taken them out; the renderer's sink is placed by the
+// window set-up.
+GstElement* MakePlatformFilter(const char* name) {
+  if (!std::strcmp(name, g::kRenderer)) {
+    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    if (sink) g_object_set(sink, "sync", TRUE, nullptr);
+    return sink ? g::MakeFilter(sink, "Input", nullptr) : nullptr;
+  }
+  GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+  if (!convert) return nullptr;
+  if (!std::strcmp(name, g::kOverlayMixer)) return g::MakeFilter(convert, "Input0", "Output");
+  return g::MakeFilter(convert, "Input", "XForm Out");
+}
+
+bool AddStillCapture(CardContext& c) {
+  auto* grabber = new still::StillCapture;
+  if (!grabber->Valid() || g::AddFilter(c, grabber->Bin(), g::kStillCapture) < 0) {
+    delete grabber;
+    return false;
+  }
+  GstElement* bin = grabber->Bin();
+  g::SetFilterOwner(bin, [grabber] { delete grabber; });
+  g::AttachParams(bin, [grabber](uint32_t id, intptr_t v) { return grabber->SetParam(id, static_cast<int32_t>(v)); });
+  g::SetFilterParam(bin, 0x601, 0);
+  g::SetFilterParam(bin, 0x605, 0);
+  return true;
+}
+
+// Adds the platform filter of that name unless the graph has it.
+void AddMissing(CardContext& c, const char* name) {
+  if (!Has(c, name)) g::AddFilter(c, MakePlatformFilter(name), name);
+  if (!std::strcmp(name, g::kRenderer) && !c.renderer) c.renderer = g::FindFilter(c, g::kRenderer);
+}
+
+const char* MixerOrConverter() { return Context().displayMode == 1 ? g::kOverlayMixer : g::kConverter; }
+const char* MixerInput() { return Context().displayMode == 1 ? "Input0" : "Input"; }
+const char* MixerOutput() { return Context().displayMode == 1 ? "Output" : "XForm Out"; }
+
+void DisconnectRenderer(CardContext& c) {
+  g::DisconnectPins(c, MixerOrConverter(), MixerOutput(), g::kRenderer, "Input");
+}
+
+void ConnectRenderer(CardContext& c) {
+  g::ConnectPins(c, MixerOrConverter(), MixerOutput(), g::kRenderer, "Input");
+}
+
+// Reads a pin's format, gives it colour code and size, writes it back.
+// *status receives the write's status; false when the read or write fails.
+bool WritePinFormat(int card, int pin, int colorCode, int width, int height, STROVA_STATUS* status) {
+  VideoInfo info{};
+  if (Strova_GetVideoInfo(card, &info, pin) != S_OK) return false;
+  info.colorCode = colorCode;
+  info.bmi.width = width;
+  info.bmi.height = height;
+  *status = Strova_SetVideoInfo(card, info, pin);
+  return *status >= 0;
+}
+
+int PreviewColorCode() { return Context().displayMode == 1 ? 2 : 1; }
+
+// The filters of an MPEG recording. The encoders and the multiplexer
+// of an earlier recording are replaced: their writer went with it.
+bool AddMpegFilters(int card, CardContext& c, const RecordingValues& v) {
+  if (v.FullWidth()) {
+    if (!Has(c, g::kSmartTee)) g::AddFilter(c, filters::MakeSmartTee(), g::kSmartTee);
+    if (!Has(c, kDownScale)) {
+      filters::ParamFilter down = filters::MakeDownScaleFilter();
+      if (down.bin && g::AddFilter(c, down.bin, kDownScale) >= 0) {
+        g::AttachParams(down.bin, down.setParam);
+        g::SetFilterParam(down.bin, 0x700, 1);
+        g::SetFilterParam(down.bin, 0x701, 1);
+      }
+    }
+  }
+  for (const char* name : {g::kOverlayMixer, g::kRenderer, g::kConverter}) AddMissing(c, name);
+  if (!Has(c, g::kStillCapture)) AddStillCapture(c);
+  for (const char* name : {g::kMultiplexer, kVideoEncoder, kAudioEncoder}) g::RemoveFilter(c, name);
+  auto set = mpeg::MpegFilterSet::Create();
+  if (!set) return false;
+  g_sessions[static_cast<size_t>(card)].mpeg = set;
+  std::weak_ptr<mpeg::MpegFilterSet> weak = set;
+  g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->Multiplexer())), g::kMultiplexer);
+  g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->VideoEncoder())), kVideoEncoder);
+  g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->AudioEncoder())), kAudioEncoder);
+  g::AttachParams(set->Multiplexer(), [weak](uint32_t id, intptr_t value) {
+    auto s = weak.lock();
+    return s && s->SetMuxParam(id, value);
+  });
+  g::AttachParams(set->VideoEncoder(), [weak](uint32_t id, intptr_t value) {
+    auto s = weak.lock();
+    return s && s->SetVideoParam(id, static_cast<int32_t>(value));
+  });
+  g::AttachParams(set->AudioEncoder(), [weak](uint32_t id, intptr_t value) {
+    auto s = weak.lock();
+    return s && s->SetAudioParam(id, static_cast<int32_t>(value));
+  });
+  // A recording that ends by itself is reported as a graph event.
+  set->SetEndHandler([&c](mpeg::WriteStatus st) {
+    g::PostEvent(c, g::kEventAbort,
+                 static_cast<uint32_t>(st == mpeg::WriteStatus::DiskFull ? STROVA_E_DISK_FULL : E_FAIL));
+  });
+  return true;
+}
+
+// The shared sound input; false when it cannot be added.
+bool AddAudioDevice(CardContext& c) {
+  if (Has(c, g::kAudioDevice)) return true;
+  const STROVA_STATUS st = g::AddFilter(c, filters::MakeAudioCaptureDevice(c.device.get()), g::kAudioDevice);
+  if (st >= 0) return true;
+  core::SetDiagnostic("Error %x: Cannot add audcap to filtergraph", static_cast<unsigned>(st));
+  return false;
+}
+
+// The video links of an MPEG recording.
+void ConnectMpegVideo(CardContext& c, const RecordingValues& v) {
+  const char* dev = g::kStreamingDevice;
+  const char* capturePin = Context().capturePinName.c_str();
+  const char* previewPin = Context().previewPinName.c_str();
+  if (v.FullWidth()) {
+    g::ConnectPins(c, dev, capturePin, g::kStillCapture, "Input");
+    g::ConnectPins(c, g::kStillCapture, "Output", g::kSmartTee, "Input");
+    g::ConnectPins(c, g::kSmartTee, "Capture", kVideoEncoder, "Video In");
+    g::ConnectPins(c, g::kSmartTee, "Preview", kDownScale, "Input");
+    g::ConnectPins(c, kDownScale, "Output", MixerOrConverter(), MixerInput());
+    g::ConnectPins(c, g::kSmartTee, "Preview", MixerOrConverter(), MixerInput());
+  } else {
+    g::ConnectPins(c, dev, previewPin, g::kStillCapture, "Input");
+    g::ConnectPins(c, g::kStillCapture, "Output", MixerOrConverter(), MixerInput());
+    g::ConnectPins(c, dev, capturePin, kVideoEncoder, "Video In");
+  }
+  g::ConnectPins(c, kVideoEncoder, "Video Out", g::kMultiplexer, "Input0");
+  g::ConnectPins(c, kAudioEncoder, "Audio Out", g::kMultiplexer, "Input1");
+  ConnectRenderer(c);
+}
+
+void WriteDump(int card, CardContext& c) {
+  dump::WriteDumpFile(dump::DiagnosticPath("filter01.txt"), dump::DumpGstGraph(card, c.pipeline, c.captureFilter));
+}
+
+STROVA_STATUS BuildMpeg(int card, CardContext& c, const RecordingValues& v) {
+  const std::string workName = WorkName(c.captureFile);
+  if (!AddMpegFilters(card, c, v)) return E_FAIL;
+  DisconnectRenderer(c);
+  if (c.captureAudio && !AddAudioDevice(c)) c.captureAudio = 0;
+  STROVA_STATUS previewStatus = S_OK, captureStatus = S_OK;
+  if (!WritePinFormat(card, STROVA_PIN_PREVIEW, PreviewColorCode(), 320, 240, &previewStatus)) return E_FAIL;
+  int width = 0, height = 0;
+  CapturePinSize(v, &width, &height);
+  if (!WritePinFormat(card, STROVA_PIN_CAPTURE, PreviewColorCode(), width, height, &captureStatus))
+    return E_FAIL;
+  if (c.captureAudio) g::ConnectPins(c, g::kAudioDevice, "Capture", kAudioEncoder, "Audio In");
+  ConnectMpegVideo(c, v);
+  SetParam(c, g::kStillCapture, 0x602, 3);
+  SetParam(c, g::kStillCapture, 0x603, 2);
+  SetParams(c, kVideoEncoder, VideoEncoderParams(v));
+  SetParam(c, kAudioEncoder, 0x102, AudioEncoderBitrate(v));
+  SetParams(c, g::kMultiplexer, MultiplexerParams(v));
+  SetParam(c, g::kMultiplexer, 0x20A, reinterpret_cast<intptr_t>(workName.c_str()));
+  // The file must open; a recording that writes nothing is no success.
+  const bool opened = SetParam(c, g::kMultiplexer, 0x208, 1);
+  WriteDump(card, c);
+  if (captureStatus != S_OK || !opened) {
+    g::TeardownRecording(c);
+    return E_FAIL;
+  }
+  g::AttachWindow(c);
+  c.captureBuilt = 1;
+  return S_OK;
+}
+
+// The AVI links; the file writer reports when end-of-stream reached it.
+void ConnectAvi(int card, CardContext& c) {
+  const char* dev = g::kStreamingDevice;
+  g::ConnectPins(c, dev, Context().capturePinName.c_str(), kAviMux, "Input 01");
+  if (c.captureAudio) g::ConnectPins(c, g::kAudioDevice, "Capture", kAviMux, "Input 02");
+  g::ConnectPins(c, kAviMux, "AVI Out", kFileWriter, "in");
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  g_sessions[static_cast<size_t>(card)].aviDone = done;
+  GstPad* in = g::FindPin(g::FindFilter(c, kFileWriter), "in", GST_PAD_SINK);
+  if (!in) return;
+  gst_pad_add_probe(
+      in, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
+      +[](GstPad*, GstPadProbeInfo* info, gpointer data) {
+        if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS)
+          (*static_cast<std::shared_ptr<std::atomic<bool>>*>(data))->store(true);
+        return GST_PAD_PROBE_OK;
+      },
+      new std::shared_ptr<std::atomic<bool>>(done),
+      +[](gpointer p) { delete static_cast<std::shared_ptr<std::atomic<bool>>*>(p); });
+}
+
+STROVA_STATUS BuildAvi(int card, CardContext& c) {
+  STROVA_STATUS captureStatus = S_OK, previewStatus = S_OK;
+  if (!WritePinFormat(card, STROVA_PIN_CAPTURE, 1, 320, 240, &captureStatus) ||
+      !WritePinFormat(card, STROVA_PIN_PREVIEW, PreviewColorCode(), 320, 240, &previewStatus)) {
+    g::TeardownRecording(c);
+    return E_FAIL;
+  }
+  if (!Has(c, kFileWriter)) g::AddFilter(c, filters::MakeFileWriter(), kFileWriter);
+  if (c.captureAudio && !AddAudioDevice(c)) {
+    c.captureAudio = 0;
+    g::TeardownRecording(c);
+    return E_FAIL;
+  }
+  if (!Has(c, kAviMux)) g::AddFilter(c, filters::MakeAviMux(c.captureAudio != 0), kAviMux);
+  for (const char* name : {g::kRenderer, g::kOverlayMixer, g::kConverter}) AddMissing(c, name);
+  g::ConnectPins(c, g::kStreamingDevice, Context().previewPinName.c_str(), MixerOrConverter(), MixerInput());
+  ConnectRenderer(c);
+  // A file that cannot be created fails the start.
+  const bool named = filters::SetFileWriterName(g::FindFilter(c, kFileWriter), c.captureFile);
+  ConnectAvi(card, c);
+  if (previewStatus != S_OK || !named) {
+    g::TeardownRecording(c);
+    return E_FAIL;
+  }
+  g::AttachWindow(c);
+  c.captureBuilt = 1;
+  return S_OK;
+}
+
+void SendEos(GstElement* filter, const char* pin) {
+  GstPad* pad = g::FindPin(filter, pin, GST_PAD_SINK);
+  if (pad) gst_pad_send_event(pad, gst_event_new_eos());
+}
+
+bool WaitFor(const std::atomic<bool>& flag, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!flag && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return flag;
+}
+
+}  // namespace
+
+STROVA_STATUS BuildRecordingBranch(int card, CardContext& c) {
+  const RecordingValues v = ReadRecordingValues();
+  if (c.captureBuilt) return S_OK;
+  // The graph forgets the capture filter while it is out of the graph; the
+  // card's device is what must exist.
+  if (c.capturing || (!c.captureFilter && !c.device)) return E_FAIL;
+  if (c.captureAudio && !filters::AudioDeviceExists(c.device.get())) {
+    c.captureAudio = 0;
+    return E_FAIL;
+  }
+  if (!c.captureFile[0]) return E_FAIL;
+  if (g::EnsureStreamingDevice(c) < 0) return E_FAIL;
+  return v.Avi() ? BuildAvi(card, c) : BuildMpeg(card, c, v);
+}
+
+void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
+  Session& s = g_sessions[static_cast<size_t>(card)];
+  if (c.pipeline) gst_element_send_event(c.pipeline, gst_event_new_eos());
+  if (s.mpeg) {
+    s.mpeg->Finish(timeoutMs);
+  } else if (s.aviDone && !WaitFor(*s.aviDone, timeoutMs)) {
+    // A source that did not end: end the multiplexer's inputs directly so it
+    // still writes its index.
+    GstElement* mux = g::FindFilter(c, kAviMux);
+    SendEos(mux, "Input 01");
+    SendEos(mux, "Input 02");
+    WaitFor(*s.aviDone, timeoutMs);
+  }
+}
+
+void ForgetRecording(int card) {
+  if (card >= 0 && card < core::kMaxCards) g_sessions[static_cast<size_t>(card)] = Session{};
+}
+
+}  // namespace strova::capture

@@ -1,0 +1,267 @@
+// Recordings through the exports from the virtual card: each format written
+// while the preview runs and checked by ffprobe, refused starts that leave the
+// preview alone, the shared sound switch, and a recording onto a full disk.
+#include "../RecordingTestUtil.h"
+#include "platform/Registry.h"
+#include "platform/Window.h"
+#include "strova/Strova.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using recording_test::Shell;
+using tellura::test::ScopedHome;
+
+namespace {
+
+constexpr unsigned kNotifyMessage = 0x5832;
+
+void SetValue(const char* name, int value) {
+  plat::HKEY key = nullptr;
+  ASSERT_EQ(plat::RegCreateKeyExA(plat::HKEY_LOCAL_MACHINE, "Software\\Quorvel\\Tellura", &key), plat::ERROR_SUCCESS);
+  const uint32_t v = static_cast<uint32_t>(value);
+  plat::RegSetValueExA(key, name, plat::REG_DWORD, reinterpret_cast<const uint8_t*>(&v), sizeof v);
+  plat::RegCloseKey(key);
+}
+
+// ffprobe's view of a file: one "key=value|..." line per stream and format.
+std::string Probe(const std::string& path) {
+  return Shell("ffprobe -v error -show_entries stream=codec_name,width,height,r_frame_rate,sample_rate "
+               "-show_entries format=duration -of compact=p=0 '" + path + "' 2>&1");
+}
+
+double Duration(const std::string& probe) {
+  const auto at = probe.find("duration=");
+  return at == std::string::npos ? -1 : std::atof(probe.c_str() + at + 9);
+}
+
+// The card's notify window: collects the notification codes posted to it,
+// translating graph events as the viewer does.
+class NotifyWindow {
+ public:
+  explicit NotifyWindow(int card) : card_(card), hwnd_(plat::CreateWindowHandle(nullptr)) {
+    plat::SetMessageSink(
+        hwnd_,
+        [this](plat::UINT msg, plat::WPARAM, plat::LPARAM lp) -> plat::LRESULT {
+          std::lock_guard lock(mutex_);
+          if (msg == kNotifyMessage) codes_.push_back(static_cast<unsigned>(lp & 0xFFFF));
+          return 0;
+        },
+        nullptr);
+    Strova_SetNotifyWindow(card, hwnd_, kNotifyMessage);
+  }
+  ~NotifyWindow() {
+    Strova_SetNotifyWindow(card_, nullptr, 0);
+    plat::DestroyWindowHandle(hwnd_);
+  }
+  bool WaitFor(unsigned code, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+      Strova_ManageNotifyMessage(card_);
+      {
+        std::lock_guard lock(mutex_);
+        for (unsigned c : codes_)
+          if (c == code) return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+  }
+
+ private:
+  int card_;
+  plat::HWND hwnd_;
+  std::mutex mutex_;
+  std::vector<unsigned> codes_;
+};
+
+class Recording : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("DISPLAY");  // headless renderer
+    ASSERT_EQ(Strova_Initialize(), S_OK);
+    int count = 0;
+    Strova_GetCardNumber(&count);
+    card_ = count - 1;  // the virtual card is listed last
+    ASSERT_GE(card_, 0);
+    ASSERT_EQ(Strova_ConnectDevice(card_, 0, nullptr), S_OK);
+  }
+  void TearDown() override { Strova_Uninitialize(); }
+
+  int Capturing() {
+    int on = -1;
+    Strova_IsCapturing(card_, &on);
+    return on;
+  }
+  int State() {
+    int state = -1;
+    Strova_GetStreamStatus(card_, &state);
+    return state;
+  }
+  // Records for ms with sound and returns ffprobe's view of the file.
+  std::string Record(const std::string& path, int ms) {
+    int sound = 1;
+    Strova_SetCaptureAudio(card_, &sound);
+    Strova_SetCaptureFile(card_, path.c_str());
+    if (Strova_StartCapture(card_) != 1) return "start refused";
+    EXPECT_EQ(Capturing(), 1);
+    EXPECT_EQ(State(), STROVA_STATE_RUNNING);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms / 2));
+    // The MPEG branch's own preview path carries the still grabber.
+    const std::string still = path + ".bmp";
+    if (path.substr(path.size() - 4) == ".mpg") {
+      Strova_SaveToBmpFile(card_, still.c_str());
+      EXPECT_GT(std::filesystem::exists(still) ? std::filesystem::file_size(still) : 0u, 50000u) << "a still while recording";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms - ms / 2));
+    EXPECT_EQ(Strova_StopCapture(card_), 1);
+    EXPECT_EQ(Capturing(), 0);
+    EXPECT_EQ(State(), STROVA_STATE_RUNNING) << "the preview runs again";
+    int connected = 0;
+    Strova_IsConnected(card_, &connected);
+    EXPECT_EQ(connected, 1) << "the preview branch is built again";
+    return Probe(path);
+  }
+
+  ScopedHome home_;
+  int card_ = -1;
+};
+
+struct Format {
+  const char* name;
+  int captureMode;
+  int mpgMode;
+  const char* file;
+  const char* video;  // expected stream line start
+  const char* audio;
+};
+
+class RecordingFormat : public Recording, public ::testing::WithParamInterface<Format> {};
+
+TEST_P(RecordingFormat, WritesTheStreamItsSettingsName) {
+  const Format& f = GetParam();
+  SetValue("CaptureMode", f.captureMode);
+  SetValue("mpgmode", f.mpgMode);
+  SetValue("vid_standard", 16);
+  SetValue("bitstream", 4000);
+  SetValue("audiorate", 4);
+  const std::string probe = Record(home_.path(f.file), 2000);
+  EXPECT_NE(probe.find(f.video), std::string::npos) << probe;
+  EXPECT_NE(probe.find(f.audio), std::string::npos) << probe;
+  EXPECT_NEAR(Duration(probe), 2.0, 0.5) << probe;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, RecordingFormat,
+    ::testing::Values(
+        Format{"Vcd", 1, 1, "vcd.mpg", "codec_name=mpeg1video|width=352|height=288|r_frame_rate=25/1",
+               "codec_name=mp2|sample_rate=44100"},
+        Format{"Dvd", 2, 0, "dvd.mpg", "codec_name=mpeg2video|width=720|height=576|r_frame_rate=25/1",
+               "codec_name=mp2|sample_rate=48000"},
+        Format{"CustomMpeg1", 0, 0, "custom1.mpg", "codec_name=mpeg1video|width=352|height=288|r_frame_rate=25/1",
+               "codec_name=mp2|sample_rate=44100"},
+        Format{"CustomFullWidth", 0, 1, "custom2.mpg",
+               "codec_name=mpeg2video|width=720|height=576|r_frame_rate=25/1", "codec_name=mp2|sample_rate=48000"},
+        Format{"Avi", 3, 0, "clip.avi", "codec_name=rawvideo|width=320|height=240", "codec_name=pcm_s16le"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Recording, RefusedStartsWriteNothingAndKeepThePreview) {
+  SetValue("CaptureMode", 1);
+  Strova_SetCaptureFile(card_, nullptr);
+  EXPECT_EQ(Strova_StartCapture(card_), 0) << "no capture file";
+  Strova_SetCaptureFile(card_, "a.m");
+  EXPECT_EQ(Strova_StartCapture(card_), 0) << "no room for the extension";
+  Strova_SetCaptureFile(card_, home_.path("missing/folder/x.mpg").c_str());
+  EXPECT_EQ(Strova_StartCapture(card_), 0);
+  const std::string locked = home_.path("locked");
+  ASSERT_EQ(mkdir(locked.c_str(), 0500), 0);
+  Strova_SetCaptureFile(card_, (locked + "/x.mpg").c_str());
+  if (access(locked.c_str(), W_OK) != 0) {
+    EXPECT_EQ(Strova_StartCapture(card_), 0) << "read-only folder";
+  }
+  EXPECT_EQ(Capturing(), 0);
+  EXPECT_EQ(State(), STROVA_STATE_RUNNING);
+  EXPECT_FALSE(std::filesystem::exists(locked + "/x.mpg"));
+  EXPECT_EQ(Strova_StopCapture(card_), 0) << "nothing to stop";
+  // The card still records after all of that.
+  const std::string probe = Record(home_.path("after.mpg"), 1000);
+  EXPECT_NE(probe.find("mpeg1video"), std::string::npos) << probe;
+}
+
+TEST_F(Recording, OneCardOwnsTheSoundAndKeepsItWhileRecording) {
+  int who = -9;
+  int enable = 1;
+  EXPECT_EQ(Strova_SetCaptureAudio(card_, &enable), 1);
+  EXPECT_EQ(enable, 1);
+  Strova_WhoIsCapturingAudio(&who);
+  EXPECT_EQ(who, card_);
+  SetValue("CaptureMode", 1);
+  Strova_SetCaptureFile(card_, home_.path("sound.mpg").c_str());
+  ASSERT_EQ(Strova_StartCapture(card_), 1);
+  EXPECT_EQ(Strova_StartCapture(card_), 1) << "already recording";
+  enable = 0;
+  EXPECT_EQ(Strova_SetCaptureAudio(card_, &enable), 1) << "refused while recording";
+  int on = 0;
+  Strova_IsCaptureAudio(card_, &on);
+  EXPECT_EQ(on, 1);
+  EXPECT_EQ(Strova_SetCaptureAudio(card_ + 1, &enable), 0) << "invalid card";
+  EXPECT_EQ(Strova_StopCapture(card_), 1);
+  enable = 0;
+  EXPECT_EQ(Strova_SetCaptureAudio(card_, &enable), 0);
+  Strova_WhoIsCapturingAudio(&who);
+  EXPECT_EQ(who, -1);
+}
+
+// Runs in a child process whose folder TELLURA_FULL_DIR is a small
+// filesystem (or whose file size is limited): records until the disk is
+// full, stops, and copies the file to TELLURA_FULL_OUT.
+TEST_F(Recording, DiskFullChild) {
+  const char* dir = std::getenv("TELLURA_FULL_DIR");
+  const char* out = std::getenv("TELLURA_FULL_OUT");
+  if (!dir || !out) {
+    GTEST_SKIP() << "run by OnAFullDiskTheFileStaysPlayable";
+  }
+  NotifyWindow window(card_);
+  SetValue("CaptureMode", 1);
+  const std::string path = std::string(dir) + "/full.mpg";
+  Strova_SetCaptureFile(card_, path.c_str());
+  ASSERT_EQ(Strova_StartCapture(card_), 1);
+  EXPECT_TRUE(window.WaitFor(NOTIFY_DISK_FULL, 20000));
+  EXPECT_EQ(Strova_StopCapture(card_), 1);
+  EXPECT_EQ(State(), STROVA_STATE_RUNNING);
+  std::filesystem::copy_file(path, std::string(out) + "/full.mpg");
+}
+
+}  // namespace
+
+// A real small filesystem where user namespaces allow one, else a file size
+// limit with its signal ignored so writes fail as on a full disk.
+TEST(RecordingDiskFull, OnAFullDiskTheFileStaysPlayable) {
+  ScopedHome home;
+  const std::string dir = home.path("full"), out = home.path("out");
+  std::filesystem::create_directories(dir);
+  std::filesystem::create_directories(out);
+  const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+  const std::string child = "TELLURA_FULL_DIR='" + dir + "' TELLURA_FULL_OUT='" + out + "' '" + self +
+                            "' --gtest_filter=Recording.DiskFullChild";
+  std::string cmd;
+  if (std::system("unshare -rm true >/dev/null 2>&1") == 0)
+    cmd = "unshare -rm sh -c \"mount -t tmpfs -o size=400k tellura '" + dir + "' && " + child + "\"";
+  else
+    cmd = "sh -c \"trap '' XFSZ; ulimit -f 800; " + child + "\"";
+  const std::string log = Shell(cmd + " 2>&1; echo rc=$?");
+  EXPECT_NE(log.find("rc=0"), std::string::npos) << log;
+  EXPECT_NE(log.find("[  PASSED  ] 1 test"), std::string::npos) << log;
+  const std::string probe = Probe(out + "/full.mpg");
+  EXPECT_NE(probe.find("codec_name=mpeg1video|width=352|height=288"), std::string::npos) << probe;
+  EXPECT_GT(Duration(probe), 0.5) << probe;
+}
