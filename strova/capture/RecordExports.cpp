@@ -4,6 +4,7 @@
 #include "strova/core/Context.h"
 #include "strova/filters/StreamFilters.h"
 #include "strova/graph/Branches.h"
+#include "strova/graph/Graph.h"
 
 using namespace strova::core;
 namespace g = strova::graph;
@@ -30,6 +31,13 @@ void RebuildPreview(CardContext& c) {
   g::EnsureStreamingDevice(c);
   g::BuildPreview(c);
 }
+
+// The graph builds the recording branch through this when the branch is
+// connected by pin (the card is the record's place in the context).
+STROVA_STATUS BuildForGraph(CardContext& c) {
+  return strova::capture::BuildRecordingBranch(static_cast<int>(&c - Context().cards.data()), c);
+}
+const bool g_builderRegistered = (g::SetRecordingBuilder(&BuildForGraph), true);
 
 }  // namespace
 

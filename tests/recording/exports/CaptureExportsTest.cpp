@@ -221,6 +221,22 @@ TEST_F(Recording, OneCardOwnsTheSoundAndKeepsItWhileRecording) {
   EXPECT_EQ(who, -1);
 }
 
+TEST_F(Recording, ConnectingTheRecordingPinBuildsTheBranchAndDumpsIt) {
+  SetValue("CaptureMode", 0);
+  SetValue("mpgmode", 1);
+  Strova_SetCaptureFile(card_, home_.path("pin.mpg").c_str());
+  Strova_DisconnectPin(card_, 2);  // the recording's preview path takes the preview's place
+  Strova_ConnectPin(card_, 1);
+  const std::string dump = tellura::test::ReadFile(std::string(std::getenv("XDG_STATE_HOME")) + "/quorvel/filter01.txt");
+  for (const char* name : {"Smart Tee", "Vantrel Down Scale Filter", "Vantrel Multiplexer", "Vantrel MPEG Video Encoder"})
+    EXPECT_NE(dump.find(name), std::string::npos) << name << "\n" << dump;
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  Strova_DisconnectPin(card_, 1);
+  EXPECT_EQ(Capturing(), 0);
+  const std::string probe = Probe(home_.path("pin.mpg"));
+  EXPECT_NE(probe.find("mpeg2video|width=720|height=576"), std::string::npos) << probe;
+}
+
 // Runs in a child process whose folder TELLURA_FULL_DIR is a small
 // filesystem (or whose file size is limited): records until the disk is
 // full, stops, and copies the file to TELLURA_FULL_OUT.
