@@ -81,15 +81,6 @@ GstBusSyncReply EventQueue::OnMessage(GstBus*, GstMessage* msg, gpointer data) {
       if (err) g_error_free(err);
       break;
     }
-    case GST_MESSAGE_STATE_CHANGED: {
-      if (GST_MESSAGE_SRC(msg) != GST_OBJECT(self->pipeline_)) break;
-      GstState oldState, newState, pending;
-      gst_message_parse_state_changed(msg, &oldState, &newState, &pending);
-      // Paused as the target, not on the way from stopped to running.
-      if (newState == GST_STATE_PAUSED && pending == GST_STATE_VOID_PENDING && oldState != GST_STATE_PAUSED)
-        self->Post(kEventPaused, 0);
-      break;
-    }
     default:
       break;
   }

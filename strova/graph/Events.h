@@ -1,4 +1,5 @@
-// The graph's event source: bus messages and filter reports become queued
+// The graph's event source: bus errors, run-state changes and filter reports
+// become queued
 // events with the codes the notification exports read (3 abort, 10 video
 // size changed, 14 paused). Each queued event also posts the card's notify
 // message (lParam = (card << 16) | 0x1234) to the notify window.

@@ -179,6 +179,14 @@ STROVA_STATUS SetState(core::CardContext& c, int state) {
   static const GstState kStates[] = {GST_STATE_PLAYING, GST_STATE_PAUSED, GST_STATE_READY};
   if (gst_element_set_state(c.pipeline, kStates[state]) == GST_STATE_CHANGE_FAILURE) return E_FAIL;
   c.graphState = state;
+  if (state == STROVA_STATE_PAUSED) {
+    // Paused is reported once the pause has completed (a live graph does
+    // not preroll, so this returns at once).
+    GstState now = GST_STATE_VOID_PENDING;
+    if (gst_element_get_state(c.pipeline, &now, nullptr, 2 * GST_SECOND) != GST_STATE_CHANGE_FAILURE &&
+        now == GST_STATE_PAUSED)
+      PostEvent(c, kEventPaused, 0);
+  }
   return S_OK;
 }
 
