@@ -189,3 +189,46 @@ TEST_F(StrovaGraph, SetVideoInfoMapsColourCodeByYuvModeAndRestoresState) {
 }
 
 }  // namespace
+
+namespace {
+
+// Pin names follow the language: without names for it, the preview pin is
+// not found by name and the preview carries no picture, though it connects.
+class StrovaPinLanguage : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    Strova_Uninitialize();
+    unsetenv("LC_ALL");
+  }
+  bool StillWritten(int card) {
+    const std::string path = home_.path("still.bmp");
+    return strova_test::WaitFor([&] {
+      Strova_SaveToBmpFile(card, path.c_str());
+      return tellura::test::ReadFile(path).size() > 54;
+    }, 1500);
+  }
+  tellura::test::ScopedHome home_;
+};
+
+TEST_F(StrovaPinLanguage, UnnamedLanguageLeavesThePreviewWithoutPicture) {
+  unsetenv("DISPLAY");
+  setenv("LC_ALL", "de_DE.UTF-8", 1);
+  ASSERT_EQ(Strova_Initialize(), S_OK);
+  const int card = strova_test::VirtualCard();
+  ASSERT_EQ(Strova_ConnectDevice(card, 0, nullptr), S_OK);
+  int connected = 0;
+  EXPECT_EQ(Strova_IsConnected(card, &connected), S_OK);
+  EXPECT_EQ(connected, 1);
+  EXPECT_FALSE(StillWritten(card));
+}
+
+TEST_F(StrovaPinLanguage, ChineseNamesConnectThePreview) {
+  unsetenv("DISPLAY");
+  setenv("LC_ALL", "zh_CN.UTF-8", 1);
+  ASSERT_EQ(Strova_Initialize(), S_OK);
+  const int card = strova_test::VirtualCard();
+  ASSERT_EQ(Strova_ConnectDevice(card, 0, nullptr), S_OK);
+  EXPECT_TRUE(StillWritten(card));
+}
+
+}  // namespace
