@@ -97,7 +97,7 @@ void COrvaneDlg::BindEvents() {
     Bind(wxEVT_RIGHT_DCLICK, &COrvaneDlg::OnRightDClick, this);
     Bind(wxEVT_CHAR_HOOK, &COrvaneDlg::OnCharHook, this);
     Bind(wxEVT_CLOSE_WINDOW, &COrvaneDlg::OnCloseWindow, this);
-    Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_drag = Drag::None; });
+    Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_drag = Drag::Idle; });
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnTimerTick(); }, TIMER_MAIN);
 }
 
@@ -297,7 +297,7 @@ orvane::Rect DraggedRect(orvane::Rect r, orvane::Edge edge, int dx, int dy) {
 }  // namespace
 
 void COrvaneDlg::OnMotion(wxMouseEvent& e) {
-    if (m_drag == Drag::None || !e.LeftIsDown()) return;
+    if (m_drag == Drag::Idle || !e.LeftIsDown()) return;
     const wxPoint now = ClientToScreen(e.GetPosition());
     const int dx = now.x - m_dragStart.x, dy = now.y - m_dragStart.y;
     if (m_drag == Drag::Move) {
@@ -316,7 +316,7 @@ void COrvaneDlg::OnMotion(wxMouseEvent& e) {
 }
 
 void COrvaneDlg::OnLeftUp(wxMouseEvent&) {
-    m_drag = Drag::None;
+    m_drag = Drag::Idle;
     if (HasCapture()) ReleaseMouse();
 }
 

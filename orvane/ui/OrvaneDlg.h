@@ -244,7 +244,7 @@ private:
     orvane::Rect m_lastSizing;           // last rectangle seen while sizing
 
     // Moving and resizing by mouse.
-    enum class Drag { None, Move, Size } m_drag = Drag::None;
+    enum class Drag { Idle, Move, Size } m_drag = Drag::Idle;
     orvane::Edge m_dragEdge = orvane::Edge::BottomRight;
     wxPoint m_dragStart;                 // screen position at button down
     orvane::Rect m_dragRect;             // window rectangle at button down

@@ -180,6 +180,10 @@ bool COrvaneDlg::CreatePanel() {
         return false;
     }
     m_panel->Move(Rt().xToolWnd, Rt().yToolWnd);
+    // Buttons of commands that are not live yet show disabled.
+    for (int id : {IDC_CONFIGURATION, IDC_HELP, IDC_OPEN_IMAGES, IDC_OPEN_VIDEOS, ID_CHANNEL_LIST,
+                   IDC_RECORD, IDC_SAVE_IMAGE_AS, IDC_SNAPSHOT})
+        EnableButton(id, true);
     return true;
 }
 

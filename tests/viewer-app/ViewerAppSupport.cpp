@@ -1,0 +1,213 @@
+#include "ViewerAppSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <set>
+#include <thread>
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/image.h>
+
+#include "orvane/ui/OrvaneApp.h"
+#include "orvane/ui/OrvaneDlg.h"
+#include "strova/Strova.h"
+
+// Last: the X11 headers define macros that clash with ordinary names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+extern char** environ;
+
+void Pump(int ms) {
+    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+    const wxLongLong end = wxGetLocalTimeMillis() + ms;
+    do {
+        while (loop && loop->Pending()) loop->Dispatch();
+        if (wxTheApp) wxTheApp->ProcessPendingEvents();
+        wxMilliSleep(2);
+    } while (wxGetLocalTimeMillis() < end);
+}
+
+bool PumpUntil(const std::function<bool()>& pred, int ms) {
+    const wxLongLong end = wxGetLocalTimeMillis() + ms;
+    while (!pred()) {
+        if (wxGetLocalTimeMillis() > end) return false;
+        Pump(10);
+    }
+    return true;
+}
+
+void SeedSettings(const std::function<void(orvane::RunTime&)>& seed) {
+    orvane::LoadSettings();
+    if (seed) seed(orvane::Rt());
+    orvane::SaveSettings();
+}
+
+std::string VirtualCardName() {
+    if (Strova_Initialize() < 0) return {};
+    char names[STROVA_MAX_CARDS * STROVA_NAME_LEN] = {};
+    int count = STROVA_MAX_CARDS;
+    if (Strova_EnumVideoCaptureDev(names, &count) < 0 || count <= 0) return {};
+    return std::string(&names[(count - 1) * STROVA_NAME_LEN]);
+}
+
+void SeedStations(orvane::RunTime& rt, int count) {
+    static const int kStations[] = {55250, 189250, 210250, 487250, 583250, 743250};
+    for (int i = 0; i < count && i < 6; ++i) {
+        orvane::CopyField(rt.channels[i].name, "TVChannal");
+        rt.channels[i].freq = kStations[i];
+    }
+    rt.totalTv = count;
+    rt.curTune = 0;
+    rt.vidSource = 1;  // the tuner input of the virtual card (model 1)
+}
+
+InProcessViewer::InProcessViewer(const std::function<void(orvane::RunTime&)>& seed) {
+    COrvaneDlg::MessageBoxHook() = [this](const wxString& text, const wxString&, long style) {
+        asked.push_back(text);
+        if (answer) return answer(text);
+        return (style & wxYES_NO) ? wxYES : wxOK;
+    };
+    const std::string card = VirtualCardName();
+    SeedSettings([&](orvane::RunTime& rt) {
+        orvane::CopyField(rt.deviceName, card);
+        if (seed) seed(rt);
+    });
+    if (!COrvaneApp::PrepareStart(false)) return;
+    dlg = new COrvaneDlg;
+    orvane::Rt().mainWindow = dlg;
+    if (!dlg->OnInitDialog()) return;
+    Pump(100);
+}
+
+InProcessViewer::~InProcessViewer() {
+    if (dlg) {
+        dlg->JoinScan();
+        if (!dlg->Ended()) dlg->FinalClose();
+        delete dlg;
+        Pump(20);
+        orvane::SaveSettings();
+    }
+    SetTVSoundData(0, 0);
+    Strova_Uninitialize();
+    COrvaneDlg::MessageBoxHook() = nullptr;
+}
+
+std::vector<unsigned> GrabScreen(int x, int y, int w, int h, int step) {
+    std::vector<unsigned> px;
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) return px;
+    XImage* img = XGetImage(dpy, DefaultRootWindow(dpy), x, y, unsigned(w), unsigned(h), AllPlanes, ZPixmap);
+    if (img) {
+        for (int j = 0; j < h; j += step)
+            for (int i = 0; i < w; i += step) px.push_back(unsigned(XGetPixel(img, i, j)) & 0xFFFFFFu);
+        XDestroyImage(img);
+    }
+    XCloseDisplay(dpy);
+    return px;
+}
+
+double Roughness(const std::vector<unsigned>& px, int columns) {
+    if (px.size() < 2 || columns < 2) return 0;
+    double sum = 0;
+    size_t n = 0;
+    for (size_t i = 1; i < px.size(); ++i) {
+        if (i % size_t(columns) == 0) continue;
+        const unsigned a = px[i - 1], b = px[i];
+        sum += std::abs(int(a & 0xFF) - int(b & 0xFF)) + std::abs(int((a >> 8) & 0xFF) - int((b >> 8) & 0xFF)) +
+               std::abs(int((a >> 16) & 0xFF) - int((b >> 16) & 0xFF));
+        ++n;
+    }
+    return n ? sum / double(n) / 3.0 : 0;
+}
+
+size_t DistinctColours(const std::vector<unsigned>& px) { return std::set<unsigned>(px.begin(), px.end()).size(); }
+
+namespace {
+
+int FindNamed(Display* dpy, Window parent, const std::string& title) {
+    Window root, par, *kids = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(dpy, parent, &root, &par, &kids, &n)) return -1;
+    int state = -1;
+    for (unsigned i = 0; i < n && state != 0; ++i) {
+        char* name = nullptr;
+        if (XFetchName(dpy, kids[i], &name) && name) {
+            if (title == name) {
+                XWindowAttributes a;
+                if (XGetWindowAttributes(dpy, kids[i], &a)) state = a.map_state == IsViewable ? 0 : 1;
+            }
+            XFree(name);
+        }
+        if (state != 0) {
+            const int below = FindNamed(dpy, kids[i], title);
+            if (below >= 0 && (state < 0 || below == 0)) state = below;
+        }
+    }
+    if (kids) XFree(kids);
+    return state;
+}
+
+}  // namespace
+
+int XWindowState(const std::string& title) {
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) return -1;
+    const int state = FindNamed(dpy, DefaultRootWindow(dpy), title);
+    XCloseDisplay(dpy);
+    return state;
+}
+
+int Spawn(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    return pid;
+}
+
+int WaitExit(int pid, int ms) {
+    for (int waited = 0;; waited += 20) {
+        int status = 0;
+        const pid_t r = waitpid(pid, &status, WNOHANG);
+        if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (r < 0 || waited >= ms) return -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void KillChild(int pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+}
+
+int main(int argc, char** argv) {
+    // The tuner's settle time is read when the library loads: start again
+    // with a short one so a whole band scan takes seconds.
+    if (!std::getenv("STROVA_TEST_TUNER_SETTLE_MS")) {
+        setenv("STROVA_TEST_TUNER_SETTLE_MS", "1", 1);
+        execv("/proc/self/exe", argv);
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    wxApp::SetInstance(new wxApp);
+    if (!wxEntryStart(argc, argv)) return 2;
+    wxTheApp->CallOnInit();
+    wxInitAllImageHandlers();
+    int rc = 0;
+    {
+        wxEventLoop loop;
+        wxEventLoopActivator active(&loop);
+        rc = RUN_ALL_TESTS();
+    }
+    wxEntryCleanup();
+    return rc;
+}

@@ -1,0 +1,102 @@
+// The real viewer program as a child process under the test X server: it
+// publishes its window under the device name, a second start finds it and
+// ends at once, commands sent through the platform layer's window messages
+// change its modes, a remote key tunes, and the settings are kept at exit.
+#include <gtest/gtest.h>
+
+#include "ViewerAppSupport.h"
+#include "orvane/core/Settings.h"
+#include "orvane/ui/OrvaneDlg.h"
+#include "orvane/ui/Resource.h"
+#include "platform/Window.h"
+#include "strova/Strova.h"
+
+using orvane::Rt;
+
+namespace {
+
+plat::HWND WaitForWindow(const std::string& title, int ms) {
+    for (int waited = 0; waited < ms; waited += 50) {
+        if (plat::HWND w = plat::FindWindowA(nullptr, title.c_str())) return w;
+        wxMilliSleep(50);
+    }
+    return nullptr;
+}
+
+struct ChildViewer {
+    int pid = -1;
+    ~ChildViewer() {
+        if (pid > 0 && WaitExit(pid, 0) < 0) KillChild(pid);
+    }
+};
+
+TEST(ViewerProcess, SingleInstanceCommandsRemoteAndSettingsAtExit) {
+    tellura::test::ScopedHome home;
+    const std::string card = VirtualCardName();
+    ASSERT_FALSE(card.empty());
+    SeedSettings([&](orvane::RunTime& rt) {
+        orvane::CopyField(rt.deviceName, card);
+        SeedStations(rt, 3);
+        rt.lMainWnd = 200, rt.tMainWnd = 150, rt.rMainWnd = 600, rt.bMainWnd = 450;
+        rt.isTopMost = 0;
+        rt.isFixed43 = 1;
+    });
+    Strova_Uninitialize();
+    const std::string viewer = tellura::test::BinDir() + "/orvane";
+    ChildViewer first;
+    first.pid = Spawn(viewer, {});
+    ASSERT_GT(first.pid, 0);
+    plat::HWND w = WaitForWindow(card, 15000);
+    ASSERT_NE(w, nullptr) << "the viewer's window never appeared";
+    EXPECT_TRUE([&] {
+        for (int i = 0; i < 100; ++i, wxMilliSleep(50))
+            if (XWindowState(card) == 0) return true;
+        return false;
+    }()) << "the viewer's window is not on the screen";
+
+    // A second viewer finds the first one and ends without touching anything.
+    ChildViewer second;
+    second.pid = Spawn(viewer, {});
+    EXPECT_EQ(WaitExit(second.pid, 10000), 0);
+    EXPECT_EQ(WaitExit(first.pid, 0), -1) << "the first viewer ended";
+
+    plat::SendMessage(w, kWmCommand, ID_ALWAYS_ON_TOP, 0);
+    plat::SendMessage(w, kWmCommand, ID_FORCE_RATIO_43, 0);  // lock off
+    plat::SendMessage(w, kWmCommand, ID_FORCE_SIZE_320, 0);
+    ASSERT_EQ(std::system((tellura::test::BinDir() + "/tellura-remote next").c_str()), 0);
+    wxMilliSleep(600);  // a few polls of the remote thread
+    plat::SendMessage(w, kWmCommand, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(WaitExit(first.pid, 15000), 0);
+
+    orvane::LoadSettings();
+    EXPECT_EQ(std::string(Rt().deviceName), card);
+    EXPECT_EQ(Rt().isTopMost, 1);
+    EXPECT_EQ(Rt().isFixed43, 0);
+    EXPECT_EQ(Rt().lMainWnd, 200);
+    EXPECT_EQ(Rt().rMainWnd - Rt().lMainWnd, 330);
+    EXPECT_EQ(Rt().bMainWnd - Rt().tMainWnd, 250);
+    EXPECT_EQ(Rt().curTune, 1);
+    EXPECT_EQ(Rt().totalTv, 3);
+}
+
+TEST(ViewerProcess, HiddenStartFromAnotherFolderKeepsTheWindowOff) {
+    tellura::test::ScopedHome home;
+    const std::string card = VirtualCardName();
+    ASSERT_FALSE(card.empty());
+    const std::string startDir = home.path("start");
+    tellura::test::WriteFile(startDir + "/.keep", "");
+    SeedSettings([&](orvane::RunTime& rt) { orvane::CopyField(rt.deviceName, card); });
+    orvane::WriteSettingString("CurDir", startDir.c_str());
+    Strova_Uninitialize();
+    ChildViewer child;
+    child.pid = Spawn(tellura::test::BinDir() + "/orvane", {});  // started from the test's folder
+    plat::HWND w = WaitForWindow(card, 15000);
+    ASSERT_NE(w, nullptr);
+    wxMilliSleep(500);
+    // Hidden: the viewer's window exists but is not on the screen.
+    EXPECT_EQ(XWindowState(card), 1);
+    plat::SendMessage(w, kWmCommand, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(WaitExit(child.pid, 15000), 0);
+}
+
+}  // namespace
