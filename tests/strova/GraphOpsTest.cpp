@@ -266,6 +266,30 @@ TEST_F(GraphOps, PausingTheGraphNotifiesPaused) {
   EXPECT_EQ(Strova_SetNotifyWindow(card_, nullptr, 0), S_OK);
 }
 
+TEST_F(GraphOps, NewPreviewSizeIsReportedWithWidthAndHeight) {
+  NotifyWindow w;
+  ASSERT_EQ(Strova_SetNotifyWindow(card_, w.Handle(), kMessage), S_OK);
+  // Pictures of the first size are on their way to the renderer.
+  const std::string still = home_.path("still.bmp");
+  ASSERT_TRUE(strova_test::WaitFor([&] {
+    Strova_SaveToBmpFile(card_, still.c_str());
+    return tellura::test::ReadFile(still).size() > 54;
+  }));
+  VideoInfo info{};
+  ASSERT_EQ(Strova_GetVideoInfo(card_, &info, STROVA_PIN_PREVIEW), S_OK);
+  info.bmi.width = 352;
+  info.bmi.height = 288;
+  ASSERT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_PREVIEW), S_OK);
+  ASSERT_TRUE(strova_test::WaitFor([&] {
+    Strova_ManageNotifyMessage(card_);
+    const auto got = w.Got();
+    return std::any_of(got.begin(), got.end(), [](const Posted& p) { return p.code == NOTIFY_VIDEO_SIZE; });
+  }));
+  const auto got = w.Got();
+  const auto size = std::find_if(got.begin(), got.end(), [](const Posted& p) { return p.code == NOTIFY_VIDEO_SIZE; });
+  EXPECT_EQ(size->wParam, 352u | (288u << 16));
+}
+
 TEST(GraphErrors, ResultsOfErrorsAsTheNotificationsReadThem) {
   GError* full = g_error_new(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NO_SPACE_LEFT, "full");
   GError* gone = g_error_new(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_NOT_FOUND, "gone");
