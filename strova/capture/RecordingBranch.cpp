@@ -32,10 +32,11 @@ constexpr const char* kDownScale = "Vantrel Down Scale Filter";
 constexpr const char* kAviMux = "AVI Mux";
 constexpr const char* kFileWriter = "File writer";
 
-// What a card's recording keeps beyond the graph: the MPEG filters' writer,
-// and for AVI whether end-of-stream has reached the file writer.
+// What a card's recording keeps beyond the graph: the MPEG filters (owned by
+// the multiplexer's place in the graph), and for AVI whether end-of-stream
+// has reached the file writer.
 struct Session {
-  std::shared_ptr<mpeg::MpegFilterSet> mpeg;
+  std::weak_ptr<mpeg::MpegFilterSet> mpeg;
   std::shared_ptr<std::atomic<bool>> aviDone;
 };
 std::array<Session, core::kMaxCards> g_sessions;
@@ -132,7 +133,9 @@ bool AddMpegFilters(int card, CardContext& c, const RecordingValues& v) {
   if (!set) return false;
   g_sessions[static_cast<size_t>(card)].mpeg = set;
   std::weak_ptr<mpeg::MpegFilterSet> weak = set;
-  g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->Multiplexer())), g::kMultiplexer);
+  if (g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->Multiplexer())), g::kMultiplexer) < 0) return false;
+  // The filters live while the multiplexer is in the graph; leaving it ends the file.
+  g::SetFilterOwner(set->Multiplexer(), [set] { set->Finish(); });
   g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->VideoEncoder())), kVideoEncoder);
   g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->AudioEncoder())), kAudioEncoder);
   g::AttachParams(set->Multiplexer(), [weak](uint32_t id, intptr_t value) {
@@ -302,8 +305,8 @@ STROVA_STATUS BuildRecordingBranch(int card, CardContext& c) {
 void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
   Session& s = g_sessions[static_cast<size_t>(card)];
   if (c.pipeline) gst_element_send_event(c.pipeline, gst_event_new_eos());
-  if (s.mpeg) {
-    s.mpeg->Finish(timeoutMs);
+  if (auto set = s.mpeg.lock()) {
+    set->Finish(timeoutMs);
   } else if (s.aviDone && !WaitFor(*s.aviDone, timeoutMs)) {
     // A source that did not end: end the multiplexer's inputs directly so it
     // still writes its index.

@@ -237,6 +237,19 @@ TEST_F(Recording, ConnectingTheRecordingPinBuildsTheBranchAndDumpsIt) {
   EXPECT_NE(probe.find("mpeg2video|width=720|height=576"), std::string::npos) << probe;
 }
 
+TEST_F(Recording, DisconnectingWhileRecordingLeavesAFinishedFile) {
+  SetValue("CaptureMode", 1);
+  const std::string path = home_.path("cut.mpg");
+  Strova_SetCaptureFile(card_, path.c_str());
+  ASSERT_EQ(Strova_StartCapture(card_), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(Strova_DisconnectDevice(card_), S_OK);
+  EXPECT_EQ(Capturing(), 0);
+  const std::string probe = Probe(path);
+  EXPECT_NE(probe.find("codec_name=mpeg1video"), std::string::npos) << probe;
+  EXPECT_NEAR(Duration(probe), 1.5, 0.5) << "the encoders' last frames are written too\n" << probe;
+}
+
 // Runs in a child process whose folder TELLURA_FULL_DIR is a small
 // filesystem (or whose file size is limited): records until the disk is
 // full, stops, and copies the file to TELLURA_FULL_OUT.
