@@ -57,7 +57,8 @@ STROVA_STATUS BuildSteps(int card, core::CardContext& c) {
   // Card control start-up, in its order.
   if (c.device->AttachCaptureFilter() != 0 || c.device->OpenCard() != 0 || c.device->StartCard() != 0)
     return E_FAIL;
-  return S_OK;
+  // Stopped, with the devices open, so that their formats can be read.
+  return SetState(c, STROVA_STATE_STOPPED) == S_OK ? S_OK : E_FAIL;
 }
 
 }  // namespace
