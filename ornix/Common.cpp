@@ -48,6 +48,10 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& out) {
 }
 
 bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data) {
+    return WriteFileAtomic(path, data.data(), data.size());
+}
+
+bool WriteFileAtomic(const char* path, const uint8_t* data, size_t size) {
     if (!path || !*path) {
         SetError(ORNIX_ERR_WRITE);
         return false;
@@ -60,13 +64,13 @@ bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data) {
     }
     fchmod(fd, 0644);
     size_t done = 0;
-    while (done < data.size()) {
-        ssize_t w = ::write(fd, data.data() + done, data.size() - done);
+    while (done < size) {
+        ssize_t w = ::write(fd, data + done, size - done);
         if (w < 0 && errno == EINTR) continue;
         if (w <= 0) break;
         done += size_t(w);
     }
-    bool ok = done == data.size() && fsync(fd) == 0;
+    bool ok = done == size && fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok && std::rename(tmp.c_str(), path) == 0) return true;
     ::unlink(tmp.c_str());

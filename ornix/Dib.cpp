@@ -103,6 +103,26 @@ ORNIX_HANDLE MakeHandle(const Image& img) {
     return h;
 }
 
+ORNIX_HANDLE AllocHandle(int width, int height, int bits, uint8_t*& rows, size_t& pitch) {
+    Image shape;
+    shape.width = width, shape.height = height, shape.bits = bits;
+    if (bits <= 8 || !ValidBits(bits) || !CheckSize(width, height)) {
+        SetError(ORNIX_ERR_BAD_HANDLE);
+        return nullptr;
+    }
+    pitch = RowBytes(width, bits);
+    const std::vector<uint8_t> header = BuildHeader(shape, pitch * height);
+    plat::HGLOBAL h = plat::GlobalAlloc(plat::GMEM_MOVEABLE, header.size() + pitch * height);
+    if (!h) {
+        SetError(ORNIX_ERR_NO_MEMORY);
+        return nullptr;
+    }
+    auto* p = static_cast<uint8_t*>(plat::GlobalLock(h));
+    std::memcpy(p, header.data(), header.size());
+    rows = p + header.size();
+    return h;
+}
+
 bool EncodeBmp(const Image& img, std::vector<uint8_t>& out) {
     std::vector<uint8_t> header;
     size_t row = 0;

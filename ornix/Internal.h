@@ -31,9 +31,15 @@ struct Image {
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& out);
 // Writes data to a temporary file beside path, fsyncs and renames; error set on failure.
 bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data);
+bool WriteFileAtomic(const char* path, const uint8_t* data, size_t size);
 
 // Builds a handle in the BMP layout from an image; null (error set) on failure.
 ORNIX_HANDLE MakeHandle(const Image& img);
+// A new handle with the headers of a width x height image of `bits` above 8
+// and room for its rows, left uninitialised for the caller to fill. The handle
+// comes back locked: `rows` points at the first stored (bottom) row, `pitch`
+// is the padded row size. Null (error set) on failure.
+ORNIX_HANDLE AllocHandle(int width, int height, int bits, uint8_t*& rows, size_t& pitch);
 // Parses a handle into an image (indexed kept indexed, 16/32 bits expanded to
 // 24-bit pixels but `bits` kept); false (error set) when the handle is invalid.
 bool ReadHandle(ORNIX_HANDLE h, Image& img);

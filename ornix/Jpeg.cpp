@@ -1,9 +1,88 @@
-// JPEG through TurboJPEG: decoded to 24-bit images, encoded from 24-bit BGR.
+// JPEG through TurboJPEG: decoded straight into the rows of a new 24-bit image
+// handle, encoded straight from the rows of a 24- or 32-bit handle. Rows stay
+// bottom-up as the handle stores them (TJFLAG_BOTTOMUP), so no pixel is
+// copied or flipped on either side; other bit counts go through a conversion.
 #include <turbojpeg.h>
 
+#include <cstring>
+
 #include "ornix/Internal.h"
+#include "platform/GlobalMemory.h"
 
 using namespace ornix;
+
+namespace {
+
+// Rows of an uncompressed 24- or 32-bit handle, readable in place.
+struct DirectRows {
+    const uint8_t* rows = nullptr;
+    int width = 0, height = 0, pitch = 0, format = TJPF_BGR;
+    bool bottomUp = true;
+};
+
+// True when the block holds a 24-bit or plain 32-bit BMP image whose rows
+// TurboJPEG can read as they are; every size is checked against the block.
+bool ViewRows(const uint8_t* d, size_t size, DirectRows& v) {
+    if (!d || size < 54 || d[0] != 'B' || d[1] != 'M' || Le32(d + 14) < 40) return false;
+    const int32_t w = int32_t(Le32(d + 18)), h = int32_t(Le32(d + 22));
+    const int bits = Le16(d + 28);
+    const uint32_t comp = Le32(d + 30), off = Le32(d + 10);
+    if (h == INT32_MIN || w <= 0 || h == 0 || w > kMaxSide || (h < 0 ? -h : h) > kMaxSide) return false;
+    if (uint64_t(w) * uint64_t(h < 0 ? -h : h) > kMaxPixels) return false;
+    bool plain32 = bits == 32 && (comp == 0 || (comp == 3 && size >= 66 && Le32(d + 54) == 0xFF0000 &&
+                                                 Le32(d + 58) == 0xFF00 && Le32(d + 62) == 0xFF));
+    if (!(bits == 24 && comp == 0) && !plain32) return false;
+    const size_t pitch = ((size_t(w) * bits + 31) / 32) * 4;
+    const int rows = h < 0 ? -h : h;
+    if (off < 54 || off > size || size - off < pitch * rows) return false;
+    v.rows = d + off;
+    v.width = w, v.height = rows, v.pitch = int(pitch);
+    v.format = bits == 24 ? TJPF_BGR : TJPF_BGRX;
+    v.bottomUp = h > 0;
+    return true;
+}
+
+// Compresses and writes; error set on failure.
+bool Encode(const char* path, const uint8_t* rows, int w, int pitch, int h, int format, int flags, int quality) {
+    tjhandle tj = tjInitCompress();
+    if (!tj) return SetError(ORNIX_ERR_NO_MEMORY), false;
+    unsigned char* buf = nullptr;
+    unsigned long len = 0;
+    const int sampling = quality >= 90 ? TJSAMP_444 : TJSAMP_420;
+    bool ok = false;
+    if (tjCompress2(tj, rows, w, pitch, h, format, &buf, &len, sampling, quality, flags | TJFLAG_ACCURATEDCT) == 0)
+        ok = WriteFileAtomic(path, buf, len);
+    else
+        SetError(ORNIX_ERR_NO_MEMORY);
+    tjFree(buf);
+    tjDestroy(tj);
+    return ok;
+}
+
+// Decodes into a new 24-bit handle; null (error set) on failure.
+ORNIX_HANDLE Decode(tjhandle tj, const std::vector<uint8_t>& data) {
+    int w = 0, h = 0, sub = 0, cs = 0;
+    if (tjDecompressHeader3(tj, data.data(), data.size(), &w, &h, &sub, &cs) != 0) return SetError(ORNIX_ERR_NOT_FORMAT), nullptr;
+    if (!CheckSize(w, h)) return nullptr;
+    uint8_t* rows = nullptr;
+    size_t pitch = 0;
+    ORNIX_HANDLE out = AllocHandle(w, h, 24, rows, pitch);
+    if (!out) return nullptr;
+    int rc = tjDecompress2(tj, data.data(), data.size(), rows, w, int(pitch), h, TJPF_BGR, TJFLAG_BOTTOMUP);
+    // Warnings (for instance a truncated tail) still leave a usable picture.
+    if (rc != 0 && tjGetErrorCode(tj) != TJERR_WARNING) {
+        plat::GlobalUnlock(out);
+        plat::GlobalFree(out);
+        return SetError(ORNIX_ERR_TRUNCATED), nullptr;
+    }
+    const size_t used = size_t(w) * 3;
+    if (pitch > used)
+        for (int y = 0; y < h; ++y) std::memset(rows + pitch * y + used, 0, pitch - used);
+    plat::GlobalUnlock(out);
+    return out;
+}
+
+}  // namespace
 
 extern "C" ORNIX_HANDLE LoadJPG(const char* path) {
     std::vector<uint8_t> data;
@@ -11,43 +90,22 @@ extern "C" ORNIX_HANDLE LoadJPG(const char* path) {
     if (data.size() < 3 || data[0] != 0xFF || data[1] != 0xD8) return SetError(ORNIX_ERR_NOT_FORMAT), nullptr;
     tjhandle tj = tjInitDecompress();
     if (!tj) return SetError(ORNIX_ERR_NO_MEMORY), nullptr;
-    int w = 0, h = 0, sub = 0, cs = 0;
-    ORNIX_HANDLE out = nullptr;
-    if (tjDecompressHeader3(tj, data.data(), data.size(), &w, &h, &sub, &cs) != 0) {
-        SetError(ORNIX_ERR_NOT_FORMAT);
-    } else if (CheckSize(w, h)) {
-        Image img;
-        img.width = w, img.height = h, img.bits = 24;
-        img.pixels.resize(size_t(w) * h * 3);
-        int rc = tjDecompress2(tj, data.data(), data.size(), img.pixels.data(), w, w * 3, h, TJPF_BGR, 0);
-        // Warnings (for instance a truncated tail) still leave a usable picture.
-        if (rc == 0 || tjGetErrorCode(tj) == TJERR_WARNING)
-            out = MakeHandle(img);
-        else
-            SetError(ORNIX_ERR_TRUNCATED);
-    }
+    ORNIX_HANDLE out = Decode(tj, data);
     tjDestroy(tj);
     return out;
 }
 
 extern "C" int SaveJPG(const char* path, ORNIX_HANDLE image, int quality) {
+    quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
+    DirectRows v;
+    auto* d = static_cast<const uint8_t*>(plat::GlobalLock(image));
+    if (ViewRows(d, plat::GlobalSize(image), v)) {
+        bool ok = Encode(path, v.rows, v.width, v.pitch, v.height, v.format, v.bottomUp ? TJFLAG_BOTTOMUP : 0, quality);
+        plat::GlobalUnlock(image);
+        return ok ? 1 : 0;
+    }
+    if (d) plat::GlobalUnlock(image);
     Image img;
     if (!ReadHandleRgb(image, img)) return 0;
-    quality = quality < 1 ? 1 : quality > 100 ? 100 : quality;
-    tjhandle tj = tjInitCompress();
-    if (!tj) return SetError(ORNIX_ERR_NO_MEMORY), 0;
-    unsigned char* buf = nullptr;
-    unsigned long len = 0;
-    int rc = tjCompress2(tj, img.pixels.data(), img.width, img.width * 3, img.height, TJPF_BGR, &buf, &len,
-                         quality >= 90 ? TJSAMP_444 : TJSAMP_420, quality, TJFLAG_ACCURATEDCT);
-    bool ok = false;
-    if (rc == 0) {
-        std::vector<uint8_t> out(buf, buf + len);
-        ok = WriteFileAtomic(path, out);
-    } else {
-        SetError(ORNIX_ERR_NO_MEMORY);
-    }
-    tjFree(buf);
-    tjDestroy(tj);
-    return ok ? 1 : 0;
+    return Encode(path, img.pixels.data(), img.width, img.width * 3, img.height, TJPF_BGR, 0, quality) ? 1 : 0;
 }
