@@ -187,6 +187,7 @@ private:
     void ShowFromTray();
     void HideToTray();
     void RestoreSound();
+    void SoundBySource();
     void ShowLineSoundButton();
 
     // OrvaneDlgCommands.cpp

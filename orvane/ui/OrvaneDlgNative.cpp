@@ -14,5 +14,8 @@ unsigned long NativeXidOf(wxWindow* w) {
     GdkWindow* gw = gtk_widget_get_window(widget);
     if (!gw || !GDK_IS_X11_WINDOW(gw)) return 0;
     if (!gdk_window_ensure_native(gw)) return 0;
+    // The library makes its window inside ours over its own connection: the
+    // server must know ours first.
+    gdk_display_sync(gdk_window_get_display(gw));
     return gdk_x11_window_get_xid(gw);
 }

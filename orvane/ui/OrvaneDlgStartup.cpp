@@ -215,11 +215,16 @@ void COrvaneDlg::ApplyInputAndSound() {
         SetButtonToggled(ID_MUTE, true);
         orvane::SetMasterMute(true);
     }
-    if (rt.tvSound && rt.vNul) {
+    RestoreSound();
+    ShowLineSoundButton();
+}
+
+// The card's sound from the tuner or the line input, by the sound-source flag.
+void COrvaneDlg::SoundBySource() {
+    if (Rt().tvSound) {
         SetTVSoundData(0, 1);
-    } else if (rt.vNul) {
+    } else {
         SetTVSoundData(0, 0);
-        Pause(50);
         SetADSoundData(0, 1);
     }
     ShowLineSoundButton();
@@ -246,13 +251,7 @@ void COrvaneDlg::StartVisibleOrHidden(bool hidden) {
     m_tray->RemoveTrayIcon();
     rt.hidden = false;
     Show();
-    if (rt.tvSound) {
-        SetTVSoundData(0, 1);
-    } else {
-        SetTVSoundData(0, 0);
-        SetADSoundData(0, 1);
-    }
-    ShowLineSoundButton();
+    SoundBySource();
 }
 
 // ---------------------------------------------------------------- closing
@@ -294,13 +293,7 @@ void COrvaneDlg::ShowFromTray() {
     Show();
     if (IsIconized()) Iconize(false);
     Raise();
-    if (rt.tvSound) {
-        SetTVSoundData(0, 1);
-    } else {
-        SetTVSoundData(0, 0);
-        SetADSoundData(0, 1);
-    }
-    ShowLineSoundButton();
+    SoundBySource();
     orvane::SetLineInputMute(false);
 }
 

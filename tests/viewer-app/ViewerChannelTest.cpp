@@ -160,3 +160,26 @@ TEST(ViewerRemote, KeysFromTheCardsRemoteDriveTheViewer) {
 }
 
 }  // namespace
+
+namespace {
+
+// Not part of the suite: the viewer on a station with its panel and keypad,
+// saved to $TELLURA_SHOT (run with --gtest_also_run_disabled_tests under Xvfb).
+TEST(Showcase, DISABLED_ViewerScreenshot) {
+    tellura::test::ScopedHome home;
+    InProcessViewer v([](orvane::RunTime& rt) {
+        SeedStations(rt, 6);
+        rt.curTune = 2;
+        rt.ctrShow = 1;
+        rt.lMainWnd = 490, rt.tMainWnd = 40, rt.rMainWnd = 1140, rt.bMainWnd = 530;
+        rt.xToolWnd = 20, rt.yToolWnd = 120;
+    });
+    ASSERT_NE(v.dlg, nullptr);
+    v.dlg->SendCommand(IDC_CHANNEL_UP);
+    Pump(2500);
+    if (const char* shot = std::getenv("TELLURA_SHOT")) {
+        EXPECT_EQ(std::system(("import -window root -crop 1170x560+0+0 " + std::string(shot)).c_str()), 0);
+    }
+}
+
+}  // namespace
