@@ -210,6 +210,13 @@ void VideoWindow::UpdateScale(int width, int height) {
 
 void VideoWindow::Place() {
   if (!window_) return;
+  // The owner may have got its X11 window only after the preview was built.
+  if (!fullScreen_ && NativeOf(owner_) != parent_) {
+    parent_ = NativeOf(owner_);
+    Guarded(display_, [&] {
+      XReparentWindow(display_, window_, parent_ ? parent_ : DefaultRootWindow(display_), left_, top_);
+    });
+  }
   const int width = fullScreen_ ? DisplayWidth(display_, DefaultScreen(display_)) : width_;
   const int height = fullScreen_ ? DisplayHeight(display_, DefaultScreen(display_)) : height_;
   Guarded(display_, [&] {
@@ -228,15 +235,7 @@ void VideoWindow::Place() {
 
 STROVA_STATUS VideoWindow::SetOwner(STROVA_HWND owner) {
   owner_ = owner;
-  if (!window_) return S_OK;
-  const unsigned long parent = NativeOf(owner);
-  parent_ = parent;
-  if (!fullScreen_) {
-    Guarded(display_, [&] {
-      XReparentWindow(display_, window_, parent ? parent : DefaultRootWindow(display_), left_, top_);
-    });
-  }
-  Place();
+  Place();  // moves the window into the new owner
   return S_OK;
 }
 
