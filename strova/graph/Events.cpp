@@ -76,9 +76,15 @@ GstBusSyncReply EventQueue::OnMessage(GstBus*, GstMessage* msg, gpointer data) {
   switch (GST_MESSAGE_TYPE(msg)) {
     case GST_MESSAGE_ERROR: {
       GError* err = nullptr;
-      gst_message_parse_error(msg, &err, nullptr);
-      self->Post(kEventAbort, ErrorResult(err));
+      gchar* debug = nullptr;
+      gst_message_parse_error(msg, &err, &debug);
+      uint32_t result = ErrorResult(err);
+      // A capture node that went away says so in its details (ENODEV).
+      if (result == static_cast<uint32_t>(E_FAIL) && debug && std::strstr(debug, std::strerror(ENODEV)))
+        result = kDeviceGone;
+      self->Post(kEventAbort, result);
       if (err) g_error_free(err);
+      g_free(debug);
       break;
     }
     default:

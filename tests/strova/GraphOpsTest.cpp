@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <vector>
 
@@ -235,8 +237,9 @@ TEST_F(GraphOps, DeviceThatGoesAwayAbortsAndDisconnectStillWorks) {
   GstElement* device = g::FindFilter(*c_, g::kStreamingDevice);
   GstElement* source = gst_bin_get_by_name(GST_BIN(device), "source");
   ASSERT_NE(source, nullptr);
-  GError* err = g_error_new(GST_RESOURCE_ERROR, GST_RESOURCE_ERROR_READ, "No such device");
-  gst_element_post_message(source, gst_message_new_error(GST_OBJECT(source), err, "ENODEV"));
+  GError* err = g_error_new(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, "Internal data stream error.");
+  const std::string details = std::string("dequeue failed: ") + std::strerror(ENODEV);
+  gst_element_post_message(source, gst_message_new_error(GST_OBJECT(source), err, details.c_str()));
   g_error_free(err);
   gst_object_unref(source);
   ASSERT_TRUE(strova_test::WaitFor([&] {
