@@ -8,6 +8,7 @@
 #include "strova/graph/Events.h"
 #include "support/TestEnv.h"
 
+#include <gst/app/gstappsink.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -291,6 +293,47 @@ TEST_F(GraphOps, NewPreviewSizeIsReportedWithWidthAndHeight) {
   const auto got = w.Got();
   const auto size = std::find_if(got.begin(), got.end(), [](const Posted& p) { return p.code == NOTIFY_VIDEO_SIZE; });
   EXPECT_EQ(size->wParam, 352u | (288u << 16));
+}
+
+// Mean step between neighbouring samples against the mean level: small for
+// a tone, near 1 for noise.
+double AudioRoughness(GstElement* sink) {
+  double steps = 0, level = 0;
+  for (int n = 0; n < 10; ++n) {  // 200 ms of sound
+    GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), GST_SECOND);
+    if (!sample) return -1;
+    GstMapInfo map;
+    GstBuffer* buf = gst_sample_get_buffer(sample);
+    if (gst_buffer_map(buf, &map, GST_MAP_READ)) {
+      const auto* v = reinterpret_cast<const int16_t*>(map.data);
+      const size_t count = map.size / sizeof(int16_t);
+      for (size_t i = 2; i < count; i += 2) {  // left channel
+        steps += std::abs(double(v[i]) - double(v[i - 2]));
+        level += std::abs(double(v[i]));
+      }
+      gst_buffer_unmap(buf, &map);
+    }
+    gst_sample_unref(sample);
+  }
+  return level > 0 ? steps / level : -1;
+}
+
+TEST_F(GraphOps, CardSoundFollowsTheTuner) {
+  ASSERT_EQ(g::Stop(*c_), S_OK);
+  ASSERT_EQ(g::AddFilter(*c_, g::MakeAudioCaptureDevice(*c_), g::kAudioDevice), S_OK);
+  GstElement* appsink = gst_element_factory_make("appsink", "sink");
+  g_object_set(appsink, "sync", FALSE, "max-buffers", 4u, "drop", TRUE, nullptr);
+  ASSERT_EQ(g::AddFilter(*c_, g::MakeFilter(appsink, "In", nullptr), "Listener"), S_OK);
+  ASSERT_TRUE(g::ConnectPins(*c_, g::kAudioDevice, "Capture", "Listener", "In"));
+  ASSERT_EQ(g::Run(*c_), S_OK);
+  ASSERT_EQ(Strova_RouteInPinToOutPin(card_, 1, 0), S_OK);
+  SetTVSoundData(0, 1);
+  ASSERT_EQ(SetTvChannelFreg(0, 189250), 1);
+  double tone = -1, noise = -1;
+  EXPECT_TRUE(strova_test::WaitFor([&] { return (tone = AudioRoughness(appsink)) >= 0 && tone < 0.3; }))
+      << "station " << tone;
+  ASSERT_EQ(SetTvChannelFreg(0, 300000), 1);
+  EXPECT_TRUE(strova_test::WaitFor([&] { return (noise = AudioRoughness(appsink)) > 0.6; })) << "between " << noise;
 }
 
 TEST(GraphErrors, ResultsOfErrorsAsTheNotificationsReadThem) {
