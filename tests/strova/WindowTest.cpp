@@ -67,6 +67,7 @@ class StrovaWindow : public ::testing::Test {
   }
 
   static constexpr int kOwnerX = 100, kOwnerY = 80;
+  tellura::test::ScopedHome home_;
   Display* dpy_ = nullptr;
   Window owner_ = 0;
   plat::HWND hwnd_ = nullptr;
