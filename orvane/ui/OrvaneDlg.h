@@ -186,6 +186,7 @@ private:
     void StartVisibleOrHidden(bool hidden);
     void ShowFromTray();
     void HideToTray();
+    void HideMainWindow(bool trayShown);
     void RestoreSound();
     void SoundBySource();
     void ShowLineSoundButton();
@@ -259,7 +260,8 @@ private:
     bool m_inLoop = false;
     wxEventLoopBase* m_loop = nullptr;
     bool m_configOpen = false;
-    int m_lineCountdown = -1;
+    int m_lineCountdown = 0;
+    bool m_streamFaultShown = false;  // one message per stopped preview
     std::string m_dialogStartFolder;
 
     // Scan and remote threads.

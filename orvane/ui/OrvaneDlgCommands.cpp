@@ -177,7 +177,8 @@ void COrvaneDlg::TogglePause() {
 
 void COrvaneDlg::SetStreamState(int state) {
     if (IsRecording()) return;
-    Strova_SetStreamStatus(Rt().deviceIndex, state);
+    const bool ok = Strova_SetStreamStatus(Rt().deviceIndex, state) >= 0;
+    if (state == STROVA_STATE_RUNNING && ok) m_streamFaultShown = false;
     if (state == STROVA_STATE_RUNNING) SetButtonToggled(IDC_PAUSE, false);
     if (state == STROVA_STATE_PAUSED) SetButtonToggled(IDC_PAUSE, true);
 }
@@ -259,9 +260,18 @@ void COrvaneDlg::OnLibraryNotify(plat::WPARAM, plat::LPARAM lp) {
                            ? "Recording video stopped,because there is no enough disk space."
                        : code == NOTIFY_ABORTED ? "Recording video stopped,because an exception occured."
                                                 : nullptr;
-    if (!text || !IsRecording()) return;
-    Ask(text, "Error", wxOK);
-    RunCommand(IDC_RECORD);
+    if (!text) return;
+    if (IsRecording()) {
+        Ask(text, "Error", wxOK);
+        RunCommand(IDC_RECORD);
+        return;
+    }
+    // The preview itself stopped (the device went away): say so once; the
+    // window stays usable and the stream can be started again.
+    if (code == NOTIFY_ABORTED && !m_streamFaultShown) {
+        m_streamFaultShown = true;
+        Ask("The video device stopped sending pictures.", "Error", wxOK | wxICON_ERROR);
+    }
 }
 
 void COrvaneDlg::OnBrowserClosed(bool videoBrowser) {

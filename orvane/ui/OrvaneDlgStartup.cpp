@@ -239,7 +239,7 @@ void COrvaneDlg::StartVisibleOrHidden(bool hidden) {
         m_keypad->Hide();
         SetTVSoundData(0, 0);
         m_osd->Reposition(this, false);
-        Hide();
+        HideMainWindow(m_tray->IsEnabled() && !m_tray->IsHidden());
         rt.hidden = true;
         return;
     }
@@ -299,6 +299,11 @@ void COrvaneDlg::ShowFromTray() {
 
 // Without a notification area the window is minimised instead of hidden, so
 // the user can still bring it back from the task bar.
+void COrvaneDlg::HideMainWindow(bool trayShown) {
+    if (trayShown) Hide();
+    else Iconize(true);
+}
+
 void COrvaneDlg::HideToTray() {
     orvane::RunTime& rt = Rt();
     rt.isHideTool = m_panel && !m_panel->IsShown();
@@ -308,8 +313,7 @@ void COrvaneDlg::HideToTray() {
     if (m_osd) m_osd->Reposition(this, false);
     const bool tray = m_tray->AddTrayIcon(this, WM_TRAY_NOTIFY, kTrayTipText,
                                           LoadSkinIcon(IDR_MAINFRAME), IDR_TRAY_MENU);
-    if (tray) Hide();
-    else Iconize(true);
+    HideMainWindow(tray);
     rt.hidden = true;
     SetTVSoundData(0, 0);
     m_lineCountdown = -1;

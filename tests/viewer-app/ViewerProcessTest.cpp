@@ -93,8 +93,12 @@ TEST(ViewerProcess, HiddenStartFromAnotherFolderKeepsTheWindowOff) {
     plat::HWND w = WaitForWindow(card, 15000);
     ASSERT_NE(w, nullptr);
     wxMilliSleep(500);
-    // Hidden: the viewer's window exists but is not on the screen.
-    EXPECT_EQ(XWindowState(card), 1);
+    // Hidden: the panel and the keypad are not on the screen (the main window
+    // is hidden, or minimised where there is no notification area).
+    EXPECT_NE(XWindowState("Tellura Control Panel"), 0);
+    EXPECT_NE(XWindowState("Tellura Remote-Control Unit"), 0);
+    // The splash picture was copied into the system folder.
+    EXPECT_FALSE(tellura::test::ReadFile(home.path("data/quorvel/system/Korblend.bmp")).empty());
     plat::SendMessage(w, kWmCommand, ID_TRAY_EXIT, 0);
     EXPECT_EQ(WaitExit(child.pid, 15000), 0);
 }

@@ -242,6 +242,11 @@ TEST(ViewerMessages, NotificationsBrowsersAndCountdown) {
     d->OnWindowMessage(WM_STROVA_NOTIFY, 0, (3 << 16) | NOTIFY_ABORTED);
     d->OnWindowMessage(WM_STROVA_NOTIFY, 0, NOTIFY_GRAPH_EVENT);
     EXPECT_TRUE(v.asked.empty());
+    // The preview stopping by itself is reported once.
+    d->OnWindowMessage(WM_STROVA_NOTIFY, 0, NOTIFY_ABORTED);
+    d->OnWindowMessage(WM_STROVA_NOTIFY, 0, NOTIFY_ABORTED);
+    ASSERT_EQ(v.asked.size(), 1u);
+    EXPECT_EQ(v.asked[0], "The video device stopped sending pictures.");
     // Messages posted through the platform layer arrive on this thread.
     d->Hide();
     d->ControlPanel()->Hide();
