@@ -8,16 +8,9 @@
 #include "platform/Paths.h"
 #include "strova/Strova.h"
 
-// Until every library build carries the recording exports they are bound
-// weakly: a library without them makes every recording start fail cleanly.
-#pragma weak Strova_StartCapture
-#pragma weak Strova_StopCapture
-
 namespace orvane {
 namespace {
 
-int StartCapture(int device) { return &Strova_StartCapture ? Strova_StartCapture(device) : 0; }
-int StopCapture(int device) { return &Strova_StopCapture ? Strova_StopCapture(device) : 0; }
 
 namespace id = capture_ids;
 
@@ -160,7 +153,7 @@ void CaptureCommands::UiRecordingStopped() {
 }
 
 void CaptureCommands::StopRecording() {
-    StopCapture(rt_.deviceIndex);
+    Strova_StopCapture(rt_.deviceIndex);
     Ui(UiChange::MenuText, id::kRecord, true, "Start Recording");
     recording_ = false;
     timedFired_ = false;
@@ -179,7 +172,7 @@ void CaptureCommands::StartRecording() {
     const FileStamp aviBefore = StampOf(name), mpegBefore = StampOf(mpeg);
     // A name too long for the library's field is refused there (emptied).
     Strova_SetCaptureFile(rt_.deviceIndex, name.c_str());
-    StartCapture(rt_.deviceIndex);
+    Strova_StartCapture(rt_.deviceIndex);
     if (!DeviceCapturing()) {
         --rt_.lastRecNumber;
         // A failed start must not leave an empty or headerless file behind.
@@ -213,7 +206,10 @@ void CaptureCommands::OnTimer(int timeOfDay, uint32_t tick) {
         }
     }
     if (recording_ && rt_.l) {
-        const uint32_t seconds = (tick - startTick_) / 1000;
+        // A tick read before the recording started (this same timer call)
+        // counts as no time, not as a wrapped-around one.
+        const int32_t elapsed = static_cast<int32_t>(tick - startTick_);
+        const uint32_t seconds = elapsed > 0 ? uint32_t(elapsed) / 1000 : 0;
         const long long limit = (long long)rt_.lh * 3600 + (long long)rt_.lm * 60 + rt_.ls;
         if ((long long)seconds > limit) {
             timedFired_ = false;

@@ -8,9 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/DibImage.h"
 #include "orvane/core/Settings.h"
 #include "ornix/Ornix.h"
-#include "platform/GlobalMemory.h"
 #include "platform/Paths.h"
 
 namespace orvane {
@@ -67,11 +67,9 @@ bool IsFreshBmp(const std::string& path, const FileStamp& before) {
 }
 
 bool ReencodeAsJpeg(const std::string& path, int quality) {
-    ORNIX_HANDLE image = LoadBMP(path.c_str());
-    if (!image) return false;
-    const bool ok = SaveJPG(path.c_str(), image, std::clamp(quality, 10, 100)) != 0;
-    plat::GlobalFree(image);
-    return ok;
+    CDibImage image(CDibImage::Kind::Viewer);
+    if (!image.Load(path)) return false;
+    return SaveJPG(path.c_str(), image.PixelBlock(), std::clamp(quality, 10, 100)) != 0;
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {

@@ -29,10 +29,10 @@ FileStamp StampOf(const std::string& path);
 // `before` was taken: a new file, or one replaced since.
 bool IsFreshBmp(const std::string& path, const FileStamp& before);
 
-// Writes the BMP picture in path again as JPEG under the same name at
-// quality (clamped to 10..100). The file is replaced atomically, so on
-// failure it still holds the BMP picture. False when it could not be loaded
-// or written.
+// Loads the BMP picture in path into the image object and writes it again
+// as JPEG under the same name at quality (clamped to 10..100). The file is
+// replaced atomically, so on failure it still holds the BMP picture. False
+// when it could not be loaded or written.
 bool ReencodeAsJpeg(const std::string& path, int quality);
 
 // Copies from to `to`, replacing `to` atomically (temp file, fsync, rename).
