@@ -11,6 +11,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
@@ -340,6 +341,9 @@ bool MpegWriter::Open(const VideoSettings& video, const AudioSettings& audio,
                       const MuxSettings& mux, std::string* error) {
   std::string scratch;
   if (!error) error = &scratch;
+  // The encoders' per-frame remarks (clipped coefficients, buffer notes) are
+  // not the user's business; failures come back as results.
+  av_log_set_level(AV_LOG_ERROR);
   Close();
   Impl& d = *impl_;
   d = Impl{};
