@@ -11,7 +11,6 @@
 namespace orvane {
 namespace {
 
-
 namespace id = capture_ids;
 
 constexpr const char* kErrorCaption = "Error";
