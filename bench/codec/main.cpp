@@ -61,7 +61,7 @@ void Jpeg(int w, int h, const std::string& dir) {
     Image img = Picture(w, h);
     ORNIX_HANDLE hd = MakeHandle(img);
     const std::string ourPath = dir + "/a.jpg", refPath = dir + "/b.jpg";
-    const int reps = w * h > 1000000 ? 5 : 30;
+    const int reps = w * h > 1000000 ? 8 : 60;
     const double mp = double(w) * h / 1e6;
     const std::string size = std::to_string(w) + "x" + std::to_string(h);
     tjhandle tj = tjInitCompress();
