@@ -197,6 +197,8 @@ int main(int argc, char** argv) {
         setenv("STROVA_TEST_TUNER_SETTLE_MS", "1", 1);
         execv("/proc/self/exe", argv);
     }
+    // As in the program: Xlib is used from several threads (toolkit, video sink).
+    XInitThreads();
     ::testing::InitGoogleTest(&argc, argv);
     wxApp::SetInstance(new wxApp);
     if (!wxEntryStart(argc, argv)) return 2;
