@@ -1,5 +1,6 @@
 // Graph connection, window and stream-state exports.
 #include "strova/Strova.h"
+#include "strova/capture/RecordingBranch.h"
 #include "strova/core/Context.h"
 #include "strova/graph/Branches.h"
 #include "strova/graph/Graph.h"
@@ -10,12 +11,17 @@ namespace graph = strova::graph;
 
 namespace {
 
-// Stops the graph and takes both branches down, then releases it.
+constexpr int kFinishTimeoutMs = 5000;
+
+// Stops the graph and takes both branches down, then releases it. A recording
+// in progress is finished first (end codes, AVI index): stopping a pipeline
+// does not finish its files.
 void TearDown(int card, CardContext& c) {
+  if (c.capturing) strova::capture::FinishRecordingFile(card, c, kFinishTimeoutMs);
   graph::Stop(c);
-  // A recording in progress ends with its branch.
   graph::TeardownPreview(c);
   graph::TeardownRecording(c);
+  if (c.capturing) strova::capture::ForgetRecording(card);
   graph::Release(card, c);
 }
 

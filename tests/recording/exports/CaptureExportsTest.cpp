@@ -250,6 +250,18 @@ TEST_F(Recording, DisconnectingWhileRecordingLeavesAFinishedFile) {
   EXPECT_NEAR(Duration(probe), 1.5, 0.5) << "the encoders' last frames are written too\n" << probe;
 }
 
+TEST_F(Recording, DisconnectingWhileRecordingAviWritesTheIndex) {
+  SetValue("CaptureMode", 3);
+  const std::string path = home_.path("cut.avi");
+  Strova_SetCaptureFile(card_, path.c_str());
+  ASSERT_EQ(Strova_StartCapture(card_), 1);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_EQ(Strova_DisconnectDevice(card_), S_OK);
+  const std::string probe = Probe(path);
+  EXPECT_NE(probe.find("codec_name=rawvideo"), std::string::npos) << probe;
+  EXPECT_NEAR(Duration(probe), 1.5, 0.5) << "the AVI index and header are written\n" << probe;
+}
+
 // Runs in a child process whose folder TELLURA_FULL_DIR is a small
 // filesystem (or whose file size is limited): records until the disk is
 // full, stops, and copies the file to TELLURA_FULL_OUT.
