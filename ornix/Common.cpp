@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "ornix/Internal.h"
 
@@ -38,13 +39,30 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& out) {
         return false;
     }
     out.clear();
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
-    bool ok = !std::ferror(f);
+    // A regular file is read in one call into a buffer of its size; anything
+    // beyond that (a file still growing, a pipe) follows in chunks.
+    bool ok = true;
+    try {
+        struct stat st {};
+        if (fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+            out.resize(size_t(st.st_size));
+            out.resize(std::fread(out.data(), 1, out.size(), f));
+        }
+        uint8_t buf[65536];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    const bool readError = std::ferror(f) != 0;
     std::fclose(f);
-    if (!ok) SetError(ORNIX_ERR_NO_FILE);
-    return ok;
+    if (!ok) {
+        out.clear();
+        SetError(ORNIX_ERR_NO_MEMORY);
+        return false;
+    }
+    if (readError) SetError(ORNIX_ERR_NO_FILE);
+    return !readError;
 }
 
 bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data) {
