@@ -85,12 +85,14 @@ bool CDibImage::Draw(wxDC& dc, int32_t x, int32_t y) {
     }
     if (x != -1) x_ = x;
     if (y != -1) y_ = y;
-    wxImage image;
-    if (!ToImage(image)) {
+    if (!plat::GlobalLock(block_)) {
         lastError_ = DIB_ERR_LOCK;
         return false;
     }
-    wxBitmap bitmap(image);
+    plat::GlobalUnlock(block_);
+    wxImage image;
+    const bool converted = ToImage(image);
+    wxBitmap bitmap = converted ? wxBitmap(image) : wxBitmap();
     if (!bitmap.IsOk() || !dc.IsOk()) {
         lastError_ = DIB_ERR_DRAW;
         return false;
