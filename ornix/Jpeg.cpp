@@ -46,11 +46,18 @@ bool ViewRows(const uint8_t* d, size_t size, DirectRows& v) {
 bool Encode(const char* path, const uint8_t* rows, int w, int pitch, int h, int format, int flags, int quality) {
     tjhandle tj = tjInitCompress();
     if (!tj) return SetError(ORNIX_ERR_NO_MEMORY), false;
-    unsigned char* buf = nullptr;
-    unsigned long len = 0;
     const int sampling = quality >= 90 ? TJSAMP_444 : TJSAMP_420;
+    // A worst-case buffer up front: the encoder never grows and copies it, and
+    // only the pages the picture fills are ever touched.
+    unsigned long len = tjBufSize(w, h, sampling);
+    unsigned char* buf = len ? tjAlloc(int(len)) : nullptr;
+    if (!buf) {
+        tjDestroy(tj);
+        return SetError(ORNIX_ERR_NO_MEMORY), false;
+    }
     bool ok = false;
-    if (tjCompress2(tj, rows, w, pitch, h, format, &buf, &len, sampling, quality, flags | TJFLAG_ACCURATEDCT) == 0)
+    flags |= TJFLAG_ACCURATEDCT | TJFLAG_NOREALLOC;
+    if (tjCompress2(tj, rows, w, pitch, h, format, &buf, &len, sampling, quality, flags) == 0)
         ok = WriteFileAtomic(path, buf, len);
     else
         SetError(ORNIX_ERR_NO_MEMORY);
