@@ -50,7 +50,7 @@ bool Encode(const char* path, const uint8_t* rows, int w, int pitch, int h, int 
     // A worst-case buffer up front: the encoder never grows and copies it, and
     // only the pages the picture fills are ever touched.
     unsigned long len = tjBufSize(w, h, sampling);
-    unsigned char* buf = len ? tjAlloc(int(len)) : nullptr;
+    unsigned char* buf = len > 0 && len <= INT32_MAX ? tjAlloc(int(len)) : nullptr;
     if (!buf) {
         tjDestroy(tj);
         return SetError(ORNIX_ERR_NO_MEMORY), false;
