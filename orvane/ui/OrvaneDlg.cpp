@@ -127,10 +127,13 @@ void COrvaneDlg::PlaceVideo() {
     m_video->SetSize(pic.x, pic.y, pic.w, pic.h);
 }
 
+// The library's window follows the video child; a size it already has is not
+// sent again, so the sink redraws only for real changes.
 void COrvaneDlg::LayoutVideo() {
     PlaceVideo();
     const wxSize v = m_video->GetClientSize();
-    Strova_SetWindowPos(Rt().deviceIndex, 0, 0, v.x, v.y);
+    if (v == m_videoSize) return;
+    if (Strova_SetWindowPos(Rt().deviceIndex, 0, 0, v.x, v.y) >= 0) m_videoSize = v;
 }
 
 void COrvaneDlg::OnSize(wxSizeEvent& e) {

@@ -241,6 +241,7 @@ private:
     std::unique_ptr<CSystemTray> m_tray;
     wxTimer m_timer;
 
+    wxSize m_videoSize;                  // last size given to the library's window
     std::vector<unsigned char> m_strip;  // border colour strip, RGB
     bool m_borderForward = true;
     orvane::Rect m_lastSizing;           // last rectangle seen while sizing

@@ -119,6 +119,7 @@ void COrvaneDlg::WireLibrary() {
 void COrvaneDlg::ReconnectDevice() {
     const int dev = Rt().deviceIndex;
     Strova_DisconnectDevice(dev);
+    m_videoSize = wxSize();  // the new connection's window takes its size again
     if (Rt().useSnapCap) {
         Strova_ConnectDevice(dev, 0, m_hwnd);
         return;

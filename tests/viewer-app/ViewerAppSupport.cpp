@@ -21,6 +21,7 @@
 
 // Last: the X11 headers define macros that clash with ordinary names.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 extern char** environ;
@@ -132,7 +133,22 @@ size_t DistinctColours(const std::vector<unsigned>& px) { return std::set<unsign
 
 namespace {
 
-int FindNamed(Display* dpy, Window parent, const std::string& title) {
+int WindowPid(Display* dpy, Window w) {
+    const Atom prop = XInternAtom(dpy, "_NET_WM_PID", True);
+    if (prop == 0) return -1;
+    Atom type = 0;
+    int format = 0;
+    unsigned long n = 0, after = 0;
+    unsigned char* data = nullptr;
+    int pid = -1;
+    if (XGetWindowProperty(dpy, w, prop, 0, 1, False, XA_CARDINAL, &type, &format, &n, &after, &data) == Success &&
+        data && n == 1 && format == 32)
+        pid = int(*reinterpret_cast<unsigned long*>(data));
+    if (data) XFree(data);
+    return pid;
+}
+
+int FindNamed(Display* dpy, Window parent, const std::string& title, int pid) {
     Window root, par, *kids = nullptr;
     unsigned n = 0;
     if (!XQueryTree(dpy, parent, &root, &par, &kids, &n)) return -1;
@@ -140,14 +156,14 @@ int FindNamed(Display* dpy, Window parent, const std::string& title) {
     for (unsigned i = 0; i < n && state != 0; ++i) {
         char* name = nullptr;
         if (XFetchName(dpy, kids[i], &name) && name) {
-            if (title == name) {
+            if (title == name && WindowPid(dpy, kids[i]) == pid) {
                 XWindowAttributes a;
                 if (XGetWindowAttributes(dpy, kids[i], &a)) state = a.map_state == IsViewable ? 0 : 1;
             }
             XFree(name);
         }
         if (state != 0) {
-            const int below = FindNamed(dpy, kids[i], title);
+            const int below = FindNamed(dpy, kids[i], title, pid);
             if (below >= 0 && (state < 0 || below == 0)) state = below;
         }
     }
@@ -157,10 +173,10 @@ int FindNamed(Display* dpy, Window parent, const std::string& title) {
 
 }  // namespace
 
-int XWindowState(const std::string& title) {
+int XWindowState(const std::string& title, int pid) {
     Display* dpy = XOpenDisplay(nullptr);
     if (!dpy) return -1;
-    const int state = FindNamed(dpy, DefaultRootWindow(dpy), title);
+    const int state = FindNamed(dpy, DefaultRootWindow(dpy), title, pid);
     XCloseDisplay(dpy);
     return state;
 }

@@ -50,7 +50,7 @@ TEST(ViewerProcess, SingleInstanceCommandsRemoteAndSettingsAtExit) {
     ASSERT_NE(w, nullptr) << "the viewer's window never appeared";
     EXPECT_TRUE([&] {
         for (int i = 0; i < 100; ++i, wxMilliSleep(50))
-            if (XWindowState(card) == 0) return true;
+            if (XWindowState(card, first.pid) == 0) return true;
         return false;
     }()) << "the viewer's window is not on the screen";
 
@@ -95,8 +95,9 @@ TEST(ViewerProcess, HiddenStartFromAnotherFolderKeepsTheWindowOff) {
     wxMilliSleep(500);
     // Hidden: the panel and the keypad are not on the screen (the main window
     // is hidden, or minimised where there is no notification area).
-    EXPECT_NE(XWindowState("Tellura Control Panel"), 0);
-    EXPECT_NE(XWindowState("Tellura Remote-Control Unit"), 0);
+    EXPECT_NE(XWindowState("Tellura Control Panel", child.pid), 0);
+    EXPECT_NE(XWindowState("Tellura Remote-Control Unit", child.pid), 0);
+    EXPECT_EQ(WaitExit(child.pid, 0), -1) << "the hidden viewer ended";
     // The splash picture was copied into the system folder.
     EXPECT_FALSE(tellura::test::ReadFile(home.path("data/quorvel/system/Korblend.bmp")).empty());
     plat::SendMessage(w, kWmCommand, ID_TRAY_EXIT, 0);
