@@ -98,4 +98,36 @@ TEST(StrovaProbe, ListsTheVirtualCardAndPreviewsItLiveInItsWindow) {
   XCloseDisplay(dpy);
 }
 
+// The last video device, which is the virtual card.
+int VirtualCard(const std::string& probe) {
+  const std::string list = Output("'" + probe + "' --list 2>/dev/null");
+  int card = -1;
+  for (size_t at = list.find("video "); at != std::string::npos; at = list.find("video ", at + 1))
+    if (list.find("Quorvel Tellura Capture", at) < list.find('\n', at)) card = std::atoi(list.c_str() + at + 6);
+  return card;
+}
+
+// Tuning, remote keys, recording and a still, as the README shows them.
+TEST(StrovaProbe, TunesRecordsTakesAStillAndReportsRemoteKeys) {
+  tellura::test::ScopedHome home;
+  const std::string bin = tellura::test::BinDir();
+  const std::string probe = bin + "/tellura-probe";
+  const int card = VirtualCard(probe);
+  ASSERT_GE(card, 0);
+  const std::string mpg = home.path("clip.mpg"), bmp = home.path("still.bmp");
+  // The keys are pressed while the probe watches (it polls every 100 ms).
+  const std::string cmd = "( sleep 1.5; '" + bin + "/tellura-remote' 1 next ) & '" + probe + "' --card " +
+                          std::to_string(card) + " --headless --seconds 3 --tune 189250 --keys --mode 2 --record '" +
+                          mpg + "' --still '" + bmp + "' 2>&1; wait";
+  const std::string out = Output(cmd);
+  EXPECT_NE(out.find("tune 189250 kHz: 1"), std::string::npos) << out;
+  EXPECT_NE(out.find("start capture " + mpg + ": 1"), std::string::npos) << out;
+  EXPECT_NE(out.find("key 50\n"), std::string::npos) << "channel up arrives through the poll\n" << out;
+  EXPECT_NE(out.find("stop capture: 1"), std::string::npos) << out;
+  const std::string streams = Output("ffprobe -v error -show_entries stream=codec_name,width,height -of compact '" + mpg + "'");
+  EXPECT_NE(streams.find("mpeg2video|width=720|height=576"), std::string::npos) << streams;
+  const std::string still = Output("identify -format '%m %w %h' '" + bmp + "' 2>&1");
+  EXPECT_EQ(still.rfind("BMP", 0), 0u) << still;
+}
+
 }  // namespace
