@@ -40,7 +40,9 @@ run_suite() {
 echo "== normal build =="
 run_suite "$top/build"
 echo "== sanitizer build =="
-run_suite "$top/build-asan"
+# Mesa's software GL crashes at random inside its X calls under the
+# sanitizers; this run draws with ximagesink (the normal run covers GL).
+TELLURA_VIDEO_SINK=${TELLURA_VIDEO_SINK:-x} run_suite "$top/build-asan"
 if [ -x "$here/fuzz.sh" ]; then
   echo "== fuzz runs =="
   if "$here/fuzz.sh"; then passed=$((passed + 1)); else failed=$((failed + 1)); status=1; fi

@@ -51,7 +51,22 @@ bool XvUsable() {
   return ok;
 }
 
+// TELLURA_VIDEO_SINK=gl|xv|x picks the sink where it exists (for drivers
+// whose GL misbehaves); anything else leaves the choice to the probe.
+bool ForcedSink(SinkKind* kind) {
+  const char* forced = std::getenv("TELLURA_VIDEO_SINK");
+  if (!forced) return false;
+  const std::string name = forced;
+  const SinkKind k = name == "gl" ? SinkKind::Gl : name == "xv" ? SinkKind::Xv : name == "x" ? SinkKind::X
+                                                                                            : SinkKind::Headless;
+  if (k == SinkKind::Headless || !FactoryExists(SinkFactory(k))) return false;
+  *kind = k;
+  return true;
+}
+
 SinkKind ProbeSink() {
+  SinkKind forced = SinkKind::Headless;
+  if (ForcedSink(&forced)) return forced;
   Display* d = XOpenDisplay(nullptr);
   if (!d) return SinkKind::Headless;
   const bool glx = HasExtension(d, "GLX"), xv = HasExtension(d, "XVideo");
