@@ -321,3 +321,26 @@ TEST(ViewerClose, FinalCloseStoresGeometryAndSettingsReloadOnce) {
 }
 
 }  // namespace
+
+TEST(ViewerCommands, VolumeStepsAndMuteFollowThePanel) {
+    tellura::test::ScopedHome home;
+    InProcessViewer v([](orvane::RunTime& rt) {
+        rt.volume = 30000;
+        rt.vNul = 1;
+    });
+    ASSERT_NE(v.dlg, nullptr);
+    COrvaneDlg* d = v.dlg;
+    d->SendCommand(ID_VOLUME_UP);
+    EXPECT_EQ(Rt().volume, 31500);
+    d->SendCommand(ID_VOLUME_DOWN);
+    d->SendCommand(ID_VOLUME_DOWN);
+    EXPECT_EQ(Rt().volume, 28500);
+    for (int i = 0; i < 30; ++i) d->SendCommand(ID_VOLUME_DOWN);
+    EXPECT_EQ(Rt().volume, 0) << "the level stops at the bottom";
+    d->SendCommand(ID_MUTE);
+    EXPECT_EQ(Rt().vNul, 0);
+    EXPECT_TRUE(d->ControlPanel()->GetButton(ID_MUTE)->IsToggled());
+    d->SendCommand(ID_MUTE);
+    EXPECT_EQ(Rt().vNul, 1);
+    EXPECT_FALSE(d->ControlPanel()->GetButton(ID_MUTE)->IsToggled());
+}
