@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -23,6 +24,7 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
+#include "orvane/core/CaptureCommands.h"
 #include "orvane/core/Channels.h"
 #include "orvane/core/RemoteDispatch.h"
 #include "orvane/core/Scan.h"
@@ -46,7 +48,8 @@ class COrvaneDlg : public wxFrame,
                    public ViewerHost,
                    public orvane::TuneHost,
                    public orvane::SoundHost,
-                   public orvane::ViewerActions {
+                   public orvane::ViewerActions,
+                   public orvane::CaptureHost {
 public:
     COrvaneDlg();
     ~COrvaneDlg() override;
@@ -145,12 +148,22 @@ public:
     // ---- Recording and snapshot commands (OrvaneDlgCapture.cpp) ----------
     // Commands 1010 (record), 1011 (save as) and 1012 (snapshot) come here.
     void OnCaptureCommand(int id, bool askName = true);
-    // Whether the three commands are live; disabled until they are wired.
+    // Whether the three commands are live.
     bool CaptureCommandsEnabled() const;
     // Whether a recording runs: stream commands are ignored meanwhile.
     bool IsRecording() const;
     // The recording part of timer 5 (timed start and length limit).
     void OnCaptureTimer();
+    // False for the menu items a running recording grays (1004, 1002).
+    bool CaptureMenuAllowed(int id) const;
+    orvane::CaptureCommands& Capture();
+
+    // orvane::CaptureHost
+    void CaptureMessage(const std::string& text, const std::string& caption) override;
+    void CaptureShowText(const std::string& text) override;
+    std::string CaptureAskSavePath(const orvane::SaveDialogSpec& spec) override;
+    void CaptureUi(const orvane::UiChange& change) override;
+    void CaptureRestoreSound() override;
     // ----------------------------------------------------------------------
 
 private:
@@ -273,4 +286,8 @@ private:
     orvane::ScanBackup m_scanBackup{};
     orvane::RemoteThread m_remote;
     orvane::RemoteDispatcher m_dispatch;
+
+    // Recording and snapshot commands, and the menu states they set.
+    std::unique_ptr<orvane::CaptureCommands> m_capture;
+    std::map<int, bool> m_captureMenus;
 };

@@ -64,7 +64,7 @@ bool COrvaneDlg::IsMenuEnabled(int id) const {
 
 void COrvaneDlg::OnUpdateCommand(wxUpdateUIEvent& e) {
     const int id = CommandFromMenuItem(e.GetId());
-    e.Enable(IsMenuEnabled(id));
+    e.Enable(IsMenuEnabled(id) && CaptureMenuAllowed(id));
 }
 
 bool COrvaneDlg::RunCommand(int id) {
@@ -261,9 +261,8 @@ void COrvaneDlg::OnLibraryNotify(plat::WPARAM, plat::LPARAM lp) {
                        : code == NOTIFY_ABORTED ? "Recording video stopped,because an exception occured."
                                                 : nullptr;
     if (!text) return;
-    if (IsRecording()) {
-        Ask(text, "Error", wxOK);
-        RunCommand(IDC_RECORD);
+    if (Capture().DeviceCapturing()) {
+        Capture().OnLibraryNotify(code);  // the message, then the stop
         return;
     }
     // The preview itself stopped (the device went away): say so once; the
