@@ -29,7 +29,7 @@ constexpr int kRuns = 30;
 struct Host : orvane::CaptureHost {
     void CaptureMessage(const std::string& text, const std::string&) override { last = text; }
     void CaptureShowText(const std::string& text) override { last = text; }
-    std::string CaptureAskSavePath(const orvane::SaveDialogSpec&) override { return {}; }
+    std::string CaptureAskSavePath(const orvane::SaveDialogSetup&) override { return {}; }
     void CaptureUi(const orvane::UiChange&) override {}
     void CaptureRestoreSound() override {}
     std::string last;

@@ -102,12 +102,12 @@ void CaptureCommands::SaveAs() {
         return;
     }
     if (jpeg) ReencodeAsJpeg(temp, Quality());
-    SaveDialogSpec spec;
-    spec.defaultExtension = jpeg ? "JPG File" : "BMP File";
-    spec.fileName = jpeg ? "*.jpg" : "*.bmp";
-    spec.filter = jpeg ? "JPG Files (*.jpg)|*.jpg||" : "BMP Files (*.bmp)|*.bmp||";
-    spec.folder = rt_.saveAsPath;
-    const std::string chosen = host_.CaptureAskSavePath(spec);
+    SaveDialogSetup setup;
+    setup.defaultExtension = jpeg ? "JPG File" : "BMP File";
+    setup.fileName = jpeg ? "*.jpg" : "*.bmp";
+    setup.filter = jpeg ? "JPG Files (*.jpg)|*.jpg||" : "BMP Files (*.bmp)|*.bmp||";
+    setup.folder = rt_.saveAsPath;
+    const std::string chosen = host_.CaptureAskSavePath(setup);
     if (chosen.empty()) return;  // cancelled: the temporary still stays
     if (!CopyFileReplacing(temp, chosen)) host_.CaptureShowText(kFault);
     const std::string folder = FolderWithoutSlash(chosen);

@@ -40,7 +40,7 @@ struct UiChange {
 };
 
 // The save-file dialog as the commands ask for it.
-struct SaveDialogSpec {
+struct SaveDialogSetup {
     std::string defaultExtension;  // "JPG File" / "BMP File"
     std::string fileName;          // "*.jpg" / "*.bmp"
     std::string filter;            // "JPG Files (*.jpg)|*.jpg||"
@@ -57,7 +57,7 @@ public:
     // One line on the on-screen display ("OKAY !", "FAULT !").
     virtual void CaptureShowText(const std::string& text) = 0;
     // The save-file dialog; the chosen path, or "" when cancelled.
-    virtual std::string CaptureAskSavePath(const SaveDialogSpec& spec) = 0;
+    virtual std::string CaptureAskSavePath(const SaveDialogSetup& setup) = 0;
     virtual void CaptureUi(const UiChange& change) = 0;
     // The main window's sound restore rule.
     virtual void CaptureRestoreSound() = 0;

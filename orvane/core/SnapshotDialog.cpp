@@ -40,15 +40,15 @@ bool ConfirmReplace(wxWindow* parent, const std::string& path) {
 
 }  // namespace
 
-std::string RunSaveStillDialog(wxWindow* parent, const SaveDialogSpec& spec) {
+std::string RunSaveStillDialog(wxWindow* parent, const SaveDialogSetup& setup) {
     long style = wxFD_SAVE;
-    if (spec.overwritePrompt) style |= wxFD_OVERWRITE_PROMPT;
-    wxFileDialog dialog(parent, "Save As", wxString::FromUTF8(spec.folder), wxString::FromUTF8(spec.fileName),
-                        wxString::FromUTF8(DialogFilter(spec.filter)), style);
+    if (setup.overwritePrompt) style |= wxFD_OVERWRITE_PROMPT;
+    wxFileDialog dialog(parent, "Save As", wxString::FromUTF8(setup.folder), wxString::FromUTF8(setup.fileName),
+                        wxString::FromUTF8(DialogFilter(setup.filter)), style);
     if (dialog.ShowModal() != wxID_OK) return {};
     const std::string typed = dialog.GetPath().utf8_string();
-    const std::string path = WithDefaultExtension(typed, spec.defaultExtension);
-    if (path != typed && spec.overwritePrompt && Exists(path) && !ConfirmReplace(parent, path)) return {};
+    const std::string path = WithDefaultExtension(typed, setup.defaultExtension);
+    if (path != typed && setup.overwritePrompt && Exists(path) && !ConfirmReplace(parent, path)) return {};
     return path;
 }
 

@@ -17,8 +17,8 @@ std::string DialogFilter(const std::string& filter);
 // in lower case so that the folder scans, which match "*.jpg", find it.
 std::string WithDefaultExtension(const std::string& path, const std::string& defaultExtension);
 
-// Modal save dialog owned by parent, starting in spec.folder, asking before
+// Modal save dialog owned by parent, starting in setup.folder, asking before
 // a file is replaced. The chosen path, or "" when cancelled.
-std::string RunSaveStillDialog(wxWindow* parent, const SaveDialogSpec& spec);
+std::string RunSaveStillDialog(wxWindow* parent, const SaveDialogSetup& setup);
 
 }  // namespace orvane

@@ -161,7 +161,7 @@ public:
     // orvane::CaptureHost
     void CaptureMessage(const std::string& text, const std::string& caption) override;
     void CaptureShowText(const std::string& text) override;
-    std::string CaptureAskSavePath(const orvane::SaveDialogSpec& spec) override;
+    std::string CaptureAskSavePath(const orvane::SaveDialogSetup& setup) override;
     void CaptureUi(const orvane::UiChange& change) override;
     void CaptureRestoreSound() override;
     // ----------------------------------------------------------------------

@@ -40,8 +40,8 @@ void COrvaneDlg::CaptureShowText(const std::string& text) {
     if (m_osd) m_osd->ShowText(wxString::FromUTF8(text));
 }
 
-std::string COrvaneDlg::CaptureAskSavePath(const orvane::SaveDialogSpec& spec) {
-    return orvane::RunSaveStillDialog(this, spec);
+std::string COrvaneDlg::CaptureAskSavePath(const orvane::SaveDialogSetup& setup) {
+    return orvane::RunSaveStillDialog(this, setup);
 }
 
 void COrvaneDlg::CaptureUi(const orvane::UiChange& c) {

@@ -18,8 +18,8 @@ public:
         if (onMessage) onMessage();
     }
     void CaptureShowText(const std::string& text) override { texts.push_back(text); }
-    std::string CaptureAskSavePath(const orvane::SaveDialogSpec& spec) override {
-        dialogs.push_back(spec);
+    std::string CaptureAskSavePath(const orvane::SaveDialogSetup& setup) override {
+        dialogs.push_back(setup);
         return answer;
     }
     void CaptureUi(const orvane::UiChange& change) override { ui.push_back(change); }
@@ -31,7 +31,7 @@ public:
 
     std::vector<std::string> messages;  // "caption: text"
     std::vector<std::string> texts;     // on-screen display lines
-    std::vector<orvane::SaveDialogSpec> dialogs;
+    std::vector<orvane::SaveDialogSetup> dialogs;
     std::vector<orvane::UiChange> ui;
     std::string answer;                 // what the save dialog returns
     std::function<void()> onMessage;    // runs while the message box would be up

@@ -161,7 +161,7 @@ TEST_F(Snapshot, SaveAsCopiesTheStillAndRemembersTheFolder) {
     host_.answer = other + "/picture.jpg";
     cmd_.HandleCommand(orvane::capture_ids::kSaveAs);
     ASSERT_EQ(host_.dialogs.size(), 1u);
-    const orvane::SaveDialogSpec& jpg = host_.dialogs[0];
+    const orvane::SaveDialogSetup& jpg = host_.dialogs[0];
     EXPECT_EQ(jpg.defaultExtension, "JPG File");
     EXPECT_EQ(jpg.fileName, "*.jpg");
     EXPECT_EQ(jpg.filter, "JPG Files (*.jpg)|*.jpg||");
