@@ -64,14 +64,8 @@ class DownScale {
 };
 
 GstPadProbeReturn OnScaleCaps(GstPad*, GstPadProbeInfo* info, gpointer data) {
-  GstEvent* ev = GST_PAD_PROBE_INFO_EVENT(info);
-  if (GST_EVENT_TYPE(ev) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
-  GstCaps* caps = nullptr;
-  gst_event_parse_caps(ev, &caps);
   int w = 0, h = 0;
-  const GstStructure* s = caps ? gst_caps_get_structure(caps, 0) : nullptr;
-  if (s && gst_structure_get_int(s, "width", &w) && gst_structure_get_int(s, "height", &h))
-    (*static_cast<std::shared_ptr<DownScale>*>(data))->Input(w, h);
+  if (CapsEventSize(info, &w, &h)) (*static_cast<std::shared_ptr<DownScale>*>(data))->Input(w, h);
   return GST_PAD_PROBE_OK;
 }
 

@@ -1,5 +1,6 @@
 // The preview branch, its teardown and the recording teardown, the video
 // window set-up, run state and posted events.
+#include "strova/filters/FilterPads.h"
 #include "strova/graph/Branches.h"
 #include "strova/graph/Graph.h"
 #include "strova/graph/VideoWindow.h"
@@ -75,14 +76,8 @@ bool SetPreviewFormat(core::CardContext& c) {
 
 // Reports picture size changes at the renderer's input.
 GstPadProbeReturn WatchSize(GstPad*, GstPadProbeInfo* info, gpointer data) {
-  GstEvent* ev = GST_PAD_PROBE_INFO_EVENT(info);
-  if (GST_EVENT_TYPE(ev) != GST_EVENT_CAPS) return GST_PAD_PROBE_OK;
-  GstCaps* caps = nullptr;
-  gst_event_parse_caps(ev, &caps);
   int w = 0, h = 0;
-  const GstStructure* s = caps && !gst_caps_is_empty(caps) ? gst_caps_get_structure(caps, 0) : nullptr;
-  if (s && gst_structure_get_int(s, "width", &w) && gst_structure_get_int(s, "height", &h))
-    static_cast<EventQueue*>(data)->VideoSize(w, h);
+  if (strova::filters::CapsEventSize(info, &w, &h)) static_cast<EventQueue*>(data)->VideoSize(w, h);
   return GST_PAD_PROBE_OK;
 }
 
