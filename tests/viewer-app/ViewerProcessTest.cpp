@@ -4,6 +4,8 @@
 // change its modes, a remote key tunes, and the settings are kept at exit.
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "ViewerAppSupport.h"
 #include "orvane/core/Settings.h"
 #include "orvane/ui/OrvaneDlg.h"
@@ -77,6 +79,32 @@ TEST(ViewerProcess, SingleInstanceCommandsRemoteAndSettingsAtExit) {
     EXPECT_EQ(Rt().bMainWnd - Rt().tMainWnd, 250);
     EXPECT_EQ(Rt().curTune, 1);
     EXPECT_EQ(Rt().totalTv, 3);
+}
+
+// Logout, shutdown or kill: the viewer runs its final close and keeps what
+// changed in the run, also when the signal comes twice.
+TEST(ViewerProcess, TerminationSignalSavesTheSettings) {
+    tellura::test::ScopedHome home;
+    const std::string card = VirtualCardName();
+    ASSERT_FALSE(card.empty());
+    SeedSettings([&](orvane::RunTime& rt) {
+        orvane::CopyField(rt.deviceName, card);
+        SeedStations(rt, 3);
+        rt.isTopMost = 0;
+    });
+    Strova_Uninitialize();
+    ChildViewer child;
+    child.pid = Spawn(tellura::test::BinDir() + "/orvane", {});
+    plat::HWND w = WaitForWindow(card, 15000);
+    ASSERT_NE(w, nullptr);
+    plat::SendMessage(w, kWmCommand, ID_ALWAYS_ON_TOP, 0);  // answered once the window runs
+    kill(child.pid, SIGTERM);
+    kill(child.pid, SIGTERM);
+    EXPECT_EQ(WaitExit(child.pid, 15000), 0);
+    orvane::LoadSettings();
+    EXPECT_EQ(Rt().isTopMost, 1);
+    EXPECT_EQ(Rt().totalTv, 3);
+    EXPECT_STREQ(Rt().channels[2].name, "TVChannal");
 }
 
 TEST(ViewerProcess, HiddenStartFromAnotherFolderKeepsTheWindowOff) {
