@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 
 #include "ViewerAppSupport.h"
 #include "orvane/core/Settings.h"
@@ -32,18 +33,27 @@ struct ChildViewer {
     }
 };
 
-TEST(ViewerProcess, SingleInstanceCommandsRemoteAndSettingsAtExit) {
-    tellura::test::ScopedHome home;
+// Settings for a child viewer on the virtual card with three channels;
+// returns the card's name (the viewer's window title).
+std::string SeedForChild(const std::function<void(orvane::RunTime&)>& more) {
     const std::string card = VirtualCardName();
-    ASSERT_FALSE(card.empty());
     SeedSettings([&](orvane::RunTime& rt) {
         orvane::CopyField(rt.deviceName, card);
         SeedStations(rt, 3);
+        more(rt);
+    });
+    Strova_Uninitialize();
+    return card;
+}
+
+TEST(ViewerProcess, SingleInstanceCommandsRemoteAndSettingsAtExit) {
+    tellura::test::ScopedHome home;
+    const std::string card = SeedForChild([](orvane::RunTime& rt) {
         rt.lMainWnd = 200, rt.tMainWnd = 150, rt.rMainWnd = 600, rt.bMainWnd = 450;
         rt.isTopMost = 0;
         rt.isFixed43 = 1;
     });
-    Strova_Uninitialize();
+    ASSERT_FALSE(card.empty());
     const std::string viewer = tellura::test::BinDir() + "/orvane";
     ChildViewer first;
     first.pid = Spawn(viewer, {});
@@ -85,14 +95,8 @@ TEST(ViewerProcess, SingleInstanceCommandsRemoteAndSettingsAtExit) {
 // changed in the run, also when the signal comes twice.
 TEST(ViewerProcess, TerminationSignalSavesTheSettings) {
     tellura::test::ScopedHome home;
-    const std::string card = VirtualCardName();
+    const std::string card = SeedForChild([](orvane::RunTime& rt) { rt.isTopMost = 0; });
     ASSERT_FALSE(card.empty());
-    SeedSettings([&](orvane::RunTime& rt) {
-        orvane::CopyField(rt.deviceName, card);
-        SeedStations(rt, 3);
-        rt.isTopMost = 0;
-    });
-    Strova_Uninitialize();
     ChildViewer child;
     child.pid = Spawn(tellura::test::BinDir() + "/orvane", {});
     plat::HWND w = WaitForWindow(card, 15000);
