@@ -183,6 +183,9 @@ STROVA_API int32_t GetTvChannelOkay(int32_t unused, int32_t frequencyKHz);
 STROVA_API int32_t GetRemoteData(void);
 STROVA_API int32_t SetTVSoundData(int32_t unused, int32_t on);
 STROVA_API int32_t SetADSoundData(int32_t unused, int32_t on);
+/* The line input: mute (non-zero) or unmute the card's sound as the desktop
+ * hears it, for every card and every later connection. Returns 0. */
+STROVA_API int32_t Strova_MuteCardSound(int32_t mute);
 
 /* --- Video standard, colour properties, property pages, routing ---------- */
 STROVA_API int32_t Strova_GetVideoStandard(int32_t card, int32_t* current, int32_t* available);

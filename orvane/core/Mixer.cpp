@@ -1,5 +1,8 @@
 #include "Mixer.h"
 
+#include "SoundServer.h"
+#include "strova/Strova.h"
+
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
@@ -27,6 +30,11 @@ bool WithElement(const char* name, Fn fn) {
     return ok;
 }
 
+SoundServer& Server() {
+    static SoundServer server;
+    return server;
+}
+
 }  // namespace
 
 long ScaleVolume(int value, long lo, long hi) {
@@ -35,6 +43,7 @@ long ScaleVolume(int value, long lo, long hi) {
 }
 
 bool SetMasterMute(bool mute) {
+    if (Server().SetDefaultMute(mute)) return true;
     return WithElement("Master", [mute](snd_mixer_elem_t* e) {
         if (!snd_mixer_selem_has_playback_switch(e)) return false;
         return snd_mixer_selem_set_playback_switch_all(e, mute ? 0 : 1) >= 0;
@@ -42,6 +51,8 @@ bool SetMasterMute(bool mute) {
 }
 
 bool SetMasterVolume(int value) {
+    if (Server().SetDefaultVolume(static_cast<uint32_t>(ScaleVolume(value, 0, SoundServer::kFullVolume))))
+        return true;
     return WithElement("Master", [value](snd_mixer_elem_t* e) {
         if (!snd_mixer_selem_has_playback_volume(e)) return false;
         long lo = 0, hi = 0;
@@ -51,14 +62,8 @@ bool SetMasterVolume(int value) {
 }
 
 bool SetLineInputMute(bool mute) {
-    return WithElement("Line", [mute](snd_mixer_elem_t* e) {
-        bool done = false;
-        if (snd_mixer_selem_has_playback_switch(e))
-            done = snd_mixer_selem_set_playback_switch_all(e, mute ? 0 : 1) >= 0;
-        else if (snd_mixer_selem_has_capture_switch(e))
-            done = snd_mixer_selem_set_capture_switch_all(e, mute ? 0 : 1) >= 0;
-        return done;
-    });
+    Strova_MuteCardSound(mute ? 1 : 0);
+    return true;
 }
 
 }  // namespace orvane

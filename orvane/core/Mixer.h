@@ -1,6 +1,8 @@
-// System mixer access over ALSA's "default" control device: master volume and
-// switch, and the line input's capture/playback switch. Each call opens the
-// mixer, acts and closes it; with no sound card every call does nothing.
+// The system mixer. Master volume and switch act on the desktop's default
+// output: the sound server's default sink (one connection kept), else the
+// "Master" control of ALSA's "default" device (opened per call). The line
+// input is the card's sound as the capture library plays it. Without any of
+// them every call does nothing, quietly.
 #pragma once
 
 namespace orvane {

@@ -7,6 +7,7 @@
 #include "strova/filters/StreamFilters.h"
 #include "strova/filters/mpeg/MpegFilters.h"
 #include "strova/graph/Branches.h"
+#include "strova/graph/CardSound.h"
 #include "strova/graph/Graph.h"
 #include "strova/still/StillCapture.h"
 
@@ -160,7 +161,8 @@ bool AddMpegFilters(int card, CardContext& c, const RecordingValues& v) {
 
 // The shared sound input; false when it cannot be added.
 bool AddAudioDevice(CardContext& c) {
-  if (Has(c, g::kAudioDevice)) return true;
+  // The card's own sound is shared with what is heard.
+  if (Has(c, g::kAudioDevice) || g::AddCardSound(c)) return true;
   const STROVA_STATUS st = g::AddFilter(c, filters::MakeAudioCaptureDevice(c.device.get()), g::kAudioDevice);
   if (st >= 0) return true;
   core::SetDiagnostic("Error %x: Cannot add audcap to filtergraph", static_cast<unsigned>(st));

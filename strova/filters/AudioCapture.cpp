@@ -10,6 +10,9 @@
 namespace strova::filters {
 namespace {
 
+constexpr const char* kSoundSplit = "sound-split";
+constexpr const char* kCardSoundKey = "strova-card-sound";
+
 GstElement* DesktopSoundSource() {
   GstElement* src = gst_element_factory_make("pulsesrc", nullptr);
   if (src && gst_element_set_state(src, GST_STATE_READY) == GST_STATE_CHANGE_FAILURE) {
@@ -26,19 +29,37 @@ GstElement* DesktopSoundSource() {
 
 GstElement* MakeAudioCaptureDevice(card::Card* device) {
   GstElement* src = device ? device->CreateAudioSource() : nullptr;
+  const bool cardSound = src != nullptr;
   if (!src) src = DesktopSoundSource();
   GstElement* convert = gst_element_factory_make("audioconvert", nullptr);
   GstElement* resample = gst_element_factory_make("audioresample", nullptr);
+  GstElement* split = gst_element_factory_make("tee", kSoundSplit);
   GstElement* bin = gst_bin_new("Audio Capture Device");
-  if (!src || !convert || !resample || !bin) {
-    for (GstElement* e : {src, convert, resample, bin})
+  if (!src || !convert || !resample || !split || !bin) {
+    for (GstElement* e : {src, convert, resample, split, bin})
       if (e) gst_object_unref(e);
     return nullptr;
   }
-  gst_bin_add_many(GST_BIN(bin), src, convert, resample, nullptr);
-  gst_element_link_many(src, convert, resample, nullptr);
-  GhostPad(bin, resample, "src", "Capture");
+  // An unlinked "Capture" pin (no recording) must not stop the sound.
+  g_object_set(split, "allow-not-linked", TRUE, nullptr);
+  gst_bin_add_many(GST_BIN(bin), src, convert, resample, split, nullptr);
+  gst_element_link_many(src, convert, resample, split, nullptr);
+  GstPad* out = gst_element_request_pad_simple(split, "src_%u");
+  GstPad* ghost = out ? gst_ghost_pad_new("Capture", out) : nullptr;
+  if (out) gst_object_unref(out);
+  if (!ghost || !gst_element_add_pad(bin, ghost)) {
+    gst_object_unref(bin);
+    return nullptr;
+  }
+  if (cardSound) g_object_set_data(G_OBJECT(bin), kCardSoundKey, GINT_TO_POINTER(1));
   return bin;
+}
+
+GstElement* CardSoundSplit(GstElement* audioDevice) {
+  if (!audioDevice || !g_object_get_data(G_OBJECT(audioDevice), kCardSoundKey)) return nullptr;
+  GstElement* split = gst_bin_get_by_name(GST_BIN(audioDevice), kSoundSplit);
+  if (split) gst_object_unref(split);  // the bin keeps it alive
+  return split;
 }
 
 bool AudioDeviceExists(card::Card* device) {

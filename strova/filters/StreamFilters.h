@@ -32,7 +32,12 @@ GstElement* MakeSmartTee();
 ParamFilter MakeDownScaleFilter();
 // The sound of the card when it has its own (the virtual card's, a real
 // card's ALSA device), else the desktop's sound input (PulseAudio, else ALSA).
+// Its pin "Capture" may stay unlinked.
 GstElement* MakeAudioCaptureDevice(card::Card* device);
+// The tee inside an audio capture device that carries the card's own sound,
+// where the playback taps it; null for the desktop's sound input, which is
+// never played back (it would loop into itself).
+GstElement* CardSoundSplit(GstElement* audioDevice);
 // True when some sound input exists for recordings.
 bool AudioDeviceExists(card::Card* device);
 

@@ -89,9 +89,6 @@ void AttachParams(GstElement* filter, ParamSetter setter);
 bool SetFilterParam(GstElement* filter, uint32_t id, intptr_t value);
 
 // --- Devices ----------------------------------------------------------------------
-// A new "Audio Capture Device" filter with the output pin "Capture" giving the
-// card's sound; null when the card has none. Not yet in the graph.
-GstElement* MakeAudioCaptureDevice(core::CardContext& c);
 // Adds the card's streaming device ("Quorvel Tellura Capture", output pins
 // named capturePinName and previewPinName) when it is missing and points
 // captureFilter at it. E_FAIL when the device cannot be made.

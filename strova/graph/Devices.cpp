@@ -1,7 +1,7 @@
 // The filters the graph creates itself: the card's streaming device with its
 // capture and preview pins, the companion filter with its overlay, the Overlay
-// Mixer, the Color Space Converter and the audio capture device; and the pin
-// formats of the streaming device.
+// Mixer and the Color Space Converter; and the pin formats of the streaming
+// device.
 #include "strova/card/Card.h"
 #include "strova/graph/Branches.h"
 #include "strova/graph/Graph.h"
@@ -152,11 +152,6 @@ GstElement* MakeOverlayMixer() {
 
 GstElement* MakeColorConverter() {
   return MakeFilter(gst_element_factory_make("videoconvert", nullptr), "Input", "XForm Out");
-}
-
-GstElement* MakeAudioCaptureDevice(core::CardContext& c) {
-  GstElement* source = c.device ? c.device->CreateAudioSource() : nullptr;
-  return source ? MakeFilter(source, nullptr, "Capture") : nullptr;
 }
 
 STROVA_STATUS EnsureStreamingDevice(core::CardContext& c) {

@@ -2,6 +2,7 @@
 // window set-up, run state and posted events.
 #include "strova/filters/FilterPads.h"
 #include "strova/graph/Branches.h"
+#include "strova/graph/CardSound.h"
 #include "strova/graph/Graph.h"
 #include "strova/graph/VideoWindow.h"
 #include "strova/still/StillCapture.h"
@@ -96,6 +97,7 @@ STROVA_STATUS BuildPreview(core::CardContext& c) {
   if (EnsureStreamingDevice(c) != S_OK) return E_FAIL;
   DisconnectPins(c, Mixer(), MixerOut(), kRenderer, "Input");
   AddPreviewFilters(c);
+  AddCardSound(c);  // the sound plays while the preview runs; none is no failure
   // Links left from a recording or a direct preview link.
   UnlinkPin(c, kStreamingDevice, CapturePin(), GST_PAD_SRC);
   UnlinkPin(c, kVideoEncoder, "Video In", GST_PAD_SINK);
@@ -139,7 +141,8 @@ void TeardownRecording(core::CardContext& c) {
   }
   if (c.captureAudio && FindFilter(c, kAudioDevice)) {
     RemoveDownstream(c, kAudioDevice, 0);
-    RemoveFilter(c, kAudioDevice);
+    // The card's sound stays: it is heard with the preview.
+    if (!HasCardSound(c)) RemoveFilter(c, kAudioDevice);
   }
   for (const char* name : {kStreamingDevice, kStillCapture, kSmartTee, kDownScale, kOverlayMixer})
     RemoveFilter(c, name);
@@ -174,6 +177,7 @@ STROVA_STATUS SetState(core::CardContext& c, int state) {
   static const GstState kStates[] = {GST_STATE_PLAYING, GST_STATE_PAUSED, GST_STATE_READY};
   if (gst_element_set_state(c.pipeline, kStates[state]) == GST_STATE_CHANGE_FAILURE) return E_FAIL;
   c.graphState = state;
+  CardSoundRunning(c, state == STROVA_STATE_RUNNING);
   if (state == STROVA_STATE_PAUSED) {
     // Paused is reported once the pause has completed (a live graph does
     // not preroll, so this returns at once).

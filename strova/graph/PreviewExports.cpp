@@ -3,6 +3,7 @@
 #include "strova/capture/RecordingBranch.h"
 #include "strova/core/Context.h"
 #include "strova/graph/Branches.h"
+#include "strova/graph/CardSound.h"
 #include "strova/graph/Graph.h"
 #include "strova/graph/VideoWindow.h"
 
@@ -160,6 +161,11 @@ STROVA_API STROVA_STATUS Strova_DisconnectPin(int card, int branch) {
   if (branch == 1) graph::TeardownRecording(*c);
   if (branch == 2) graph::TeardownPreview(*c);
   return graph::Run(*c);
+}
+
+STROVA_API int32_t Strova_MuteCardSound(int32_t mute) {
+  graph::SetLineInputMute(mute != 0);
+  return 0;
 }
 
 }  // extern "C"

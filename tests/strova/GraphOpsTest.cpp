@@ -324,7 +324,8 @@ double AudioRoughness(GstElement* sink) {
 
 TEST_F(GraphOps, CardSoundFollowsTheTuner) {
   ASSERT_EQ(g::Stop(*c_), S_OK);
-  ASSERT_EQ(g::AddFilter(*c_, g::MakeAudioCaptureDevice(*c_), g::kAudioDevice), S_OK);
+  // The preview carries the card's audio device; its pin is free for a listener.
+  ASSERT_NE(g::FindFilter(*c_, g::kAudioDevice), nullptr);
   GstElement* appsink = gst_element_factory_make("appsink", "sink");
   g_object_set(appsink, "sync", FALSE, "max-buffers", 4u, "drop", TRUE, nullptr);
   ASSERT_EQ(g::AddFilter(*c_, g::MakeFilter(appsink, "In", nullptr), "Listener"), S_OK);

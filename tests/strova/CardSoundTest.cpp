@@ -1,0 +1,110 @@
+// The card's sound as the desktop hears it: played on a private PulseAudio
+// server's null sink and recorded back from its monitor.
+#include "StrovaTestUtil.h"
+#include "support/SoundServer.h"
+#include "support/TestEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tellura::test::PrivateSoundServer;
+
+constexpr int kFirstStation = 55250;    // the first station of the built-in table
+constexpr int kSecondStation = 189250;  // the second
+
+// The notes each station's tune is made of: its tone times the melody's steps.
+std::vector<double> Notes(double toneHz) {
+  return {toneHz * 0.75, toneHz, toneHz * 1.25, toneHz * 1.5};
+}
+const std::vector<double> kFirstNotes = Notes(330);
+const std::vector<double> kSecondNotes = Notes(385);
+
+class CardSound : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    unsetenv("DISPLAY");
+    setenv("STROVA_TEST_TUNER_SETTLE_MS", "0", 1);
+    ASSERT_TRUE(server_.Start()) << tellura::test::ReadFile(home_.path("server.log"));
+    ASSERT_EQ(Strova_Initialize(), S_OK);
+    card_ = strova_test::VirtualCard();
+    ASSERT_EQ(Strova_ConnectDevice(card_, 0, nullptr), S_OK);
+    ASSERT_EQ(Strova_RouteInPinToOutPin(card_, 1, 0), S_OK);  // the tuner input
+    Strova_MuteCardSound(0);
+    SetTVSoundData(0, 1);
+  }
+  void TearDown() override {
+    Strova_MuteCardSound(0);
+    Strova_Uninitialize();
+  }
+
+  // Mean share of the notes in 100 ms blocks of half a second of sound.
+  double Share(const std::vector<double>& notes) {
+    const auto sound = server_.Record(500);
+    double sum = 0;
+    int blocks = 0;
+    for (size_t at = 0; at + 4800 <= sound.size(); at += 4800, ++blocks)
+      sum += tellura::test::ToneShare({sound.begin() + long(at), sound.begin() + long(at + 4800)}, notes,
+                                      PrivateSoundServer::kRate);
+    return blocks ? sum / blocks : 0;
+  }
+  bool Hears(const std::vector<double>& notes, const std::vector<double>& not_) {
+    return strova_test::WaitFor([&] { return Share(notes) > 0.4 && Share(not_) < 0.1; }, 10000);
+  }
+  bool Silent() {
+    return strova_test::WaitFor([&] { return tellura::test::Rms(server_.Record(200)) < 1.0; }, 10000);
+  }
+  bool Listed() {
+    return strova_test::WaitFor([&] {
+      return server_.Pactl("list sink-inputs").find("media.name = \"Tellura TV sound\"") != std::string::npos;
+    });
+  }
+
+  tellura::test::ScopedHome home_;
+  PrivateSoundServer server_{home_.root()};
+  int card_ = -1;
+};
+
+TEST_F(CardSound, EachStationIsHeardAsItsOwnNamedStream) {
+  ASSERT_EQ(SetTvChannelFreg(0, kFirstStation), 1);
+  EXPECT_TRUE(Listed());
+  EXPECT_TRUE(Hears(kFirstNotes, kSecondNotes));
+  ASSERT_EQ(SetTvChannelFreg(0, kSecondStation), 1);
+  EXPECT_TRUE(Hears(kSecondNotes, kFirstNotes));
+}
+
+TEST_F(CardSound, LineInputAndCardMuteSilenceItAndItComesBack) {
+  ASSERT_EQ(SetTvChannelFreg(0, kFirstStation), 1);
+  ASSERT_TRUE(Hears(kFirstNotes, kSecondNotes));
+  Strova_MuteCardSound(1);
+  EXPECT_TRUE(Silent());
+  Strova_MuteCardSound(0);
+  EXPECT_TRUE(Hears(kFirstNotes, kSecondNotes));
+  SetTVSoundData(0, 0);
+  EXPECT_TRUE(Silent());
+  SetTVSoundData(0, 1);
+  EXPECT_TRUE(Hears(kFirstNotes, kSecondNotes));
+}
+
+TEST_F(CardSound, StreamComesBackWithTheServerAndThePictureNeverStops) {
+  ASSERT_EQ(SetTvChannelFreg(0, kFirstStation), 1);
+  ASSERT_TRUE(Listed());
+  server_.Stop();
+  const std::string still = home_.path("still.bmp");
+  EXPECT_TRUE(strova_test::WaitFor([&] {
+    Strova_SaveToBmpFile(card_, still.c_str());
+    return !tellura::test::ReadFile(still).empty();
+  }));
+  int state = -1;
+  EXPECT_EQ(Strova_GetStreamStatus(card_, &state), S_OK);
+  EXPECT_EQ(state, STROVA_STATE_RUNNING);
+  ASSERT_TRUE(server_.Start());
+  EXPECT_TRUE(Listed());
+  EXPECT_TRUE(Hears(kFirstNotes, kSecondNotes));
+}
+
+}  // namespace
