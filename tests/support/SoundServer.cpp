@@ -8,12 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace tellura::test {
 
@@ -63,14 +61,19 @@ bool PrivateSoundServer::Start() {
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&fa, 2, (folder_ + "/server.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, "pulseaudio", &fa, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&fa);
-    if (rc != 0) return false;
+    const std::string log = folder_ + "/server.log";
+    const pid_t pid = fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        // The server ends with the test, even one killed by its timeout.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        const int out = open("/dev/null", O_WRONLY);
+        const int err = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out >= 0) dup2(out, 1);
+        if (err >= 0) dup2(err, 2);
+        execvp("pulseaudio", argv.data());
+        _exit(127);
+    }
     pid_ = pid;
     // Ready once it answers on its socket.
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);

@@ -38,6 +38,8 @@ ScopedHome::ScopedHome() : saved_(new Saved) {
         fs::permissions(p, fs::perms::owner_all, fs::perm_options::replace);
         setenv(name, p.c_str(), 1);
     }
+    // Sound clients never start a sound server of their own in a test.
+    WriteFile(root_ + "/config/pulse/client.conf", "autospawn = no\n");
 }
 
 ScopedHome::~ScopedHome() {
