@@ -61,8 +61,9 @@ GstElement* MakeOutput() {
 
 // The playback pipeline: appsrc -> taginject (the stream's name) -> volume
 // (the line input's mute) -> audioconvert -> audioresample -> output. It runs
-// on the graph's clock with the graph's base time, and its buffers carry the
-// graph's running times, so sound and picture leave at the same moment.
+// on the graph's clock, so it never drifts from the picture; each block is
+// stamped as it arrives from the card and played after the output's short
+// latency. A restart of the graph (new base time) or new caps restart it.
 class SoundPlayer {
  public:
   ~SoundPlayer() { Close(); }
@@ -111,6 +112,8 @@ class SoundPlayer {
   }
 
   bool Start(GstCaps* caps, GstClock* clock, GstClockTime base) {
+    GstAudioInfo info;
+    if (!gst_audio_info_from_caps(&info, caps) || info.bpf <= 0 || info.rate <= 0) return false;
     GstElement* sink = MakeOutput();
     if (!sink) return false;
     GstElement* pipe = gst_pipeline_new("tv-sound");
@@ -125,7 +128,6 @@ class SoundPlayer {
         if (e) gst_object_unref(e);
       return false;
     }
-    // A stalled output drops the oldest sound instead of holding the card.
     g_object_set(src, "caps", caps, "is-live", TRUE, "do-timestamp", TRUE, "format", GST_FORMAT_TIME, nullptr);
     const std::string title = std::string("title=\"") + kCardSoundName + "\"";
     g_object_set(tags, "tags", title.c_str(), nullptr);
@@ -147,11 +149,6 @@ class SoundPlayer {
     volume_ = volume;
     caps_ = gst_caps_ref(caps);
     base_ = base;
-    GstAudioInfo info;
-    if (!gst_audio_info_from_caps(&info, caps) || info.bpf <= 0 || info.rate <= 0) {
-      Close();
-      return false;
-    }
     bytesPerFrame_ = gsize(info.bpf);
     rate_ = guint64(info.rate);
     muted_ = g_lineMuted;

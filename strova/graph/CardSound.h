@@ -1,10 +1,10 @@
 // The card's sound heard on the desktop. While the graph runs, the sound of
 // the card's audio capture device plays as one stream, "Tellura TV sound", on
 // the sound server (PulseAudio or PipeWire), else on ALSA's "default" device,
-// else nowhere. The stream is a pipeline of its own that shares the graph's
-// clock, base time and latency, so it stays in sync with the picture while a
-// sound server that fails or goes away never touches the graph; it is
-// rebuilt by itself once the server answers again.
+// else nowhere. The stream is a pipeline of its own on the graph's clock, so
+// it keeps pace with the picture, while a sound server that fails or goes
+// away never touches the graph; it is rebuilt by itself once the server
+// answers again.
 #pragma once
 
 #include "strova/core/Context.h"
