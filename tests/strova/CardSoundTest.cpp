@@ -17,12 +17,8 @@ using tellura::test::PrivateSoundServer;
 constexpr int kFirstStation = 55250;    // the first station of the built-in table
 constexpr int kSecondStation = 189250;  // the second
 
-// The notes each station's tune is made of: its tone times the melody's steps.
-std::vector<double> Notes(double toneHz) {
-  return {toneHz * 0.75, toneHz, toneHz * 1.25, toneHz * 1.5};
-}
-const std::vector<double> kFirstNotes = Notes(330);
-const std::vector<double> kSecondNotes = Notes(385);
+const std::vector<double> kFirstNotes = tellura::test::StationNotes(330);
+const std::vector<double> kSecondNotes = tellura::test::StationNotes(385);
 
 class CardSound : public ::testing::Test {
  protected:
@@ -42,18 +38,12 @@ class CardSound : public ::testing::Test {
     Strova_Uninitialize();
   }
 
-  // Mean share of the notes in 100 ms blocks of half a second of sound.
-  double Share(const std::vector<double>& notes) {
-    const auto sound = server_.Record(500);
-    double sum = 0;
-    int blocks = 0;
-    for (size_t at = 0; at + 4800 <= sound.size(); at += 4800, ++blocks)
-      sum += tellura::test::ToneShare({sound.begin() + long(at), sound.begin() + long(at + 4800)}, notes,
-                                      PrivateSoundServer::kRate);
-    return blocks ? sum / blocks : 0;
-  }
-  bool Hears(const std::vector<double>& notes, const std::vector<double>& not_) {
-    return strova_test::WaitFor([&] { return Share(notes) > 0.4 && Share(not_) < 0.1; }, 10000);
+  // This station's tune and not the other's, in half a second of sound.
+  bool Hears(const std::vector<double>& notes, const std::vector<double>& other) {
+    return strova_test::WaitFor([&] {
+      const auto sound = server_.Record(500);
+      return tellura::test::NotesShare(sound, notes) > 0.4 && tellura::test::NotesShare(sound, other) < 0.1;
+    }, 10000);
   }
   bool Silent() {
     return strova_test::WaitFor([&] { return tellura::test::Rms(server_.Record(200)) < 1.0; }, 10000);

@@ -132,6 +132,19 @@ double ToneShare(const std::vector<int16_t>& block, const std::vector<double>& h
     return share;
 }
 
+std::vector<double> StationNotes(double toneHz) {
+    return {toneHz * 0.75, toneHz, toneHz * 1.25, toneHz * 1.5};
+}
+
+double NotesShare(const std::vector<int16_t>& sound, const std::vector<double>& notes) {
+    const size_t block = PrivateSoundServer::kRate / 10;
+    double sum = 0;
+    int blocks = 0;
+    for (size_t at = 0; at + block <= sound.size(); at += block, ++blocks)
+        sum += ToneShare({sound.begin() + long(at), sound.begin() + long(at + block)}, notes, PrivateSoundServer::kRate);
+    return blocks ? sum / blocks : 0;
+}
+
 double Rms(const std::vector<int16_t>& samples) {
     if (samples.empty()) return 0;
     double sum = 0;

@@ -42,6 +42,10 @@ private:
 
 // Share of a block's energy at the given frequencies (Goertzel), 0..1-ish.
 double ToneShare(const std::vector<int16_t>& block, const std::vector<double>& hz, int rate);
+// The notes of a virtual-card station's tune: its tone times the melody's steps.
+std::vector<double> StationNotes(double toneHz);
+// Mean ToneShare of the notes over the sound's 100 ms blocks.
+double NotesShare(const std::vector<int16_t>& sound, const std::vector<double>& notes);
 // Root mean square of the samples (0 for none).
 double Rms(const std::vector<int16_t>& samples);
 
