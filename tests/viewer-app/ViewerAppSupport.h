@@ -46,8 +46,9 @@ size_t DistinctColours(const std::vector<unsigned>& px);
 // (0), exists unmapped (1) or is not there (-1).
 int XWindowState(const std::string& title, int pid);
 
-// Starts a program with the current environment; returns its pid or -1.
-int Spawn(const std::string& program, const std::vector<std::string>& args);
+// Starts a program with the current environment, its error output into the
+// file `errors` when one is named; returns its pid or -1.
+int Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& errors = "");
 // Waits up to ms for the child; its exit status, or -1 while it still runs.
 int WaitExit(int pid, int ms);
 void KillChild(int pid);
