@@ -183,11 +183,16 @@ bool CLumoraView::IsEnabled(int command) const {
     case ID_PREVIOUS:
     case ID_FIRST: return list_.CanPrevious();
     case ID_MULTI_IMAGE: return list_.Single();
-    case ID_REFRESH:
-    case ID_ARRANGE_NAME:
-    case ID_ARRANGE_DATE:
-    case ID_ARRANGE_TYPE: return true;
-    default: return false;  // the image commands are not part of this program yet
+    // The image commands and the slide show are not part of this program yet.
+    case ID_FILE_SAVE_AS:
+    case ID_RENAME:
+    case ID_SET_WALLPAPER:
+    case ID_SET_STARTUP:
+    case ID_DELETE:
+    case ID_SLIDE_SHOW:
+    case ID_SLIDE_DELAY:
+    case ID_USER_MANUAL: return false;
+    default: return true;
     }
 }
 

@@ -1,6 +1,8 @@
 // CMainFrame: menus, toolbar, keys, About and the framework commands.
 #include "lumora/MainFrm.h"
 
+#include <gtk/gtk.h>
+
 #include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/toolbar.h>
@@ -109,6 +111,13 @@ wxMenuBar* CMainFrame::MainMenu() {
     return bar;
 }
 
+// Shows a key beside a menu item without binding it.
+static void ShowKey(wxMenuBar* bar, int command, guint key) {
+    wxMenuItem* item = bar->FindItem(ItemId(command));
+    GtkWidget* label = item && item->GetMenuItem() ? gtk_bin_get_child(GTK_BIN(item->GetMenuItem())) : nullptr;
+    if (label && GTK_IS_ACCEL_LABEL(label)) gtk_accel_label_set_accel(GTK_ACCEL_LABEL(label), key, GdkModifierType(0));
+}
+
 wxMenu* CMainFrame::ImagePopup() {
     return BuildMenu({{ID_SET_WALLPAPER, "Set &Wallpaper"}, {ID_MULTI_IMAGE, "&Mulit-image mode"}, {ID_RENAME, "Re&name"}});
 }
@@ -119,6 +128,11 @@ CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
     CurrentFrame() = this;
     SetIcons(wxIconBundle(ProgramIcon(48)));
     SetMenuBar(MainMenu());
+    // GTK binds no unmodified arrow, Home or End key to a menu item; the
+    // items still show them, and OnCharHook runs them.
+    for (auto [command, key] : {std::pair{ID_NEXT, GDK_KEY_Right}, {ID_PREVIOUS, GDK_KEY_Left},
+                                {ID_FIRST, GDK_KEY_Home}, {ID_LAST, GDK_KEY_End}})
+        ShowKey(GetMenuBar(), command, guint(key));
     CreateToolBar128();
     Bind(wxEVT_CHAR_HOOK, &CMainFrame::OnCharHook, this);
     Bind(wxEVT_MENU, &CMainFrame::OnExitToVideo, this, ItemId(ID_APP_EXIT_TO_VIDEO));
