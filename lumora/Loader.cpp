@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "common/DibImage.h"
+#include "lumora/ThumbCache.h"
 
 namespace lumora {
 namespace {
@@ -85,7 +86,7 @@ void CThumbLoader::Run() {
         const std::string key = Key(task.job);
         std::shared_ptr<const Thumb> thumb = key.empty() ? nullptr : Cached(task.job);
         if (!thumb) {
-            thumb = std::make_shared<const Thumb>(DecodeThumbnail(task.job.path, task.job.boxW, task.job.boxH));
+            thumb = std::make_shared<const Thumb>(LoadThumbnail(task.job.path, task.job.boxW, task.job.boxH));
             if (!key.empty()) Remember(key, thumb);
         }
         if (task.slot >= 0) done_(task.ticket, task.slot, std::move(thumb));
