@@ -42,6 +42,8 @@ public:
     bool OnClose(bool deleteWindow) override;
     void OnDraw(wxDC* dc) override;
     void OnUpdate(wxView* sender, wxObject* hint) override;
+    // One page showing the screen's layout on 800 x 600 units.
+    wxPrintout* OnCreatePrintout() override;
 
     // Rescans the current folder (Refresh) and shows its first page.
     void RefreshFolder();

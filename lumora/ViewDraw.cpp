@@ -3,6 +3,7 @@
 // layout on 800 x 600 units scaled to the printable area with the aspect kept.
 #include <wx/dc.h>
 #include <wx/frame.h>
+#include <wx/prntbase.h>
 
 #include "common/DibImage.h"
 #include "lumora/Artwork.h"
@@ -17,6 +18,26 @@ namespace {
 
 const wxColour kBackground(89, 80, 70), kOutline(120, 5, 39), kSelected(0, 255, 255);
 constexpr int kTiles[3] = {IDB_TILE_COLUMN0, IDB_TILE_COLUMN1, IDB_TILE_COLUMN2};
+constexpr int kPrintWidth = 800, kPrintHeight = 600;
+
+// The view's one page: 800 x 600 units fill the printable area, aspect kept.
+class CImagePrintout : public wxPrintout {
+public:
+    explicit CImagePrintout(CLumoraView* view) : wxPrintout("Quorvel"), view_(view) {}
+    bool HasPage(int page) override { return page == 1; }
+    void GetPageInfo(int* minPage, int* maxPage, int* from, int* to) override {
+        *minPage = *maxPage = *from = *to = 1;
+    }
+    bool OnPrintPage(int page) override {
+        if (page != 1 || !GetDC()) return false;
+        FitThisSizeToPage(wxSize(kPrintWidth, kPrintHeight));
+        view_->OnDraw(GetDC());
+        return true;
+    }
+
+private:
+    CLumoraView* view_;
+};
 
 // A wxImage holding a copy of the thumbnail's pixels.
 wxImage ToImage(const Thumb& t) {
@@ -47,18 +68,15 @@ wxString NameText(const std::string& name) {
 
 }  // namespace
 
+wxPrintout* CLumoraView::OnCreatePrintout() { return new CImagePrintout(this); }
+
 void CLumoraView::OnDraw(wxDC* pdc) {
     wxDC& dc = *pdc;
     // Printer and preview contexts belong to no window.
     const bool printing = dc.GetWindow() == nullptr;
     int cw = 0, ch = 0;
     if (printing) {
-        // 800 x 600 logical units fill the page, aspect kept.
-        int pw = 0, ph = 0;
-        dc.GetSize(&pw, &ph);
-        const double s = std::min(pw / 800.0, ph / 600.0);
-        dc.SetUserScale(s, s);
-        cw = 800, ch = 600;
+        cw = kPrintWidth, ch = kPrintHeight;  // the printout maps them onto the page
     } else if (canvas_) {
         canvas_->GetClientSize(&cw, &ch);
     }

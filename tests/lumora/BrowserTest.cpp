@@ -6,7 +6,9 @@
 #include <atomic>
 
 #include <wx/accel.h>
+#include <wx/dcmemory.h>
 #include <wx/frame.h>
+#include <wx/prntbase.h>
 #include <wx/menu.h>
 #include <wx/toolbar.h>
 
@@ -218,4 +220,34 @@ TEST(LumoraBrowser, AboutOpensUserManualIsDisabledOpenCancelRescans) {
     CFolderDialog::ShownHook() = nullptr;
     EXPECT_EQ(caption, "Select Directory");
     EXPECT_EQ(b.View()->Model().Count(), 4u);
+}
+
+TEST(LumoraBrowser, PrintsThePageOnEightHundredBySixHundredUnits) {
+    ScopedHome home;
+    TestBrowser b(NumberedFolder(home, 1));
+    ASSERT_TRUE(b.WaitLoaded());
+    std::unique_ptr<wxPrintout> printout(b.View()->OnCreatePrintout());
+    int minPage = 0, maxPage = 0, from = 0, to = 0;
+    printout->GetPageInfo(&minPage, &maxPage, &from, &to);
+    EXPECT_EQ(maxPage, 1);
+    // A landscape page of 1700 x 1100 pixels: the height limits, scale 11/6.
+    wxBitmap page(1700, 1100, 24);
+    wxMemoryDC dc(page);
+    dc.SetBackground(*wxWHITE_BRUSH);
+    dc.Clear();
+    printout->SetDC(&dc);
+    printout->SetPageSizePixels(1700, 1100);
+    printout->SetPaperRectPixels(wxRect(0, 0, 1700, 1100));
+    printout->SetPPIScreen(96, 96);
+    printout->SetPPIPrinter(96, 96);
+    ASSERT_TRUE(printout->OnPrintPage(1));
+    dc.SelectObject(wxNullBitmap);
+    const wxImage img = page.ConvertToImage();
+    auto rgb = [&](int x, int y) { return wxColour(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y)); };
+    EXPECT_EQ(rgb(2, 2), wxColour(89, 80, 70));          // background
+    EXPECT_EQ(rgb(1460, 1095), wxColour(89, 80, 70));    // 800 units end near 1466
+    EXPECT_EQ(rgb(1480, 500), *wxWHITE);                  // beyond them nothing
+    // Cell 0 holds the 64 x 48 picture at (103, 68) units: its middle is no tile.
+    const wxColour tile = rgb(20 * 11 / 6, 20 * 11 / 6), thumb = rgb(135 * 11 / 6, 92 * 11 / 6);
+    EXPECT_GT(std::abs(tile.Red() - thumb.Red()) + std::abs(tile.Blue() - thumb.Blue()), 60);
 }
