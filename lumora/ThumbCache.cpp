@@ -143,9 +143,13 @@ Thumb Fit(Thumb big, int boxW, int boxH) {
 
 }  // namespace
 
-int CacheSizeFor(int boxW, int boxH) {
-    const int side = std::max(boxW, boxH);
-    return side <= 256 ? 256 : side <= 512 ? 512 : 0;
+int CacheSizeFor(int w, int h, int boxW, int boxH) {
+    const Fitted f = FitImage(w, h, boxW, boxH, 0, 0, 0, 0);
+    for (int size : {256, 512}) {
+        const Fitted c = FitImage(w, h, size, size, 0, 0, 0, 0);
+        if (c.width >= f.width && c.height >= f.height) return size;
+    }
+    return 0;
 }
 
 std::string CacheFileFor(const std::string& path, int size) {
@@ -156,16 +160,28 @@ std::string CacheFileFor(const std::string& path, int size) {
 }
 
 Thumb LoadThumbnail(const std::string& path, int boxW, int boxH) {
-    const int size = CacheSizeFor(boxW, boxH);
     struct stat st {};
-    if (size == 0 || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return DecodeThumbnail(path, boxW, boxH);
-    const std::string uri = Uri(path), file = CacheFileFor(path, size);
-    Thumb big;
-    if (!file.empty() && ReadCached(file, uri, path, st.st_mtim.tv_sec, big)) return Fit(std::move(big), boxW, boxH);
-    // Decoded at the cache size first, so a thumbnail from the cache and one
-    // decoded now are the same picture.
-    big = DecodeThumbnail(path, size, size);
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return DecodeThumbnail(path, boxW, boxH);
+    const std::string uri = Uri(path);
+    // The smaller entry first; it serves when it covers the fitted size.
+    for (int size : {256, 512}) {
+        Thumb big;
+        const std::string file = CacheFileFor(path, size);
+        if (file.empty() || !ReadCached(file, uri, path, st.st_mtim.tv_sec, big)) continue;
+        const Fitted f = FitImage(big.width, big.height, boxW, boxH, 0, 0, 0, 0);
+        if (big.pixW >= f.width && big.pixH >= f.height) return Fit(std::move(big), boxW, boxH);
+    }
+    // The picture's size from its header picks the entry to write; without
+    // one the box decides.
+    int w = 0, h = 0;
+    if (!HeaderSize(path, w, h)) w = boxW, h = boxH;
+    const int size = CacheSizeFor(w, h, boxW, boxH);
+    if (size == 0) return DecodeThumbnail(path, boxW, boxH);
+    // Decoded at the entry's size first, so a thumbnail from the cache and
+    // one decoded now are the same picture.
+    Thumb big = DecodeThumbnail(path, size, size);
     if (!big.ok) return big;
+    const std::string file = CacheFileFor(path, size);
     if (!file.empty()) WriteCached(file, uri, st.st_mtim.tv_sec, big);
     return Fit(std::move(big), boxW, boxH);
 }

@@ -12,8 +12,9 @@
 
 namespace lumora {
 
-// 256 or 512: the cache size whose thumbnails cover a box; 0 above 512.
-int CacheSizeFor(int boxW, int boxH);
+// 256 or 512: the smaller cache size whose thumbnail of a w x h picture
+// covers its fit into the box; 0 when neither does.
+int CacheSizeFor(int w, int h, int boxW, int boxH);
 // The cache file of a path for a size ("" when the path has no URI).
 std::string CacheFileFor(const std::string& path, int size);
 // The thumbnail of the file for the box, through the cache where it applies.

@@ -89,33 +89,33 @@ TEST(LumoraThumbnail, CacheHitEqualsFreshDecodeAndChangedFileIsDecodedAgain) {
     const std::string path = home.path("pics/photo.jpg");
     WriteJpeg(path, 1200, 900);
     SetMtime(path, 1700000000);
-    const Thumb fresh = LoadThumbnail(path, 270, 150);
+    const Thumb fresh = LoadThumbnail(path, 400, 300);
     ASSERT_TRUE(fresh.ok);
     const std::string file = CacheFileFor(path, 512);
     struct stat st {};
     ASSERT_EQ(stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    const Thumb cached = LoadThumbnail(path, 270, 150);
+    const Thumb cached = LoadThumbnail(path, 400, 300);
     EXPECT_EQ(cached.pixW, fresh.pixW);
-    EXPECT_EQ(cached.pixH, 150);
+    EXPECT_EQ(cached.pixH, 300);
     EXPECT_EQ(cached.width, 1200);
     EXPECT_TRUE(cached.rgb == fresh.rgb);
 
     // Changed: a new modification time and size, so the entry is stale.
     WriteJpeg(path, 600, 900);
     SetMtime(path, 1700000100);
-    const Thumb again = LoadThumbnail(path, 270, 150);
+    const Thumb again = LoadThumbnail(path, 400, 300);
     EXPECT_EQ(again.width, 600);
-    EXPECT_EQ(again.pixW, 100);
+    EXPECT_EQ(again.pixW, 200);
 
     // A damaged entry is replaced; an unwritable cache still gives pictures.
     ASSERT_TRUE(WriteFile(file, "not a png"));
-    EXPECT_EQ(LoadThumbnail(path, 270, 150).width, 600);
+    EXPECT_EQ(LoadThumbnail(path, 400, 300).width, 600);
     EXPECT_NE(ReadFile(file).substr(1, 3), "not");
     ASSERT_EQ(chmod(home.path("cache/thumbnails/x-large").c_str(), 0500), 0);
     const std::string other = home.path("pics/other.jpg");
     WriteJpeg(other, 300, 200);
-    EXPECT_TRUE(LoadThumbnail(other, 270, 150).ok);
+    EXPECT_TRUE(LoadThumbnail(other, 400, 300).ok);
     chmod(home.path("cache/thumbnails/x-large").c_str(), 0700);
 }
 
