@@ -1,11 +1,12 @@
 // Thumbnail decoding and area-averaging reduction.
 #include "lumora/Thumbnail.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <turbojpeg.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include <wx/image.h>
 
@@ -21,11 +22,24 @@ bool WithinLimits(int64_t w, int64_t h) {
     return w > 0 && h > 0 && w <= 30000 && h <= 30000 && uint64_t(w) * uint64_t(h) <= (uint64_t(1) << 28);
 }
 
+// The whole file in one read where it can (a file that grows or shrinks
+// meanwhile gives what was there).
 bool ReadAll(const std::string& path, std::vector<uint8_t>& data) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !data.empty();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    size_t used = 0;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        data.resize(size_t(st.st_size));
+        while (used < data.size()) {
+            const ssize_t n = ::read(fd, data.data() + used, data.size() - used);
+            if (n <= 0) break;
+            used += size_t(n);
+        }
+    }
+    ::close(fd);
+    data.resize(used);
+    return used > 0;
 }
 
 // JPEG: the header for the label, the pixels at a DCT scale. Warnings (a
@@ -42,7 +56,7 @@ bool DecodeJpeg(const std::string& path, int boxW, int boxH, Thumb& t, std::vect
         const int d = JpegScaleDenominator(w, h, f.width, f.height);
         pw = (w + d - 1) / d, ph = (h + d - 1) / d;
         rgb.resize(size_t(pw) * ph * 3);
-        const int rc = tjDecompress2(tj, data.data(), data.size(), rgb.data(), pw, pw * 3, ph, TJPF_RGB, 0);
+        const int rc = tjDecompress2(tj, data.data(), data.size(), rgb.data(), pw, pw * 3, ph, TJPF_RGB, TJFLAG_FASTUPSAMPLE | TJFLAG_FASTDCT);
         ok = rc == 0 || tjGetErrorCode(tj) == TJERR_WARNING;
         t.width = w, t.height = h, t.colours = 0;
     }
