@@ -1,6 +1,7 @@
 // Start-up and shutdown of the browser.
 #include "lumora/LumoraApp.h"
 
+#include <wx/display.h>
 #include <wx/docview.h>
 #include <wx/image.h>
 
@@ -49,8 +50,11 @@ bool CBrowser::Start() {
         NotifyViewer();
         frame_ = nullptr;
     });
-    if (!manager_->CreateNewDocument()) return false;
+    // The view sizes its first thumbnails by the window: give it the size it
+    // will have maximized before the window manager answers.
+    frame_->SetSize(wxGetClientDisplayRect());
     frame_->Maximize(true);
+    if (!manager_->CreateNewDocument()) return false;
     frame_->Show();
     frame_->Update();
     return true;

@@ -84,6 +84,7 @@ private:
     void DrawPage(wxDC& dc, int cw, int ch, bool printing);
     void DrawCell(wxDC& dc, int k, int cw, int ch, bool printing);
     void SetFrameTitle(const wxString& title);
+    static wxString NameText(const std::string& name);
 
     lumora::CImageList list_;
     std::string folder_;

@@ -60,13 +60,13 @@ wxString Label(const Thumb* t) {
     return c == 0 ? wxString::Format("%dx%dx16M", w, h) : wxString::Format("%dx%dx%d", w, h, c);
 }
 
-// A name as it is on disk, shown as UTF-8, else byte by byte.
-wxString NameText(const std::string& name) {
+}  // namespace
+
+// A name or path as it is on disk, shown as UTF-8, else byte by byte.
+wxString CLumoraView::NameText(const std::string& name) {
     wxString s = wxString::FromUTF8(name);
     return s.empty() && !name.empty() ? wxString(name.c_str(), wxConvISO8859_1) : s;
 }
-
-}  // namespace
 
 wxPrintout* CLumoraView::OnCreatePrintout() { return new CImagePrintout(this); }
 
@@ -89,7 +89,7 @@ void CLumoraView::OnDraw(wxDC* pdc) {
 
 void CLumoraView::DrawSingle(wxDC& dc, int cw, int ch, bool printing) {
     if (!single_) return;
-    SetFrameTitle(wxString::FromUTF8(list_.CurrentPath()));
+    SetFrameTitle(NameText(list_.CurrentPath()));
     if (single_->Width() <= 0 || !single_->PixelBlock()) return;
     const Fitted f = FitSingle(single_->Width(), single_->Height(), cw, ch);
     if (printing) {
