@@ -19,10 +19,10 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
     lines->Add(new wxStaticText(this, wxID_ANY, "Browse the snapshots of Tellura.\nCopyright (C) 2026 the Tellura developers."));
     auto* body = new wxBoxSizer(wxHORIZONTAL);
     body->Add(new wxStaticBitmap(this, wxID_ANY, icon), 0, wxALL, 12);
-    body->Add(lines, 1, wxTOP | wxRIGHT, 12);
+    body->Add(lines, 1, wxTOP | wxRIGHT, 16);
     auto* page = new wxBoxSizer(wxVERTICAL);
     page->Add(body, 1, wxEXPAND);
-    page->Add(CreateStdDialogButtonSizer(wxOK), 0, wxEXPAND | wxALL, 10);
+    page->Add(CreateStdDialogButtonSizer(wxOK), 0, wxEXPAND | wxALL, 12);
     SetSizerAndFit(page);
     CentreOnParent();
 }

@@ -17,7 +17,7 @@ namespace {
 
 // The viewer's palette: graphite body, light glyphs, green accent.
 const wxColour kBodyLight(58, 62, 70), kBodyDark(18, 19, 23), kRim(96, 102, 114);
-const wxColour kGlyph(220, 226, 234), kGlow(90, 255, 130), kGlyphOff(96, 100, 108), kRed(235, 48, 48);
+const wxColour kGlyph(220, 226, 234), kGlow(90, 255, 130), kGlyphOff(150, 154, 162), kRed(235, 48, 48);
 
 struct Canvas {
     wxImage image;
@@ -145,8 +145,11 @@ wxBitmap DrawTool(int command, bool enabled) {
     Canvas cv(40, 40, true);
     wxGraphicsContext& gc = *cv.gc;
     wxGraphicsPath body = Rect(gc, 1.5, 1.5, 37, 37, 7);
-    gc.SetBrush(gc.CreateLinearGradientBrush(0, 1, 0, 39, kBodyLight, kBodyDark));
-    gc.SetPen(gc.CreatePen(wxGraphicsPenInfo(kRim, 1)));
+    // A disabled button keeps its shape but fades into the bar.
+    const unsigned char a = enabled ? 255 : 90;
+    const auto faded = [a](const wxColour& c) { return wxColour(c.Red(), c.Green(), c.Blue(), a); };
+    gc.SetBrush(gc.CreateLinearGradientBrush(0, 1, 0, 39, faded(kBodyLight), faded(kBodyDark)));
+    gc.SetPen(gc.CreatePen(wxGraphicsPenInfo(faded(kRim), 1)));
     gc.DrawPath(body);
     Glyph(gc, command, enabled ? kGlyph : kGlyphOff, enabled ? (command == ID_DELETE ? kRed : kGlow) : kGlyphOff);
     return cv.Finish();
