@@ -65,6 +65,7 @@ wxIMPLEMENT_DYNAMIC_CLASS(CLumoraView, wxView);
 
 wxBEGIN_EVENT_TABLE(CLumoraView, wxView)
     EVT_MENU(wxID_OPEN, CLumoraView::OnOpen)
+    EVT_MENU(wxID_NEW, CLumoraView::OnNew)
     EVT_MENU_RANGE(ItemId(ID_ARRANGE_NAME), ItemId(ID_DELETE), CLumoraView::OnCommand)
     EVT_UPDATE_UI_RANGE(ItemId(ID_ARRANGE_NAME), ItemId(ID_DELETE), CLumoraView::OnUpdateCommand)
     EVT_UPDATE_UI(wxID_SAVEAS, CLumoraView::OnUpdateCommand)
@@ -111,8 +112,8 @@ void CLumoraView::SetFolder(const std::string& folder) {
 }
 
 void CLumoraView::RefreshFolder() {
+    // The single image keeps what it holds: the image commands act on it.
     list_.Refresh(folder_);
-    single_.reset();
     if (canvas_) canvas_->Thumbs().Forget();
     if (list_.Count() > 0) LoadPage();
     else for (auto& s : slots_) s = Slot{};
@@ -277,4 +278,11 @@ void CLumoraView::OnOpen(wxCommandEvent&) {
     CFolderDialog dlg(start, 0, canvas_, "Select Directory");
     if (dlg.ShowModal() == CFolderDialog::kOk && dlg.ChosenFolder() != folder_) SetFolder(dlg.ChosenFolder());
     RefreshFolder();
+}
+
+// A new document (Ctrl+N) keeps this view and its folder: the document's
+// title is set again and the view goes to the first entry, as at start.
+void CLumoraView::OnNew(wxCommandEvent&) {
+    if (GetDocument()) GetDocument()->OnNewDocument();
+    OnUpdate(nullptr, nullptr);
 }

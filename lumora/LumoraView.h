@@ -77,6 +77,7 @@ private:
     void OnCommand(wxCommandEvent& e);
     void OnUpdateCommand(wxUpdateUIEvent& e);
     void OnOpen(wxCommandEvent& e);
+    void OnNew(wxCommandEvent& e);
     void LoadPage();
     void LoadSingle();
     void AfterNavigation();

@@ -3,6 +3,7 @@
 
 #include <gtk/gtk.h>
 
+#include <wx/accel.h>
 #include <wx/log.h>
 #include <wx/menu.h>
 #include <wx/toolbar.h>
@@ -134,10 +135,12 @@ CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
                                 {ID_FIRST, GDK_KEY_Home}, {ID_LAST, GDK_KEY_End}})
         ShowKey(GetMenuBar(), command, guint(key));
     CreateToolBar128();
+    // Ctrl+N has no menu item: the framework's new document, kept as a key.
+    wxAcceleratorEntry keys[] = {{wxACCEL_CTRL, 'N', wxID_NEW}};
+    SetAcceleratorTable(wxAcceleratorTable(1, keys));
     Bind(wxEVT_CHAR_HOOK, &CMainFrame::OnCharHook, this);
     Bind(wxEVT_MENU, &CMainFrame::OnExitToVideo, this, ItemId(ID_APP_EXIT_TO_VIDEO));
     Bind(wxEVT_MENU, &CMainFrame::OnAbout, this, wxID_ABOUT);
-    Bind(wxEVT_MENU, &CMainFrame::OnNew, this, wxID_NEW);
     // The user manual button has nothing behind it.
     Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(false); }, ItemId(ID_USER_MANUAL));
 }
@@ -187,13 +190,4 @@ void CMainFrame::OnExitToVideo(wxCommandEvent&) { Close(); }
 void CMainFrame::OnAbout(wxCommandEvent&) {
     CAboutDlg dlg(this);
     dlg.ShowModal();
-}
-
-// A new document keeps the view and its folder: the document's title is set
-// again and the view goes to the first entry, as at start.
-void CMainFrame::OnNew(wxCommandEvent&) {
-    wxView* view = GetDocumentManager()->GetCurrentView();
-    if (!view || !view->GetDocument()) return;
-    view->GetDocument()->OnNewDocument();
-    view->OnUpdate(nullptr, nullptr);
 }

@@ -25,5 +25,4 @@ private:
     void OnCharHook(wxKeyEvent& e);
     void OnExitToVideo(wxCommandEvent& e);
     void OnAbout(wxCommandEvent& e);
-    void OnNew(wxCommandEvent& e);
 };

@@ -14,28 +14,6 @@
 #include "lumora/MainFrm.h"
 #include "lumora/Resource.h"
 
-void Pump(int ms) {
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    const wxLongLong end = wxGetLocalTimeMillis() + ms;
-    do {
-        while (loop && loop->Pending()) loop->Dispatch();
-        if (wxTheApp) {
-            wxTheApp->ProcessPendingEvents();
-            wxTheApp->ProcessIdle();
-        }
-        wxMilliSleep(2);
-    } while (wxGetLocalTimeMillis() < end);
-}
-
-bool PumpUntil(const std::function<bool()>& pred, int ms) {
-    const wxLongLong end = wxGetLocalTimeMillis() + ms;
-    while (!pred()) {
-        if (wxGetLocalTimeMillis() > end) return false;
-        Pump(5);
-    }
-    return true;
-}
-
 void WriteJpeg(const std::string& path, int w, int h, int quality) {
     std::vector<unsigned char> rgb(size_t(w) * h * 3);
     for (int y = 0; y < h; ++y)
@@ -76,6 +54,7 @@ TestBrowser::TestBrowser(const std::string& folder, const std::string& viewerTit
 TestBrowser::~TestBrowser() {
     if (browser.Frame()) browser.Frame()->Close(true);
     Pump(5);
+    wxTheApp->ProcessIdle();  // the closed frame is deleted on idle
 }
 
 CLumoraView* TestBrowser::View() const {
@@ -111,5 +90,5 @@ void TestBrowser::ResizeClient(int w, int h) {
 }
 
 bool TestBrowser::WaitLoaded() {
-    return PumpUntil([this] { return View() && !View()->Loading(); });
+    return PumpUntil([this] { return View() && !View()->Loading(); }, 10000);
 }

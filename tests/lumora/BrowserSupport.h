@@ -5,12 +5,11 @@
 #include <memory>
 #include <string>
 
+#include "WxTestLoop.h"
 #include "lumora/LumoraApp.h"
 #include "lumora/LumoraView.h"
 #include "support/TestEnv.h"
 
-void Pump(int ms = 20);
-bool PumpUntil(const std::function<bool()>& pred, int ms = 10000);
 
 // A w x h JPEG of a colour gradient, written by TurboJPEG.
 void WriteJpeg(const std::string& path, int w, int h, int quality = 90);

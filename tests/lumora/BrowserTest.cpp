@@ -107,6 +107,12 @@ TEST(LumoraBrowser, KeysPageThroughTenEntriesAndStopAtTheEnds) {
     Click(view, wxEVT_LEFT_DOWN, empty.left + 10, empty.top + 10);
     EXPECT_EQ(view->Model().CurrentIndex(), 9);
     EXPECT_EQ(view->Model().SelectedCell(), 0);
+    // Ctrl+N: a new document in the same view, back on the first page.
+    wxCommandEvent ctrlN(wxEVT_MENU, wxID_NEW);
+    b.browser.Frame()->GetEventHandler()->ProcessEvent(ctrlN);
+    EXPECT_EQ(b.View(), view);
+    EXPECT_EQ(view->Model().PageFirst(), 0);
+    b.Key(WXK_END);
     b.Key(WXK_HOME);
     EXPECT_EQ(view->Model().PageFirst(), 0);
     b.Key(WXK_RIGHT);
