@@ -83,6 +83,10 @@ TEST(LumoraBrowser, StartsOnTheSnapshotFolderSortedByTypeWithLabels) {
         const char* want = shown.name == "b.jpg" ? "320x240x16M" : shown.name == "dot.jpg" ? "1x1x16M" : "0x0x16M";
         EXPECT_EQ(shown.size, want) << shown.name;
     }
+    b.Command(ID_ARRANGE_NAME);
+    EXPECT_EQ(view->Model().Entry(0).name, "A.bmp");
+    EXPECT_EQ(view->Model().Entry(1).name, "b.jpg");
+    EXPECT_EQ(view->Model().Entry(2).name, "c.GIF");
 }
 
 TEST(LumoraBrowser, KeysPageThroughTenEntriesAndStopAtTheEnds) {
