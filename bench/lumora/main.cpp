@@ -2,8 +2,9 @@
 // in the real window, with no thumbnail cache and with the cache filled,
 // against vipsthumbnail making the same nine thumbnails; Refresh of a folder
 // of 100,000 files in name order against Python's os.scandir and sorted.
-// Runs under a display (xvfb-run); every file lives in a private temporary
-// home that is removed at the end.
+// Runs under a display of 1024 x 768 (xvfb-run -s "-screen 0 1024x768x24"),
+// where the page's thumbnails are about the size vipsthumbnail -s 200 makes;
+// every file lives in a private temporary home that is removed at the end.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
@@ -87,7 +88,6 @@ double FirstPage(const std::string& folder) {
     {
         lumora::CBrowser browser;
         if (!browser.Start()) return -1;
-        if (getenv("BENCH_DETAIL")) std::printf("  start %.1f ms\n", Ms(t));
         auto* view = dynamic_cast<CLumoraView*>(browser.Manager()->GetCurrentView());
         while (view && view->Loading()) {
             Pump();
@@ -97,6 +97,9 @@ double FirstPage(const std::string& folder) {
         ms = Ms(t);
         for (int k = 0; k < 9; ++k)
             if (!view->Shown(k).drawn) std::printf("  cell %d not drawn\n", k);
+        static bool told = false;
+        if (!told) std::printf("thumbnails drawn at %d x %d\n", view->Shown(0).width, view->Shown(0).height);
+        told = true;
         browser.Frame()->Close(true);
         Pump();
     }
