@@ -65,12 +65,11 @@ bool DecodeJpeg(const std::string& path, int boxW, int boxH, Thumb& t, std::vect
 }
 
 // Every other type through the image object, as the whole picture.
-bool DecodeOther(const std::string& path, int type, Thumb& t, std::vector<uint8_t>& rgb, int& pw, int& ph) {
+// The pixels stay in `image`: a large picture is never copied whole again.
+bool DecodeOther(const std::string& path, int type, Thumb& t, wxImage& image) {
     CDibImage dib(CDibImage::Kind::Viewer);
-    wxImage image;
     if (!dib.Load(path) || !dib.ToImage(image)) return false;
-    pw = image.GetWidth(), ph = image.GetHeight();
-    rgb.assign(image.GetData(), image.GetData() + size_t(pw) * ph * 3);
+    dib.Empty();
     t.width = dib.Width(), t.height = dib.Height();
     // The browser shows a BMP file as the JPEG reader gives it back: 24 bits.
     t.colours = type == ORNIX_TYPE_BMP ? 0 : dib.Colours();
@@ -115,11 +114,17 @@ void ReduceArea(const uint8_t* src, int sw, int sh, int tw, int th, std::vector<
 Thumb DecodeThumbnail(const std::string& path, int boxW, int boxH) {
     Thumb t;
     std::vector<uint8_t> rgb;
+    wxImage image;
     int pw = 0, ph = 0;
     const int type = FileType(path.c_str());
-    const bool ok = type == ORNIX_TYPE_JPEG ? DecodeJpeg(path, boxW, boxH, t, rgb, pw, ph)
-                    : type != ORNIX_TYPE_NONE ? DecodeOther(path, type, t, rgb, pw, ph)
-                                              : false;
+    bool ok = false;
+    if (type == ORNIX_TYPE_JPEG) {
+        ok = DecodeJpeg(path, boxW, boxH, t, rgb, pw, ph);
+    } else if (type != ORNIX_TYPE_NONE && DecodeOther(path, type, t, image)) {
+        ok = true;
+        pw = image.GetWidth(), ph = image.GetHeight();
+    }
+    const uint8_t* src = image.IsOk() ? image.GetData() : rgb.data();
     if (!ok || pw <= 0 || ph <= 0) {
         // A file that does not load shows no picture and a size of zero.
         return Thumb{};
@@ -127,8 +132,8 @@ Thumb DecodeThumbnail(const std::string& path, int boxW, int boxH) {
     const Fitted f = FitImage(t.width, t.height, boxW, boxH, 0, 0, 0, 0);
     t.ok = true;
     t.pixW = std::min(f.width, pw), t.pixH = std::min(f.height, ph);
-    if (t.pixW == pw && t.pixH == ph) t.rgb = std::move(rgb);
-    else ReduceArea(rgb.data(), pw, ph, t.pixW, t.pixH, t.rgb);
+    if (t.pixW == pw && t.pixH == ph) t.rgb.assign(src, src + size_t(pw) * ph * 3);
+    else ReduceArea(src, pw, ph, t.pixW, t.pixH, t.rgb);
     return t;
 }
 

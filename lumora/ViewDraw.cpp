@@ -113,6 +113,7 @@ void CLumoraView::DrawCell(wxDC& dc, int k, int cw, int ch, bool printing) {
     const CellRect& r = l.cell;
     CellShown shown;
     shown.name = list_.Entry(size_t(list_.PageFirst() + k)).name;
+    if (r.Width() <= 0 || r.Height() <= 0) return;  // a window too small for cells
     const wxBitmap tile = TileBitmap(kTiles[k % 3]);
     if (tile.IsOk()) {
         // The tile fill leaves a thin outline around the cell.
