@@ -19,6 +19,7 @@
 #include "lumora/MainFrm.h"
 #include "lumora/Resource.h"
 #include "lumora/ViewLayout.h"
+#include "platform/Paths.h"
 #include "platform/Window.h"
 
 using namespace lumora;
@@ -230,6 +231,21 @@ TEST(LumoraBrowser, AboutOpensUserManualIsDisabledOpenCancelRescans) {
     CFolderDialog::ShownHook() = nullptr;
     EXPECT_EQ(caption, "Select Directory");
     EXPECT_EQ(b.View()->Model().Count(), 4u);
+
+    // OK on another folder: it becomes the working folder and is listed.
+    const std::string other = home.path("other");
+    WriteJpeg(other + "/one.jpg", 8, 8);
+    bool selected = false;
+    CFolderDialog::ShownHook() = [&](CFolderDialog& d) {
+        selected = d.SelectFolder(other);
+        d.EndModal(CFolderDialog::kOk);
+    };
+    b.Command(ID_FILE_OPEN);
+    CFolderDialog::ShownHook() = nullptr;
+    ASSERT_TRUE(selected);
+    ASSERT_EQ(b.View()->Model().Count(), 1u);
+    EXPECT_EQ(b.View()->Model().Entry(0).name, "one.jpg");
+    EXPECT_EQ(plat::CurrentDir(), other + "/");
 }
 
 TEST(LumoraBrowser, PrintsThePageOnEightHundredBySixHundredUnits) {
