@@ -29,25 +29,6 @@
 
 extern char** environ;
 
-void Pump(int ms) {
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    const wxLongLong end = wxGetLocalTimeMillis() + ms;
-    do {
-        while (loop && loop->Pending()) loop->Dispatch();
-        if (wxTheApp) wxTheApp->ProcessPendingEvents();
-        wxMilliSleep(2);
-    } while (wxGetLocalTimeMillis() < end);
-}
-
-bool PumpUntil(const std::function<bool()>& pred, int ms) {
-    const wxLongLong end = wxGetLocalTimeMillis() + ms;
-    while (!pred()) {
-        if (wxGetLocalTimeMillis() > end) return false;
-        Pump(10);
-    }
-    return true;
-}
-
 void SeedSettings(const std::function<void(orvane::RunTime&)>& seed) {
     orvane::LoadSettings();
     if (seed) seed(orvane::Rt());
@@ -228,17 +209,5 @@ int main(int argc, char** argv) {
     }
     // As in the program: Xlib is used from several threads (toolkit, video sink).
     XInitThreads();
-    ::testing::InitGoogleTest(&argc, argv);
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv)) return 2;
-    wxTheApp->CallOnInit();
-    wxInitAllImageHandlers();
-    int rc = 0;
-    {
-        wxEventLoop loop;
-        wxEventLoopActivator active(&loop);
-        rc = RUN_ALL_TESTS();
-    }
-    wxEntryCleanup();
-    return rc;
+    return RunWxTests(argc, argv);
 }

@@ -10,14 +10,12 @@
 #include <wx/string.h>
 
 #include "orvane/core/Settings.h"
+#include "WxTestLoop.h"
 #include "support/TestEnv.h"
 
 class COrvaneDlg;
 
 // Runs pending events for about `ms` milliseconds.
-void Pump(int ms = 30);
-// Pumps until pred() holds or `ms` pass; returns pred().
-bool PumpUntil(const std::function<bool()>& pred, int ms = 5000);
 
 // Writes a complete settings key: defaults changed by `seed`.
 void SeedSettings(const std::function<void(orvane::RunTime&)>& seed);
