@@ -51,11 +51,7 @@ GstElement* MakeOutput() {
     if (alsa) g_object_set(alsa, "device", "default", nullptr);
     sink = Opened(alsa);
   }
-  // Sound that comes early or late (the start, a stall of the card) is put
-  // in its place at once rather than after the default second.
-  if (sink)
-    g_object_set(sink, "buffer-time", kBufferTimeUs, "latency-time", kLatencyTimeUs, "discont-wait",
-                 guint64{20 * GST_MSECOND}, nullptr);
+  if (sink) g_object_set(sink, "buffer-time", kBufferTimeUs, "latency-time", kLatencyTimeUs, nullptr);
   return sink;
 }
 
@@ -87,8 +83,12 @@ class SoundPlayer {
     gst_object_unref(clock);
     if (!pipe_) return;
     ApplyMute();
-    // A stalled output drops the card's sound instead of collecting it.
-    if (gst_app_src_get_current_level_bytes(GST_APP_SRC(src_)) > kMaxQueued * bytesPerFrame_ * rate_ / GST_SECOND)
+    // A stalled output drops the card's sound instead of collecting it, and
+    // an output still starting takes one block: sound queued before it plays
+    // would be stamped all at once and heard late.
+    const guint64 queued = gst_app_src_get_current_level_bytes(GST_APP_SRC(src_));
+    if (queued > kMaxQueued * bytesPerFrame_ * rate_ / GST_SECOND ||
+        (queued > 0 && GST_STATE(pipe_) != GST_STATE_PLAYING))
       return;
     GstBuffer* out = gst_buffer_copy(buf);  // shares the samples
     GST_BUFFER_PTS(out) = GST_BUFFER_DTS(out) = GST_CLOCK_TIME_NONE;  // stamped on arrival
