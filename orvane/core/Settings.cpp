@@ -253,6 +253,18 @@ void SaveSettings() {
     WriteTable(key, rt.faves, true);
 }
 
+void SaveChannelTables() {
+    const RunTime& rt = Rt();
+    CRegKey key;
+    if (key.Open(plat::HKEY_LOCAL_MACHINE, kSettingsKey) != plat::ERROR_SUCCESS) return;
+    key.WriteNumber("TotalTv", unsigned(rt.totalTv));
+    key.WriteNumber("CurTune", unsigned(rt.curTune));
+    key.WriteNumber("FaveNum", unsigned(rt.faveNum));
+    key.WriteNumber("FurTune", unsigned(rt.furTune));
+    WriteTable(key, rt.channels, false);
+    WriteTable(key, rt.faves, true);
+}
+
 long WriteSettingNumber(const char* name, unsigned value) {
     CRegKey key;
     long rc = key.Open(plat::HKEY_LOCAL_MACHINE, kSettingsKey);

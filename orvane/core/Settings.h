@@ -98,6 +98,10 @@ void LoadSettings();
 // Writes all settings saved at exit, in the fixed order, as one batch.
 void SaveSettings();
 
+// Writes both channel tables and their counts and positions at once (a scan
+// the user keeps), the same values SaveSettings writes at the end.
+void SaveChannelTables();
+
 // Single-value writers for the dialogs: open the settings key, write, close.
 long WriteSettingNumber(const char* name, unsigned value);
 long WriteSettingString(const char* name, const char* text);

@@ -13,6 +13,14 @@ wxMenu* ContextMenu() {
     pop->Append(MenuItemId(IDC_CONFIGURATION), "&Configuration");
     pop->Append(MenuItemId(IDC_SHOW_CONTROL_PANEL), "Sh&ow Control Panel");
     pop->Append(MenuItemId(IDC_RECORD), "Start &Recording");
+    // The channel commands whose panel buttons sit outside the panel.
+    auto* channels = new wxMenu;
+    channels->Append(MenuItemId(IDC_SCAN_CHANNELS), "&Scan Channels");
+    channels->Append(MenuItemId(IDC_CHANNEL_UP), "Channel &Up");
+    channels->Append(MenuItemId(IDC_CHANNEL_DOWN), "Channel &Down");
+    channels->Append(MenuItemId(ID_CHANNEL_LIST), "Channel &List...");
+    channels->AppendCheckItem(MenuItemId(ID_KEYPAD_TOGGLE), "Show &Keypad");
+    pop->AppendSubMenu(channels, "C&hannels");
     pop->AppendSeparator();
     pop->Append(MenuItemId(ID_NORMAL_SIZE), "&Normal Size");
     auto* sizes = new wxMenu;

@@ -14,6 +14,7 @@
 #include "orvane/core/Settings.h"
 #include "orvane/ui/OrvaneDlg.h"
 #include "orvane/ui/Resource.h"
+#include "orvane/ui/SessionEnd.h"
 #include "orvane/ui/SplashDlg.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -167,7 +168,10 @@ void COrvaneApp::RunMainWindow() {
     auto* dlg = new COrvaneDlg;                                              // 14
     Rt().mainWindow = dlg;
     if (wxTheApp) wxTheApp->SetTopWindow(dlg);
-    if (dlg->OnInitDialog()) dlg->DoModal();
+    if (dlg->OnInitDialog()) {
+        if (SessionEndRequested()) dlg->EndSession();  // a signal came during start-up
+        dlg->DoModal();
+    }
     else if (!dlg->Ended()) dlg->EndModal(wxID_CANCEL);
     if (wxTheApp) wxTheApp->SetTopWindow(nullptr);
     delete dlg;                                                              // 15: stops the remote thread
@@ -190,6 +194,7 @@ bool COrvaneApp::OnInit() {
     wxInitAllImageHandlers();
     SetAppName("Tellura");
     SetExitOnFrameDelete(false);
+    InstallSessionEndHandlers();
     return true;
 }
 

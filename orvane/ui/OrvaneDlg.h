@@ -67,6 +67,8 @@ public:
     // final close operation.
     void CloseOperation();
     void FinalClose();
+    // The session ends (a signal): the final close without questions.
+    void EndSession();
 
     // Runs a command as if chosen from the menu.
     void SendCommand(int id);
@@ -85,6 +87,9 @@ public:
     bool IsMenuChecked(int command) const;
     wxString MenuText(int command) const;
     bool IsMenuEnabled(int command) const;
+    bool ChannelCommandEnabled(int command) const;
+    // On the tuner input with no channels, says where the scan is.
+    void HintScanIfNoChannels();
     const std::vector<unsigned char>& BorderStrip() const { return m_strip; }
     bool BorderForwardDirection() const { return m_borderForward; }
 

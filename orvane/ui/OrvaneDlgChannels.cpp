@@ -93,14 +93,17 @@ void COrvaneDlg::ScanThread() {
 }
 
 void COrvaneDlg::FinishScanOnUi(bool) {
+    if (m_ended) return;  // the session ended during the scan
     JoinScan();
     const bool keep = Ask("Scanning channel finished!Save the result of scanning?", "Tellura",
                           wxYES_NO | wxICON_QUESTION) == wxYES;
     orvane::FinishScan(Rt(), m_scanBackup, keep, *this);
+    if (keep) orvane::SaveChannelTables();  // a crash later cannot lose the scan
     if (m_keypad) m_keypad->Show(Rt().ctrShow != 0);
     m_scanRunning = 0;
     SetScanControls(true);
     m_remoteFlag = 1;
+    HintScanIfNoChannels();
 }
 
 void COrvaneDlg::JoinScan() {

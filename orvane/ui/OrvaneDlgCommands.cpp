@@ -59,12 +59,25 @@ bool COrvaneDlg::IsMenuEnabled(int id) const {
     if (IsLaterCommand(id)) return false;
     if (IsCaptureCommand(id) && !CaptureCommandsEnabled()) return false;
     if (IsScanRunning() && GrayedDuringScan(id)) return false;
-    return true;
+    return ChannelCommandEnabled(id);
+}
+
+// The channel commands act on the tuner input only; stepping and the keypad
+// need a channel table, and none of them but the scan's stop runs during a scan.
+bool COrvaneDlg::ChannelCommandEnabled(int id) const {
+    switch (id) {
+    case IDC_SCAN_CHANNELS: return IsTunerInputSelected();
+    case IDC_CHANNEL_UP: case IDC_CHANNEL_DOWN: case ID_KEYPAD_TOGGLE:
+        return !IsScanRunning() && IsTunerInputSelected() && Rt().totalTv > 0;
+    default: return true;
+    }
 }
 
 void COrvaneDlg::OnUpdateCommand(wxUpdateUIEvent& e) {
     const int id = CommandFromMenuItem(e.GetId());
     e.Enable(IsMenuEnabled(id) && CaptureMenuAllowed(id));
+    if (id == ID_KEYPAD_TOGGLE) e.Check(m_keypad && m_keypad->IsShown());
+    if (id == IDC_SCAN_CHANNELS) e.SetText(IsScanRunning() ? "&Stop Scanning" : "&Scan Channels");
 }
 
 bool COrvaneDlg::RunCommand(int id) {
@@ -205,6 +218,13 @@ void COrvaneDlg::InputLabelStep() {
     rt.tvSound = kInputs[rt.vidSource].before;
     if (m_keypad) m_keypad->PressKey(KEYPAD_SOUND_KEY);
     SetDisplayText(kInputs[rt.vidSource].label);
+    HintScanIfNoChannels();
+}
+
+// On the tuner input with no channels stored, says where the scan is.
+void COrvaneDlg::HintScanIfNoChannels() {
+    if (m_osd && IsTunerInputSelected() && Rt().totalTv == 0 && !IsScanRunning())
+        m_osd->ShowMessage(kNoChannelsHint);
 }
 
 // The library's property dialogs, with the remote paused while one is open.

@@ -81,6 +81,7 @@ bool COrvaneDlg::OnInitDialog() {
     CreateFloatingWindows();                       // 19, 20
     SetDisplayText(Entry(rt.channels, rt.curTune).name);  // 21
     ApplyInputAndSound();                          // 22, 23
+    HintScanIfNoChannels();
     m_initialised = true;
     StartVisibleOrHidden(rt.startFolder[0] &&                                       // 24
                          NoSlash(m_dialogStartFolder) != NoSlash(rt.startFolder));
@@ -323,6 +324,20 @@ void COrvaneDlg::HideToTray() {
     SetTVSoundData(0, 0);
     m_lineCountdown = -1;
     orvane::SetLineInputMute(true);
+}
+
+// The session ends: no question is asked; a scan in progress stops and its
+// result is not kept, then the final close.
+void COrvaneDlg::EndSession() {
+    if (m_ended) return;
+    if (IsScanRunning()) {
+        plat::ResetEvent(m_evContinue);
+        plat::SetEvent(m_evStop);
+        JoinScan();
+        orvane::FinishScan(Rt(), m_scanBackup, false, *this);
+        m_scanRunning = 0;
+    }
+    FinalClose();
 }
 
 void COrvaneDlg::FinalClose() {

@@ -99,6 +99,7 @@ inline constexpr int IDB_LAST_BUTTON = 296;
 // ---------------------------------------------------------------- strings
 inline constexpr int IDS_TRAY_TIP = 1;               // "Run Tellura"
 inline constexpr const char* kTrayTipText = "Run Tellura";
+inline constexpr const char* kNoChannelsHint = "No channels yet: right-click, Channels, Scan Channels";
 
 // ---------------------------------------------------------------- messages and timers
 inline constexpr int WM_BROWSER_CLOSED = 0x901;      // from the image browser

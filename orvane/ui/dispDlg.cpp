@@ -68,6 +68,15 @@ void CDispDlg::ShowText(const wxString& text) {
     else CallAfter([this, t = text.Clone()] { ShowTextNow(t); });
 }
 
+void CDispDlg::ShowMessage(const wxString& text) {
+    if (!wxThread::IsMain()) {
+        CallAfter([this, t = text.Clone()] { ShowMessage(t); });
+        return;
+    }
+    ShowTextNow(text);
+    m_tick = 0;
+}
+
 void CDispDlg::ShowBar(const wxString& label, int value, int maximum) {
     if (wxThread::IsMain()) ShowBarNow(label, value, maximum);
     else CallAfter([this, l = label.Clone(), value, maximum] { ShowBarNow(l, value, maximum); });

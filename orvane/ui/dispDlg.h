@@ -31,6 +31,8 @@ public:
     // May be called from any thread; work is done on the user-interface thread.
     void ShowNumber(const wxString& text);
     void ShowText(const wxString& text);
+    // A text line kept up for the display's whole showing time (a hint).
+    void ShowMessage(const wxString& text);
     void ShowBar(const wxString& label, int value, int maximum);
     // Follows the main window; with show false only hides the display.
     void Reposition(wxWindow* mainWindow, bool show);

@@ -3,12 +3,26 @@
 #include "strova/card/RemoteProtocol.h"
 #include "strova/card/VirtualSource.h"
 
+#include <mutex>
+
 namespace strova::card {
+namespace {
+
+// The simulated hardware lives as long as the process, as a real card's
+// state lives in the card: tuned frequency, standard, input and colour
+// controls survive a disconnect and the next connect.
+std::shared_ptr<VirtualHardware> SharedHardware() {
+  static std::mutex mu;
+  static std::shared_ptr<VirtualHardware> hw;
+  std::lock_guard lock(mu);
+  if (!hw) hw = std::make_shared<VirtualHardware>(LoadStations());
+  return hw;
+}
+
+}  // namespace
 
 VirtualCard::VirtualCard(CardInfo info)
-    : info_(std::move(info)),
-      hw_(std::make_shared<VirtualHardware>(LoadStations())),
-      remote_(RemoteSocketPath()) {}
+    : info_(std::move(info)), hw_(SharedHardware()), remote_(RemoteSocketPath()) {}
 
 GstElement* VirtualCard::CreateVideoSource() { return MakeVirtualVideoSource(hw_); }
 GstElement* VirtualCard::CreateAudioSource() { return MakeVirtualAudioSource(hw_); }

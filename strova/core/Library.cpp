@@ -2,6 +2,7 @@
 // notification window and the translation of graph events into notifications.
 #include "strova/Strova.h"
 #include "strova/card/Card.h"
+#include "strova/core/AlsaMessages.h"
 #include "strova/core/Context.h"
 #include "strova/core/SharedState.h"
 #include "strova/graph/Graph.h"
@@ -18,26 +19,22 @@ using namespace strova::core;
 
 namespace {
 
-// Pin names follow the user's language: English names for English, the
-// Chinese names (UTF-8) for Chinese, and none for any other language.
+// Pin names follow the user's language: the Chinese names (UTF-8) for
+// simplified Chinese, the English names for every other language, also one
+// the library has no names for (the device names its own pins, so there is
+// always a name to find them by).
 void SetLocalisedPinNames() {
   const char* lang = std::getenv("LC_ALL");
   if (!lang || !*lang) lang = std::getenv("LC_MESSAGES");
   if (!lang || !*lang) lang = std::getenv("LANG");
-  const std::string l = lang && *lang ? lang : "C";
+  const std::string l = lang ? lang : "";
   LibraryContext& ctx = Context();
-  if (l == "C" || l == "POSIX" || l.rfind("C.", 0) == 0 || l.rfind("en", 0) == 0) {
-    ctx.capturePinName = "Capture";
-    ctx.previewPinName = "Preview";
-  } else if (l.rfind("zh_CN", 0) == 0 || l.rfind("zh_SG", 0) == 0) {
+  if (l.rfind("zh_CN", 0) == 0 || l.rfind("zh_SG", 0) == 0) {
     ctx.capturePinName = "\xE6\x8D\x95\xE8\x8E\xB7";  // capture
     ctx.previewPinName = "\xE9\xA2\x84\xE8\xA7\x88";  // preview
-  } else if (l.rfind("zh_TW", 0) == 0 || l.rfind("zh_HK", 0) == 0) {
+  } else {
     ctx.capturePinName = "Capture";
     ctx.previewPinName = "Preview";
-  } else {
-    ctx.capturePinName.clear();
-    ctx.previewPinName.clear();
   }
 }
 
@@ -76,6 +73,7 @@ std::vector<std::string> AudioDeviceNames() {
 extern "C" {
 
 STROVA_API STROVA_STATUS Strova_Initialize(void) {
+  RouteAlsaMessages();
   if (!gst_init_check(nullptr, nullptr, nullptr)) return E_FAIL;
   LibraryState();  // the shared camera table and its state file, once per process
   LibraryContext& ctx = Context();

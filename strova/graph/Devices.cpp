@@ -67,8 +67,7 @@ void ApplyFormats(core::CardContext& c, GstElement* device) {
 }
 
 const char* PinName(const std::string& localised, const char* fallback) {
-  // The device names its pins in the system language; for a language the
-  // library has no names for, lookups by name find nothing either way.
+  // The device names its pins in the language the library chose at start.
   return localised.empty() ? fallback : localised.c_str();
 }
 

@@ -245,7 +245,9 @@ void VideoWindow::Place() {
   // Sinks that scale draw over the whole window.
   if (kind_ != SinkKind::X && width > 0 && height > 0)
     gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(sink_), 0, 0, width, height);
-  gst_video_overlay_expose(GST_VIDEO_OVERLAY(sink_));
+  // A sink that has not reached PAUSED has no drawing context yet (the GL sink
+  // complains); it draws into the window when its first picture comes.
+  if (GST_STATE(sink_) >= GST_STATE_PAUSED) gst_video_overlay_expose(GST_VIDEO_OVERLAY(sink_));
 }
 
 STROVA_STATUS VideoWindow::SetOwner(STROVA_HWND owner) {

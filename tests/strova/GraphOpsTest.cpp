@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <cmath>
 #include <vector>
 
@@ -51,11 +52,15 @@ class NotifyWindow {
     std::lock_guard lock(mu_);
     return got_;
   }
+  // The first notification with this code, if one came.
+  std::optional<Posted> First(unsigned code) {
+    std::lock_guard lock(mu_);
+    for (const Posted& p : got_)
+      if (p.code == code) return p;
+    return std::nullopt;
+  }
   bool WaitFor(unsigned code) {
-    return strova_test::WaitFor([&] {
-      auto got = Got();
-      return std::any_of(got.begin(), got.end(), [&](const Posted& p) { return p.code == code; });
-    });
+    return strova_test::WaitFor([&] { return First(code).has_value(); });
   }
   void Clear() {
     std::lock_guard lock(mu_);
@@ -217,8 +222,10 @@ TEST_F(GraphOps, AbortsStopTheDrainAndLaterEventsWait) {
   w.Clear();
   Strova_ManageNotifyMessage(card_);
   ASSERT_TRUE(w.WaitFor(NOTIFY_DISK_FULL));
-  EXPECT_EQ(w.Got()[0].wParam, 0u);
-  EXPECT_FALSE(std::any_of(w.Got().begin(), w.Got().end(), [](const Posted& p) { return p.code == NOTIFY_PAUSED; }));
+  const auto first = w.Got();
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(first[0].wParam, 0u);
+  EXPECT_FALSE(w.First(NOTIFY_PAUSED));
   Strova_ManageNotifyMessage(card_);  // the queued pause comes with the next drain
   EXPECT_TRUE(w.WaitFor(NOTIFY_PAUSED));
 
@@ -227,8 +234,8 @@ TEST_F(GraphOps, AbortsStopTheDrainAndLaterEventsWait) {
   w.Clear();
   Strova_ManageNotifyMessage(card_);
   ASSERT_TRUE(w.WaitFor(NOTIFY_VIDEO_SIZE));
-  const auto got = w.Got();
-  const auto size = std::find_if(got.begin(), got.end(), [](const Posted& p) { return p.code == NOTIFY_VIDEO_SIZE; });
+  const auto size = w.First(NOTIFY_VIDEO_SIZE);
+  ASSERT_TRUE(size);
   EXPECT_EQ(size->wParam, 320u | (240u << 16));
 }
 
@@ -246,11 +253,10 @@ TEST_F(GraphOps, DeviceThatGoesAwayAbortsAndDisconnectStillWorks) {
   gst_object_unref(source);
   ASSERT_TRUE(strova_test::WaitFor([&] {
     Strova_ManageNotifyMessage(card_);
-    const auto got = w.Got();
-    return std::any_of(got.begin(), got.end(), [](const Posted& p) { return p.code == NOTIFY_ABORTED; });
+    return w.First(NOTIFY_ABORTED).has_value();
   }));
-  const auto got = w.Got();
-  const auto abort = std::find_if(got.begin(), got.end(), [](const Posted& p) { return p.code == NOTIFY_ABORTED; });
+  const auto abort = w.First(NOTIFY_ABORTED);
+  ASSERT_TRUE(abort);
   EXPECT_EQ(abort->wParam, g::kDeviceGone);
   EXPECT_EQ(Strova_DisconnectDevice(card_), S_OK);
   int connected = 1;
@@ -264,8 +270,7 @@ TEST_F(GraphOps, PausingTheGraphNotifiesPaused) {
   ASSERT_EQ(Strova_SetStreamStatus(card_, STROVA_STATE_PAUSED), S_OK);
   EXPECT_TRUE(strova_test::WaitFor([&] {
     Strova_ManageNotifyMessage(card_);
-    const auto got = w.Got();
-    return std::any_of(got.begin(), got.end(), [](const Posted& p) { return p.code == NOTIFY_PAUSED; });
+    return w.First(NOTIFY_PAUSED).has_value();
   }));
   for (const Posted& p : w.Got()) EXPECT_EQ(p.card, card_);  // the high word carries the card
   EXPECT_EQ(Strova_SetNotifyWindow(card_, nullptr, 0), S_OK);
@@ -287,11 +292,10 @@ TEST_F(GraphOps, NewPreviewSizeIsReportedWithWidthAndHeight) {
   ASSERT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_PREVIEW), S_OK);
   ASSERT_TRUE(strova_test::WaitFor([&] {
     Strova_ManageNotifyMessage(card_);
-    const auto got = w.Got();
-    return std::any_of(got.begin(), got.end(), [](const Posted& p) { return p.code == NOTIFY_VIDEO_SIZE; });
+    return w.First(NOTIFY_VIDEO_SIZE).has_value();
   }));
-  const auto got = w.Got();
-  const auto size = std::find_if(got.begin(), got.end(), [](const Posted& p) { return p.code == NOTIFY_VIDEO_SIZE; });
+  const auto size = w.First(NOTIFY_VIDEO_SIZE);
+  ASSERT_TRUE(size);
   EXPECT_EQ(size->wParam, 352u | (288u << 16));
 }
 

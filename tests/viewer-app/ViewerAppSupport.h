@@ -43,7 +43,7 @@ std::vector<unsigned> GrabScreen(int x, int y, int w, int h, int step = 4);
 double Roughness(const std::vector<unsigned>& px, int columns);
 size_t DistinctColours(const std::vector<unsigned>& px);
 // Whether an X window with this exact name, made by process pid, is mapped
-// (0), exists unmapped (1) or is not there (-1). Other tests share the server.
+// (0), exists unmapped (1) or is not there (-1).
 int XWindowState(const std::string& title, int pid);
 
 // Starts a program with the current environment; returns its pid or -1.

@@ -49,7 +49,7 @@ TEST(ViewerChannels, TunedStationIsLiveOnScreenWhereSnowWasNot) {
     InProcessViewer v([](orvane::RunTime& rt) {
         SeedStations(rt, 2);
         rt.channels[1].freq = 120000;  // nothing there: snow
-        // A corner of the shared test screen that other tests leave alone.
+        // Clear of the control panel and the keypad.
         rt.lMainWnd = 1240, rt.tMainWnd = 880, rt.rMainWnd = 1570, rt.bMainWnd = 1130;
         rt.xToolWnd = 800, rt.yToolWnd = 500;
     });
@@ -59,7 +59,7 @@ TEST(ViewerChannels, TunedStationIsLiveOnScreenWhereSnowWasNot) {
     const wxRect r = d->VideoWindow()->GetScreenRect();
     const int cols = (r.width + 3) / 4;
     std::vector<unsigned> first;
-    d->Raise();  // above other tests' windows on a shared server
+    d->Raise();  // above the viewer's own floating windows
     bool live = PumpUntil([&] {
         first = GrabScreen(r.x, r.y, r.width, r.height);
         return DistinctColours(first) > 8;

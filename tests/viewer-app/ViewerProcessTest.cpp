@@ -4,6 +4,9 @@
 // change its modes, a remote key tunes, and the settings are kept at exit.
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <functional>
+
 #include "ViewerAppSupport.h"
 #include "orvane/core/Settings.h"
 #include "orvane/ui/OrvaneDlg.h"
@@ -30,18 +33,27 @@ struct ChildViewer {
     }
 };
 
-TEST(ViewerProcess, SingleInstanceCommandsRemoteAndSettingsAtExit) {
-    tellura::test::ScopedHome home;
+// Settings for a child viewer on the virtual card with three channels;
+// returns the card's name (the viewer's window title).
+std::string SeedForChild(const std::function<void(orvane::RunTime&)>& more) {
     const std::string card = VirtualCardName();
-    ASSERT_FALSE(card.empty());
     SeedSettings([&](orvane::RunTime& rt) {
         orvane::CopyField(rt.deviceName, card);
         SeedStations(rt, 3);
+        more(rt);
+    });
+    Strova_Uninitialize();
+    return card;
+}
+
+TEST(ViewerProcess, SingleInstanceCommandsRemoteAndSettingsAtExit) {
+    tellura::test::ScopedHome home;
+    const std::string card = SeedForChild([](orvane::RunTime& rt) {
         rt.lMainWnd = 200, rt.tMainWnd = 150, rt.rMainWnd = 600, rt.bMainWnd = 450;
         rt.isTopMost = 0;
         rt.isFixed43 = 1;
     });
-    Strova_Uninitialize();
+    ASSERT_FALSE(card.empty());
     const std::string viewer = tellura::test::BinDir() + "/orvane";
     ChildViewer first;
     first.pid = Spawn(viewer, {});
@@ -77,6 +89,26 @@ TEST(ViewerProcess, SingleInstanceCommandsRemoteAndSettingsAtExit) {
     EXPECT_EQ(Rt().bMainWnd - Rt().tMainWnd, 250);
     EXPECT_EQ(Rt().curTune, 1);
     EXPECT_EQ(Rt().totalTv, 3);
+}
+
+// Logout, shutdown or kill: the viewer runs its final close and keeps what
+// changed in the run, also when the signal comes twice.
+TEST(ViewerProcess, TerminationSignalSavesTheSettings) {
+    tellura::test::ScopedHome home;
+    const std::string card = SeedForChild([](orvane::RunTime& rt) { rt.isTopMost = 0; });
+    ASSERT_FALSE(card.empty());
+    ChildViewer child;
+    child.pid = Spawn(tellura::test::BinDir() + "/orvane", {});
+    plat::HWND w = WaitForWindow(card, 15000);
+    ASSERT_NE(w, nullptr);
+    plat::SendMessage(w, kWmCommand, ID_ALWAYS_ON_TOP, 0);  // answered once the window runs
+    kill(child.pid, SIGTERM);
+    kill(child.pid, SIGTERM);
+    EXPECT_EQ(WaitExit(child.pid, 15000), 0);
+    orvane::LoadSettings();
+    EXPECT_EQ(Rt().isTopMost, 1);
+    EXPECT_EQ(Rt().totalTv, 3);
+    EXPECT_STREQ(Rt().channels[2].name, "TVChannal");
 }
 
 TEST(ViewerProcess, HiddenStartFromAnotherFolderKeepsTheWindowOff) {
