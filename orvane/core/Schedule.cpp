@@ -1,6 +1,7 @@
 #include "orvane/core/Schedule.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/Paths.h"
@@ -68,8 +69,11 @@ bool StartTime(const ScheduleEntry& e, std::time_t& start) {
 std::string Schedule::DefaultFile() { return plat::DataHome() + "ToT.ini"; }
 
 void Schedule::Load(const std::string& file) {
-    const int n = int(plat::GetPrivateProfileIntA(kSection, "iCnt", 0, file.c_str()));
-    count_ = std::clamp(n, 0, kScheduleSize);
+    // Read as text: a huge count must not wrap round to a negative one.
+    char text[32] = {};
+    plat::GetPrivateProfileStringA(kSection, "iCnt", "0", text, sizeof text, file.c_str());
+    const long long n = std::strtoll(text, nullptr, 10);
+    count_ = int(std::clamp(n, 0LL, (long long)kScheduleSize));
     for (int i = 0; i < count_; ++i)
         plat::GetPrivateProfileStructA(kSection, EntryKey(i).c_str(), &entries_[size_t(i)], sizeof(ScheduleEntry),
                                        file.c_str());
