@@ -122,9 +122,14 @@ CTiming::CTiming(wxWindow* parent, CConfigSet&) : wxPanel(parent, 302) {
     SetSizer(top);
     Layout();
 
-    const int width = std::max(m_list->GetClientSize().x, 420);
     const char* columns[] = {"Starting Date", "Starting Time", "Duration"};
-    for (int i = 0; i < 3; ++i) m_list->AppendColumn(columns[i], wxLIST_FORMAT_LEFT, width / 3 - 1);
+    for (const char* c : columns) m_list->AppendColumn(c, wxLIST_FORMAT_LEFT, 140);
+    // Each column a third of the list's width, less one pixel.
+    m_list->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+        const int third = m_list->GetClientSize().x / 3 - 1;
+        for (int i = 0; i < 3; ++i) m_list->SetColumnWidth(i, std::max(third, 40));
+        e.Skip();
+    });
 
     m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent& e) {
         m_selected = int(e.GetIndex());
