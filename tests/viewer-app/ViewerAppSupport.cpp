@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <thread>
@@ -16,6 +17,7 @@
 #include <wx/image.h>
 
 #include "orvane/ui/OrvaneApp.h"
+#include "platform/Paths.h"
 #include "orvane/ui/OrvaneDlg.h"
 #include "strova/Strova.h"
 
@@ -85,6 +87,11 @@ InProcessViewer::InProcessViewer(const std::function<void(orvane::RunTime&)>& se
     dlg = new COrvaneDlg;
     orvane::Rt().mainWindow = dlg;
     if (!dlg->OnInitDialog()) return;
+    // Tests start from a running picture: on a loaded machine the first frame
+    // can take seconds, and a snapshot before it fails as it should.
+    const std::string probe = plat::TempDir() + "first-frame.bmp";
+    PumpUntil([&] { return Strova_SaveToBmpFile(orvane::Rt().deviceIndex, probe.c_str()) == 1; }, 10000);
+    std::remove(probe.c_str());
     Pump(100);
 }
 

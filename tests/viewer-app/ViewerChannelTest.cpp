@@ -28,9 +28,10 @@ TEST(ViewerChannels, StepAndSelectShowNumberAndName) {
     EXPECT_EQ(Rt().curTune, 1);
     EXPECT_EQ(Rt().prevTune, 0);
     EXPECT_EQ(d->ControlPanel()->GetDisplayText(), "01-TVChannal");
+    // Line input held around the change (read before the timer can tick).
+    EXPECT_EQ(d->LineCountdown(), 2);
     Pump(30);
     EXPECT_EQ(d->Osd()->Text(), "01");
-    EXPECT_EQ(d->LineCountdown(), 2);  // line input held around the change
     d->SendCommand(IDC_CHANNEL_DOWN);
     d->SendCommand(IDC_CHANNEL_DOWN);
     EXPECT_EQ(Rt().curTune, 2);  // wraps from 0 to the last one
