@@ -19,9 +19,9 @@ std::string ConfigHome() {
     return dir.substr(0, dir.rfind('/') + 1);
 }
 
-// An Exec argument in double quotes, with the characters the desktop entry
-// specification escapes inside quotes, then the backslash doubled for the
-// value's own escape level.
+// An Exec argument in double quotes, with the characters a desktop entry's
+// Exec key escapes inside quotes, then the backslash doubled for the value's
+// own escape level.
 std::string QuoteExec(const std::string& arg) {
     std::string q = "\"";
     for (char c : arg) {
