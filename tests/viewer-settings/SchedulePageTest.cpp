@@ -64,11 +64,19 @@ TEST(SchedulePage, OrderSelectionFullTableAndFile) {
         Click(Ctl<wxWindow>(page, 2));  // "&Remove" the last
         EXPECT_EQ(page->Selected(), 1);
         EXPECT_EQ(Sched().Count(), 2);
+
+        // "&Properties" moving the first entry after the other keeps the order.
+        answers.left = {{2030, 6, 1, 7, 0, 0, 1, 0, 0}};
+        page->List()->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+        Click(Ctl<wxWindow>(page, 1));
+        EXPECT_EQ(Row(page->List(), 1), "2030-06-01 07:00:00 01:00:00");
+        EXPECT_EQ(page->Selected(), 1);
+        EXPECT_EQ(Sched().Count(), 2);
         Press(&dlg, wxID_OK);
     }
     const std::string file = tellura::test::ReadFile(orvane::Schedule::DefaultFile());
     EXPECT_NE(file.find("iCnt=2\r\n"), std::string::npos) << file;
-    const ScheduleEntry first{2030, 4, 1, 8, 0, 0, 1, 0, 0};
+    const ScheduleEntry first{2030, 5, 1, 10, 0, 0, 0, 5, 0};
     EXPECT_NE(file.find("0Data=" + WindowsStruct(&first, sizeof first)), std::string::npos) << file;
 
     // Full table: "&Add" says so and adds nothing; Cancel reads the file again.
