@@ -6,6 +6,7 @@
 #include <wx/image.h>
 #include <wx/msgdlg.h>
 #include <wx/palette.h>
+#include <wx/thread.h>
 
 #include "common/DibImage.h"
 #include "common/DibLayout.h"
@@ -45,7 +46,9 @@ void CDibImage::PaletteDeleter::operator()(wxPalette* p) const { delete p; }
 
 void CDibImage::QueryScreen() {
     screenPlanes_ = 1;
-    screenBitsPerPixel_ = GuiRunning() ? wxDisplayDepth() : 24;
+    // Only the user-interface thread may ask the display; images loaded on
+    // worker threads count as shown on a true-colour screen.
+    screenBitsPerPixel_ = GuiRunning() && wxThread::IsMain() ? wxDisplayDepth() : 24;
 }
 
 bool CDibImage::BuildPalette(const uint8_t* table) {

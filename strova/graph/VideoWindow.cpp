@@ -247,7 +247,10 @@ void VideoWindow::Place() {
     gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(sink_), 0, 0, width, height);
   // A sink that has not reached PAUSED has no drawing context yet (the GL sink
   // complains); it draws into the window when its first picture comes.
-  if (GST_STATE(sink_) >= GST_STATE_PAUSED) gst_video_overlay_expose(GST_VIDEO_OVERLAY(sink_));
+  // The GL sink has no drawing context before PAUSED (it complains of a
+  // missing context); it draws into the window when its first picture comes.
+  if (kind_ != SinkKind::Gl || GST_STATE(sink_) >= GST_STATE_PAUSED)
+    gst_video_overlay_expose(GST_VIDEO_OVERLAY(sink_));
 }
 
 STROVA_STATUS VideoWindow::SetOwner(STROVA_HWND owner) {

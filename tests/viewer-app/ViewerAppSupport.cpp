@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -27,25 +28,6 @@
 #include <X11/Xutil.h>
 
 extern char** environ;
-
-void Pump(int ms) {
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    const wxLongLong end = wxGetLocalTimeMillis() + ms;
-    do {
-        while (loop && loop->Pending()) loop->Dispatch();
-        if (wxTheApp) wxTheApp->ProcessPendingEvents();
-        wxMilliSleep(2);
-    } while (wxGetLocalTimeMillis() < end);
-}
-
-bool PumpUntil(const std::function<bool()>& pred, int ms) {
-    const wxLongLong end = wxGetLocalTimeMillis() + ms;
-    while (!pred()) {
-        if (wxGetLocalTimeMillis() > end) return false;
-        Pump(10);
-    }
-    return true;
-}
 
 void SeedSettings(const std::function<void(orvane::RunTime&)>& seed) {
     orvane::LoadSettings();
@@ -188,13 +170,18 @@ int XWindowState(const std::string& title, int pid) {
     return state;
 }
 
-int Spawn(const std::string& program, const std::vector<std::string>& args) {
+int Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& errors) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!errors.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
-    return pid;
+    const int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return rc == 0 ? pid : -1;
 }
 
 int WaitExit(int pid, int ms) {
@@ -222,17 +209,5 @@ int main(int argc, char** argv) {
     }
     // As in the program: Xlib is used from several threads (toolkit, video sink).
     XInitThreads();
-    ::testing::InitGoogleTest(&argc, argv);
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv)) return 2;
-    wxTheApp->CallOnInit();
-    wxInitAllImageHandlers();
-    int rc = 0;
-    {
-        wxEventLoop loop;
-        wxEventLoopActivator active(&loop);
-        rc = RUN_ALL_TESTS();
-    }
-    wxEntryCleanup();
-    return rc;
+    return RunWxTests(argc, argv);
 }

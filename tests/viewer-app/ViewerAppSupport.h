@@ -10,14 +10,12 @@
 #include <wx/string.h>
 
 #include "orvane/core/Settings.h"
+#include "WxTestLoop.h"
 #include "support/TestEnv.h"
 
 class COrvaneDlg;
 
 // Runs pending events for about `ms` milliseconds.
-void Pump(int ms = 30);
-// Pumps until pred() holds or `ms` pass; returns pred().
-bool PumpUntil(const std::function<bool()>& pred, int ms = 5000);
 
 // Writes a complete settings key: defaults changed by `seed`.
 void SeedSettings(const std::function<void(orvane::RunTime&)>& seed);
@@ -46,8 +44,9 @@ size_t DistinctColours(const std::vector<unsigned>& px);
 // (0), exists unmapped (1) or is not there (-1).
 int XWindowState(const std::string& title, int pid);
 
-// Starts a program with the current environment; returns its pid or -1.
-int Spawn(const std::string& program, const std::vector<std::string>& args);
+// Starts a program with the current environment, its error output into the
+// file `errors` when one is named; returns its pid or -1.
+int Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& errors = "");
 // Waits up to ms for the child; its exit status, or -1 while it still runs.
 int WaitExit(int pid, int ms);
 void KillChild(int pid);

@@ -98,13 +98,18 @@ TEST(ViewerProcess, TerminationSignalSavesTheSettings) {
     const std::string card = SeedForChild([](orvane::RunTime& rt) { rt.isTopMost = 0; });
     ASSERT_FALSE(card.empty());
     ChildViewer child;
-    child.pid = Spawn(tellura::test::BinDir() + "/orvane", {});
+    const std::string errors = home.path("stderr.txt");
+    child.pid = Spawn(tellura::test::BinDir() + "/orvane", {}, errors);
     plat::HWND w = WaitForWindow(card, 15000);
     ASSERT_NE(w, nullptr);
     plat::SendMessage(w, kWmCommand, ID_ALWAYS_ON_TOP, 0);  // answered once the window runs
     kill(child.pid, SIGTERM);
     kill(child.pid, SIGTERM);
     EXPECT_EQ(WaitExit(child.pid, 15000), 0);
+    // Nothing the user did wrong reaches the terminal.
+    const std::string printed = tellura::test::ReadFile(errors);
+    EXPECT_EQ(printed.find("ALSA lib"), std::string::npos) << printed;
+    EXPECT_EQ(printed.find("CRITICAL"), std::string::npos) << printed;
     orvane::LoadSettings();
     EXPECT_EQ(Rt().isTopMost, 1);
     EXPECT_EQ(Rt().totalTv, 3);

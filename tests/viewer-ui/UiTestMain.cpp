@@ -10,16 +10,6 @@
 #include "orvane/ui/TVControl.h"
 #include "orvane/ui/dispDlg.h"
 
-void Pump(int ms) {
-    wxEventLoopBase* loop = wxEventLoopBase::GetActive();
-    const wxLongLong end = wxGetLocalTimeMillis() + ms;
-    do {
-        while (loop && loop->Pending()) loop->Dispatch();
-        if (wxTheApp) wxTheApp->ProcessPendingEvents();
-        wxMilliSleep(2);
-    } while (wxGetLocalTimeMillis() < end);
-}
-
 RecordingHost::RecordingHost() {
     main = new wxFrame(nullptr, wxID_ANY, "Tellura", wxPoint(200, 200), wxSize(650, 490));
     main->Bind(wxEVT_MENU, [this](wxCommandEvent& e) { commands.push_back(e.GetId()); });
@@ -32,18 +22,4 @@ RecordingHost::~RecordingHost() {
     Pump(5);
 }
 
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv)) return 2;
-    wxTheApp->CallOnInit();
-    wxInitAllImageHandlers();
-    int rc = 0;
-    {
-        wxEventLoop loop;
-        wxEventLoopActivator active(&loop);
-        rc = RUN_ALL_TESTS();
-    }
-    wxEntryCleanup();
-    return rc;
-}
+int main(int argc, char** argv) { return RunWxTests(argc, argv); }

@@ -6,10 +6,8 @@
 
 #include <wx/frame.h>
 
+#include "WxTestLoop.h"
 #include "orvane/ui/ViewerHost.h"
-
-// Runs pending events for about `ms` milliseconds.
-void Pump(int ms = 30);
 
 class RecordingHost : public ViewerHost {
 public:

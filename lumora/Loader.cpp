@@ -1,0 +1,138 @@
+// Worker threads for thumbnails and the single image.
+#include "lumora/Loader.h"
+
+#include <sys/stat.h>
+
+#include "common/DibImage.h"
+#include "lumora/ThumbCache.h"
+
+namespace lumora {
+namespace {
+constexpr size_t kMemo = 45;  // five pages
+}
+
+CThumbLoader::CThumbLoader(Done done, unsigned threads) : done_(std::move(done)) {
+    if (threads == 0) threads = std::max(2u, std::thread::hardware_concurrency());
+    for (unsigned i = 0; i < threads; ++i) workers_.emplace_back([this] { Run(); });
+}
+
+CThumbLoader::~CThumbLoader() {
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        stop_ = true;
+        queue_.clear();
+    }
+    cv_.notify_all();
+    for (auto& w : workers_) w.join();
+}
+
+std::string CThumbLoader::Key(const ThumbJob& job) const {
+    struct stat st {};
+    if (::stat(job.path.c_str(), &st) != 0) return std::string();
+    return job.path + '\n' + std::to_string(st.st_size) + ':' + std::to_string(st.st_mtim.tv_sec) + '.' +
+           std::to_string(st.st_mtim.tv_nsec) + ':' + std::to_string(job.boxW) + 'x' + std::to_string(job.boxH);
+}
+
+std::shared_ptr<const Thumb> CThumbLoader::Cached(const ThumbJob& job) {
+    const std::string key = Key(job);
+    std::lock_guard<std::mutex> lock(mu_);
+    for (auto it = memo_.begin(); it != memo_.end(); ++it)
+        if (it->first == key) {
+            memo_.splice(memo_.begin(), memo_, it);
+            return it->second;
+        }
+    return nullptr;
+}
+
+void CThumbLoader::Remember(const std::string& key, std::shared_ptr<const Thumb> t) {
+    std::lock_guard<std::mutex> lock(mu_);
+    for (auto it = memo_.begin(); it != memo_.end(); ++it)
+        if (it->first == key) {
+            memo_.erase(it);
+            break;
+        }
+    memo_.emplace_front(key, std::move(t));
+    if (memo_.size() > kMemo) memo_.pop_back();
+}
+
+uint64_t CThumbLoader::LoadPage(const std::vector<ThumbJob>& page, const std::vector<ThumbJob>& prefetch) {
+    uint64_t ticket;
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        ticket = ++ticket_;
+        queue_.clear();
+        for (size_t i = 0; i < page.size(); ++i) queue_.push_back({ticket, int(i), page[i]});
+        for (const auto& job : prefetch) queue_.push_back({ticket, -1, job});
+    }
+    cv_.notify_all();
+    return ticket;
+}
+
+void CThumbLoader::Forget() {
+    std::lock_guard<std::mutex> lock(mu_);
+    memo_.clear();
+}
+
+void CThumbLoader::Run() {
+    for (;;) {
+        Task task;
+        {
+            std::unique_lock<std::mutex> lock(mu_);
+            cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
+            if (stop_) return;
+            task = std::move(queue_.front());
+            queue_.pop_front();
+        }
+        const std::string key = Key(task.job);
+        std::shared_ptr<const Thumb> thumb = key.empty() ? nullptr : Cached(task.job);
+        if (!thumb) {
+            thumb = std::make_shared<const Thumb>(LoadThumbnail(task.job.path, task.job.boxW, task.job.boxH));
+            if (!key.empty()) Remember(key, thumb);
+        }
+        if (task.slot >= 0) done_(task.ticket, task.slot, std::move(thumb));
+    }
+}
+
+CSingleLoader::CSingleLoader(Done done) : done_(std::move(done)) { worker_ = std::thread([this] { Run(); }); }
+
+CSingleLoader::~CSingleLoader() {
+    {
+        std::lock_guard<std::mutex> lock(mu_);
+        stop_ = true;
+    }
+    cv_.notify_all();
+    worker_.join();
+}
+
+uint64_t CSingleLoader::Load(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mu_);
+    path_ = path;
+    wanted_ = ++ticket_;
+    cv_.notify_all();
+    return wanted_;
+}
+
+void CSingleLoader::Run() {
+    for (;;) {
+        std::string path;
+        uint64_t ticket;
+        {
+            std::unique_lock<std::mutex> lock(mu_);
+            cv_.wait(lock, [this] { return stop_ || wanted_ != 0; });
+            if (stop_) return;
+            path = path_;
+            ticket = wanted_;
+            wanted_ = 0;
+        }
+        auto image = std::make_shared<CDibImage>(CDibImage::Kind::Browser);
+        image->Load(path);
+        {
+            std::lock_guard<std::mutex> lock(mu_);
+            if (stop_) return;
+            if (wanted_ != 0) continue;  // a newer request supersedes this one
+        }
+        done_(ticket, std::move(image));
+    }
+}
+
+}  // namespace lumora

@@ -1,0 +1,139 @@
+// Thumbnails without a display: the area-averaging reduction, the DCT scale
+// choice, refusals, and the freedesktop cache (hits equal fresh decodes, a
+// changed file is decoded again, other programs' entries, damaged entries).
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <utime.h>
+
+#include "BrowserSupport.h"
+#include "lumora/ThumbCache.h"
+#include "lumora/Thumbnail.h"
+
+using namespace lumora;
+using tellura::test::ReadFile;
+using tellura::test::ScopedHome;
+using tellura::test::WriteFile;
+
+namespace {
+
+void SetMtime(const std::string& path, time_t t) {
+    struct utimbuf u {t, t};
+    ASSERT_EQ(utime(path.c_str(), &u), 0);
+}
+
+// A PNG with the given text keys (key, value, key, value, ..., nullptr).
+void WritePng(const std::string& file, int w, int h, const char* k1, const char* v1, const char* k2, const char* v2) {
+    GdkPixbuf* pb = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, w, h);
+    gdk_pixbuf_fill(pb, 0xff000000);  // red
+    std::string dir = file.substr(0, file.rfind('/'));
+    ASSERT_EQ(g_mkdir_with_parents(dir.c_str(), 0700), 0);
+    ASSERT_TRUE(gdk_pixbuf_save(pb, file.c_str(), "png", nullptr, k1, v1, k2, v2, nullptr));
+    g_object_unref(pb);
+}
+
+}  // namespace
+
+TEST(LumoraThumbnail, AreaAverageKeepsTheMeanAndScaleCoversTheFit) {
+    // 4 x 2 of two grey levels to 2 x 1: each target pixel averages its area.
+    const uint8_t src[] = {0, 0, 0, 100, 100, 100, 200, 200, 200, 50, 50, 50,
+                           100, 100, 100, 200, 200, 200, 0, 0, 0, 150, 150, 150};
+    std::vector<uint8_t> out;
+    ReduceArea(src, 4, 2, 2, 1, out);
+    ASSERT_EQ(out.size(), 6u);
+    EXPECT_EQ(out[0], 100);
+    EXPECT_EQ(out[3], 100);
+    // A ratio that is no whole number: a flat picture stays flat.
+    std::vector<uint8_t> flat(7 * 5 * 3, 77);
+    ReduceArea(flat.data(), 7, 5, 3, 2, out);
+    for (uint8_t v : out) EXPECT_EQ(v, 77);
+
+    EXPECT_EQ(JpegScaleDenominator(4000, 3000, 216, 162), 8);
+    EXPECT_EQ(JpegScaleDenominator(4000, 3000, 866, 650), 4);
+    EXPECT_EQ(JpegScaleDenominator(4000, 3000, 4000, 3000), 1);
+    EXPECT_EQ(JpegScaleDenominator(7, 5, 1, 1), 8);
+}
+
+TEST(LumoraThumbnail, RefusesWhatTheCodecRefusesAndKeepsSmallPictures) {
+    ScopedHome home;
+    const std::string big = home.path("huge.jpg");
+    WriteJpeg(big, 16, 16);
+    // The frame header's size says 30000 x 30000: refused before decoding.
+    std::string data = ReadFile(big);
+    const size_t sof = data.find("\xFF\xC0");
+    ASSERT_NE(sof, std::string::npos);
+    data[sof + 5] = char(30000 >> 8), data[sof + 6] = char(30000 & 255);
+    data[sof + 7] = char(30000 >> 8), data[sof + 8] = char(30000 & 255);
+    ASSERT_TRUE(WriteFile(big, data));
+    EXPECT_FALSE(DecodeThumbnail(big, 200, 150).ok);
+    EXPECT_FALSE(LoadThumbnail(big, 200, 150).ok);
+
+    const std::string cut = home.path("cut.jpg");
+    WriteJpeg(cut, 400, 300);
+    data = ReadFile(cut);
+    ASSERT_TRUE(WriteFile(cut, data.substr(0, data.size() / 2)));
+    const Thumb half = DecodeThumbnail(cut, 200, 150);  // a truncated tail still shows
+    EXPECT_TRUE(half.ok);
+    EXPECT_EQ(half.width, 400);
+
+    const std::string dot = home.path("dot.jpg");
+    WriteJpeg(dot, 1, 1);
+    const Thumb t = LoadThumbnail(dot, 200, 150);
+    ASSERT_TRUE(t.ok);
+    EXPECT_EQ(t.pixW, 1);
+    EXPECT_EQ(t.pixH, 1);
+}
+
+TEST(LumoraThumbnail, CacheHitEqualsFreshDecodeAndChangedFileIsDecodedAgain) {
+    ScopedHome home;
+    const std::string path = home.path("pics/photo.jpg");
+    WriteJpeg(path, 1200, 900);
+    SetMtime(path, 1700000000);
+    const Thumb fresh = LoadThumbnail(path, 400, 300);
+    ASSERT_TRUE(fresh.ok);
+    const std::string file = CacheFileFor(path, 512);
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    const Thumb cached = LoadThumbnail(path, 400, 300);
+    EXPECT_EQ(cached.pixW, fresh.pixW);
+    EXPECT_EQ(cached.pixH, 300);
+    EXPECT_EQ(cached.width, 1200);
+    EXPECT_TRUE(cached.rgb == fresh.rgb);
+
+    // Changed: a new modification time and size, so the entry is stale.
+    WriteJpeg(path, 600, 900);
+    SetMtime(path, 1700000100);
+    const Thumb again = LoadThumbnail(path, 400, 300);
+    EXPECT_EQ(again.width, 600);
+    EXPECT_EQ(again.pixW, 200);
+
+    // A damaged entry is replaced; an unwritable cache still gives pictures.
+    ASSERT_TRUE(WriteFile(file, "not a png"));
+    EXPECT_EQ(LoadThumbnail(path, 400, 300).width, 600);
+    EXPECT_NE(ReadFile(file).substr(1, 3), "not");
+    ASSERT_EQ(chmod(home.path("cache/thumbnails/x-large").c_str(), 0500), 0);
+    const std::string other = home.path("pics/other.jpg");
+    WriteJpeg(other, 300, 200);
+    EXPECT_TRUE(LoadThumbnail(other, 400, 300).ok);
+    chmod(home.path("cache/thumbnails/x-large").c_str(), 0700);
+}
+
+TEST(LumoraThumbnail, EntriesOtherProgramsWroteAreUsedWhenCurrent) {
+    ScopedHome home;
+    const std::string path = home.path("pics/shot.jpg");
+    WriteJpeg(path, 800, 600);
+    SetMtime(path, 1600000000);
+    const std::string file = CacheFileFor(path, 256);
+    const std::string uri = "file://" + path;
+    WritePng(file, 256, 192, "tEXt::Thumb::URI", uri.c_str(), "tEXt::Thumb::MTime", "1600000000");
+    const Thumb t = LoadThumbnail(path, 200, 150);
+    ASSERT_TRUE(t.ok);
+    EXPECT_EQ(t.width, 800);  // from the file's header
+    EXPECT_EQ(t.pixW, 200);
+    EXPECT_EQ(t.rgb[0], 255);  // the cached red, not the file's gradient
+    EXPECT_EQ(t.rgb[1], 0);
+    // Another modification time: the file is decoded again.
+    WritePng(file, 256, 192, "tEXt::Thumb::URI", uri.c_str(), "tEXt::Thumb::MTime", "1600000001");
+    EXPECT_NE(LoadThumbnail(path, 200, 150).rgb[0], 255);
+}
