@@ -265,10 +265,7 @@ BOOL GetPrivateProfileStructA(const char* section, const char* key, void* out, U
     return TRUE;
 }
 
-BOOL WritePrivateProfileStructA(const char* section, const char* key, const void* data, UINT size,
-                                const char* file) {
-    if (!key) return WritePrivateProfileStringA(section, nullptr, nullptr, file);
-    if (!data) return WritePrivateProfileStringA(section, key, nullptr, file);
+std::string FormatProfileStruct(const void* data, UINT size) {
     static const char kDigits[] = "0123456789ABCDEF";
     const auto* bytes = static_cast<const unsigned char*>(data);
     std::string text;
@@ -280,13 +277,44 @@ BOOL WritePrivateProfileStructA(const char* section, const char* key, const void
     }
     text += kDigits[(sum >> 4) & 15];
     text += kDigits[sum & 15];
-    return WritePrivateProfileStringA(section, key, text.c_str(), file);
+    return text;
 }
 
+BOOL WritePrivateProfileStructA(const char* section, const char* key, const void* data, UINT size,
+                                const char* file) {
+    if (!key) return WritePrivateProfileStringA(section, nullptr, nullptr, file);
+    if (!data) return WritePrivateProfileStringA(section, key, nullptr, file);
+    return WritePrivateProfileStringA(section, key, FormatProfileStruct(data, size).c_str(), file);
+}
+
+namespace {
+
+bool BadName(const char* section, const char* key, const char* value) {
+    return std::strpbrk(section, "\r\n]") || (key && std::strpbrk(key, "\r\n=")) ||
+           (value && std::strpbrk(value, "\r\n"));
+}
+
+// Sets key = value in section, adding the section and key where missing.
+void SetKey(IniFile& ini, const char* section, const char* key, const char* value) {
+    long header = ini.FindSection(section);
+    long k = ini.FindKey(header, key);
+    if (k >= 0) {
+        ini.lines[size_t(k)] = Classify(ini.lines[size_t(k)].name + "=" + value);
+        return;
+    }
+    if (header < 0) {
+        ini.lines.push_back(Classify(std::string("[") + section + "]"));
+        header = long(ini.lines.size()) - 1;
+    }
+    size_t at = ini.SectionEnd(header);
+    while (at > size_t(header) + 1 && Trim(ini.lines[at - 1].text).empty()) --at;  // before blank lines
+    ini.lines.insert(ini.lines.begin() + long(at), Classify(std::string(key) + "=" + value));
+}
+
+}  // namespace
+
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file) {
-    if (!section || !file) return FALSE;
-    if (std::strpbrk(section, "\r\n]") || (key && std::strpbrk(key, "\r\n=")) || (value && std::strpbrk(value, "\r\n")))
-        return FALSE;
+    if (!section || !file || BadName(section, key, value)) return FALSE;
     std::string path = ResolvePath(file);
     IniLock lock(path);
     IniFile ini;
@@ -297,23 +325,26 @@ BOOL WritePrivateProfileStringA(const char* section, const char* key, const char
         ini.lines.erase(ini.lines.begin() + header, ini.lines.begin() + long(ini.SectionEnd(header)));
         return WriteBack(path, ini) ? TRUE : FALSE;
     }
-    long k = ini.FindKey(header, key);
     if (!value) {
+        long k = ini.FindKey(header, key);
         if (k < 0) return TRUE;
         ini.lines.erase(ini.lines.begin() + k);
         return WriteBack(path, ini) ? TRUE : FALSE;
     }
-    if (k >= 0) {
-        ini.lines[size_t(k)] = Classify(ini.lines[size_t(k)].name + "=" + value);
-    } else {
-        if (header < 0) {
-            ini.lines.push_back(Classify(std::string("[") + section + "]"));
-            header = long(ini.lines.size()) - 1;
-        }
-        size_t at = ini.SectionEnd(header);
-        while (at > size_t(header) + 1 && Trim(ini.lines[at - 1].text).empty()) --at;  // before blank lines
-        ini.lines.insert(ini.lines.begin() + long(at), Classify(std::string(key) + "=" + value));
-    }
+    SetKey(ini, section, key, value);
+    return WriteBack(path, ini) ? TRUE : FALSE;
+}
+
+BOOL WritePrivateProfileValues(const char* section, const std::vector<std::pair<std::string, std::string>>& values,
+                               const char* file) {
+    if (!section || !file) return FALSE;
+    for (const auto& [k, v] : values)
+        if (BadName(section, k.c_str(), v.c_str())) return FALSE;
+    std::string path = ResolvePath(file);
+    IniLock lock(path);
+    IniFile ini;
+    if (!ini.Load(path) && access(path.c_str(), F_OK) == 0) return FALSE;
+    for (const auto& [k, v] : values) SetKey(ini, section, k.c_str(), v.c_str());
     return WriteBack(path, ini) ? TRUE : FALSE;
 }
 

@@ -11,6 +11,9 @@
 // fsync + rename), so concurrent writers keep each other's changes.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace plat {
 
@@ -43,5 +46,12 @@ BOOL WritePrivateProfileStructA(const char* section, const char* key, const void
 // Sets key = value; value null deletes the key, key null deletes the section.
 // section null: FALSE. Creates the file (and its folder) when missing.
 BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value, const char* file);
+
+// Sets every key = value of the list in one section with a single atomic
+// write, so a reader sees all of them or none.
+BOOL WritePrivateProfileValues(const char* section, const std::vector<std::pair<std::string, std::string>>& values,
+                               const char* file);
+// The text WritePrivateProfileStructA stores for size bytes of data.
+std::string FormatProfileStruct(const void* data, UINT size);
 
 }  // namespace plat

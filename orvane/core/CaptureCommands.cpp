@@ -194,33 +194,30 @@ void CaptureCommands::StartRecording() {
 
 // ---------------------------------------------------------------- timer and notifications
 
-void CaptureCommands::OnTimer(int timeOfDay, uint32_t tick) {
-    if (rt_.b && !timedFired_) {
-        const int start = rt_.bh * 10000 + rt_.bm * 100 + rt_.bs;
-        if (start - 2 <= timeOfDay && timeOfDay <= start) {
-            timedFired_ = true;
-            // A recording already running (started by hand) goes on: the
-            // timed start must never stop it.
-            if (!DeviceCapturing()) RecordToggle();
-        }
+void CaptureCommands::OnTimer(std::time_t now, uint32_t tick, Schedule& schedule) {
+    if (!recording_) schedule.FindNextEntry(rt_, now);
+    if (rt_.b && !timedFired_ && schedule.TakeDue(rt_, now)) {
+        timedFired_ = true;
+        // A recording already running (started by hand) goes on: the
+        // timed start must never stop it.
+        if (!DeviceCapturing()) RecordToggle();
     }
     if (recording_ && rt_.l) {
         // A tick read before the recording started (this same timer call)
         // counts as no time, not as a wrapped-around one.
+        // The recording ends once the length has run, so a file lasts the
+        // entry's duration rather than up to a second and a half more.
         const int32_t elapsed = static_cast<int32_t>(tick - startTick_);
-        const uint32_t seconds = elapsed > 0 ? uint32_t(elapsed) / 1000 : 0;
+        const long long ms = elapsed > 0 ? elapsed : 0;
         const long long limit = (long long)rt_.lh * 3600 + (long long)rt_.lm * 60 + rt_.ls;
-        if ((long long)seconds > limit) {
+        if (ms >= limit * 1000) {
             timedFired_ = false;
             RecordToggle();
         }
     }
 }
 
-void CaptureCommands::OnTimer() {
-    const plat::LocalTime t = plat::GetLocalTime();
-    OnTimer(t.hour * 10000 + t.minute * 100 + t.second, plat::GetTickCount());
-}
+void CaptureCommands::OnTimer() { OnTimer(std::time(nullptr), plat::GetTickCount(), Sched()); }
 
 bool CaptureCommands::OnLibraryNotify(int code) {
     if (code != NOTIFY_DISK_FULL && code != NOTIFY_ABORTED) return false;

@@ -9,9 +9,11 @@
 // the logic runs and is tested without the window.
 #pragma once
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 #include "orvane/core/RemoteKeys.h"
+#include "orvane/core/Schedule.h"
 #include "orvane/core/Settings.h"
 
 namespace orvane {
@@ -87,11 +89,12 @@ public:
     // Remote keys 42 (record) and 160 (snapshot); false for other actions.
     bool HandleRemoteAction(RemoteAction action);
 
-    // Timer 5, after the schedule has loaded the pending entry into the
-    // run-time values: the timed start and the length limit. timeOfDay is
-    // hours * 10000 + minutes * 100 + seconds; tick the millisecond tick count.
-    void OnTimer(int timeOfDay, uint32_t tick);
-    void OnTimer();  // with the current local time and tick count
+    // Timer 5: while nothing records, the schedule loads the next entry into
+    // the run-time values; then the timed start (on the entry's own date,
+    // also late while its window is open) and the length limit. tick is the
+    // millisecond tick count.
+    void OnTimer(std::time_t now, uint32_t tick, Schedule& schedule);
+    void OnTimer();  // with the current time, tick count and the viewer's schedule
 
     // Library notification codes 0x1235 (disk full) and 0x1238 (aborted):
     // the message and the stop, only while the device still records.

@@ -163,6 +163,11 @@ public:
     bool CaptureMenuAllowed(int id) const;
     orvane::CaptureCommands& Capture();
 
+    // ---- System Settings (OrvaneDlgSettings.cpp) --------------------------
+    // Command 1002: the modal System Settings dialog, unless it is open.
+    void ConfigurationCommand();
+    bool IsConfigurationOpen() const { return m_configOpen; }
+
     // orvane::CaptureHost
     void CaptureMessage(const std::string& text, const std::string& caption) override;
     void CaptureShowText(const std::string& text) override;

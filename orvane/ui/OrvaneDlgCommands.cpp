@@ -27,7 +27,7 @@ namespace {
 // shown disabled.
 bool IsLaterCommand(int id) {
     switch (id) {
-    case IDC_CONFIGURATION: case IDC_HELP: case IDC_OPEN_IMAGES: case IDC_OPEN_VIDEOS:
+    case IDC_HELP: case IDC_OPEN_IMAGES: case IDC_OPEN_VIDEOS:
     case ID_CHANNEL_LIST: case ID_OVERLAY_SETTINGS:
         return true;
     default:
@@ -85,6 +85,7 @@ bool COrvaneDlg::RunCommand(int id) {
     if (!IsMenuEnabled(id) && (IsLaterCommand(id) || IsCaptureCommand(id))) return true;
     switch (id) {
     case IDC_SHOW_CONTROL_PANEL: TogglePanel(); break;
+    case IDC_CONFIGURATION: ConfigurationCommand(); break;
     case IDC_PAUSE: TogglePause(); break;
     case IDC_RECORD: case IDC_SAVE_IMAGE_AS: case IDC_SNAPSHOT: OnCaptureCommand(id); break;
     case IDC_SCAN_CHANNELS: ScanCommand(); break;

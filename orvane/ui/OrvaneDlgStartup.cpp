@@ -7,6 +7,7 @@
 #include <wx/msgdlg.h>
 
 #include "orvane/core/Mixer.h"
+#include "orvane/core/Schedule.h"
 #include "orvane/core/Settings.h"
 #include "orvane/ui/ControlDlg.h"
 #include "orvane/ui/Menus.h"
@@ -84,6 +85,9 @@ bool COrvaneDlg::OnInitDialog() {
     m_initialised = true;
     StartVisibleOrHidden(rt.startFolder[0] &&                                       // 24
                          NoSlash(m_dialogStartFolder) != NoSlash(rt.startFolder));
+    // The schedule is read here too, not only when the settings dialog
+    // opens, so timed recordings survive a restart.
+    orvane::Sched().Load();
     m_timer.Start(500);                            // 25
     LayoutVideo();
     return true;

@@ -203,15 +203,14 @@ TEST(ViewerCommands, PanelAndKeypadTogglesAndLaterCommandsDisabled) {
     EXPECT_FALSE(d->Keypad()->IsShown());
     EXPECT_EQ(Rt().ctrShow, 0);
 
-    for (int id : {IDC_CONFIGURATION, IDC_HELP, IDC_OPEN_IMAGES, IDC_OPEN_VIDEOS, ID_CHANNEL_LIST,
-                   ID_OVERLAY_SETTINGS})
+    for (int id : {IDC_HELP, IDC_OPEN_IMAGES, IDC_OPEN_VIDEOS, ID_CHANNEL_LIST, ID_OVERLAY_SETTINGS})
         EXPECT_FALSE(d->IsMenuEnabled(id)) << id;
     for (int id : {IDC_RECORD, IDC_SAVE_IMAGE_AS, IDC_SNAPSHOT}) EXPECT_TRUE(d->IsMenuEnabled(id)) << id;
     EXPECT_TRUE(d->ControlPanel()->GetButton(IDC_RECORD)->IsEnabled());
-    EXPECT_FALSE(d->ControlPanel()->GetButton(IDC_CONFIGURATION)->IsEnabled());
+    EXPECT_FALSE(d->ControlPanel()->GetButton(IDC_HELP)->IsEnabled());
     EXPECT_TRUE(d->ControlPanel()->GetButton(ID_FULLSCREEN)->IsEnabled());
     // A disabled command sent anyway does nothing.
-    d->SendCommand(IDC_CONFIGURATION);
+    d->SendCommand(IDC_HELP);
     EXPECT_TRUE(v.asked.empty());
 }
 

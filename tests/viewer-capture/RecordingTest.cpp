@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "orvane/core/RemoteDispatch.h"
+#include "orvane/core/Schedule.h"
 #include "orvane/core/Settings.h"
 #include "platform/Clock.h"
 #include "platform/Window.h"
@@ -200,33 +201,70 @@ TEST_F(Recording, EachFormatByRemoteKey) {
     }
 }
 
+// A schedule entry at a fixed date; its start as a time_t.
+std::time_t AddEntry(orvane::Schedule& s, int hour, int minute, int second, int durSeconds, int dayOffset = 0) {
+    orvane::ScheduleEntry e{2030, 1, 1 + dayOffset, hour, minute, second, 0, 0, durSeconds};
+    std::time_t start = 0;
+    EXPECT_TRUE(orvane::StartTime(e, start));
+    s.Insert(e);
+    return start;
+}
+
 TEST_F(Recording, TimedStartAndLengthLimit) {
-    rt_.b = 1, rt_.bh = 10, rt_.bm = 0, rt_.bs = 30;  // start at 10:00:30
-    rt_.l = 1, rt_.lh = 0, rt_.lm = 0, rt_.ls = 1;   // for one second
-    cmd_.OnTimer(100027, plat::GetTickCount());  // 3 seconds early
+    orvane::Schedule s;
+    const std::time_t at = AddEntry(s, 10, 0, 30, 1);  // 10:00:30 for one second
+    const std::time_t manual = AddEntry(s, 11, 0, 0, 1);
+    cmd_.OnTimer(at - 3, plat::GetTickCount(), s);  // 3 seconds early
     EXPECT_FALSE(cmd_.DeviceCapturing());
-    cmd_.OnTimer(100028, plat::GetTickCount());
+    EXPECT_EQ(rt_.b, 1);
+    cmd_.OnTimer(at - 2, plat::GetTickCount(), s);
     ASSERT_TRUE(cmd_.DeviceCapturing());
     EXPECT_TRUE(cmd_.TimedStartFired());
     const uint32_t t0 = cmd_.RecordingStartTick();
-    cmd_.OnTimer(100029, t0 + 1999);  // fired once only; 1 s is not yet over the limit
+    cmd_.OnTimer(at - 1, t0 + 999, s);  // fired once only; 1 s has not yet run
     EXPECT_TRUE(cmd_.DeviceCapturing());
     Record(1500);
-    cmd_.OnTimer(100001, t0 + 2000);
+    cmd_.OnTimer(at, t0 + 1000, s);
     EXPECT_FALSE(cmd_.DeviceCapturing());
     EXPECT_FALSE(cmd_.TimedStartFired());
     EXPECT_GT(Duration(Name(1, ".mpg")), 0.5);
+    cmd_.OnTimer(at, plat::GetTickCount(), s);  // its window is still open, but it has fired
+    EXPECT_FALSE(cmd_.DeviceCapturing());
 
     // A recording started by hand goes on through a timed start, and the
     // length limit applies to it.
-    rt_.bh = 11, rt_.bs = 0;  // a start at a full minute fires in its own second
     cmd_.RecordToggle();
     ASSERT_TRUE(cmd_.DeviceCapturing());
     const uint32_t t1 = cmd_.RecordingStartTick();
-    cmd_.OnTimer(110000, t1 + 500);
+    cmd_.OnTimer(manual, t1 + 500, s);
     EXPECT_TRUE(cmd_.DeviceCapturing());
     EXPECT_TRUE(cmd_.TimedStartFired());
-    cmd_.OnTimer(110001, t1 + 2000);
+    cmd_.OnTimer(manual + 1, t1 + 1000, s);
+    EXPECT_FALSE(cmd_.DeviceCapturing());
+}
+
+// Values left from an earlier run start nothing, an entry for tomorrow does
+// not fire today at its time of day, and a late tick inside an entry's window
+// records the rest of it.
+TEST_F(Recording, ScheduleComparesDatesAndCatchesUpLateTicks) {
+    orvane::Schedule s;
+    rt_.b = rt_.l = 1, rt_.bh = 9, rt_.bm = 0, rt_.bs = 0, rt_.ls = 1;
+    const std::time_t tomorrow = AddEntry(s, 9, 0, 0, 1, 1);
+    cmd_.OnTimer(tomorrow - 86400, plat::GetTickCount(), s);
+    EXPECT_FALSE(cmd_.DeviceCapturing());
+    s.Clear();
+    cmd_.OnTimer(tomorrow - 86400, plat::GetTickCount(), s);
+    EXPECT_EQ(rt_.b, 0);
+    EXPECT_EQ(rt_.l, 0);
+
+    const std::time_t at = AddEntry(s, 12, 0, 0, 10);  // ten seconds from 12:00:00
+    cmd_.OnTimer(at + 8, plat::GetTickCount(), s);     // the ticks before were lost
+    ASSERT_TRUE(cmd_.DeviceCapturing());
+    EXPECT_EQ(rt_.lh * 3600 + rt_.lm * 60 + rt_.ls, 2);
+    const uint32_t t0 = cmd_.RecordingStartTick();
+    cmd_.OnTimer(at + 9, t0 + 1999, s);
+    EXPECT_TRUE(cmd_.DeviceCapturing());
+    cmd_.OnTimer(at + 10, t0 + 2000, s);
     EXPECT_FALSE(cmd_.DeviceCapturing());
 }
 

@@ -1,0 +1,13 @@
+// Layout helper shared by the settings pages and dialogs.
+#pragma once
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+
+// One row of a label grid: the label, its control stretched, and an optional
+// third item (a "Browse" button).
+inline void AddLabelled(wxFlexGridSizer* grid, wxWindow* parent, const char* label, wxWindow* control,
+                        wxWindow* extra = nullptr) {
+    grid->Add(new wxStaticText(parent, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
+    grid->Add(control, 1, wxEXPAND);
+    if (extra) grid->Add(extra);
+}
