@@ -7,7 +7,6 @@
 #include <gst/app/gstappsrc.h>
 #include <gst/audio/audio.h>
 
-#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -254,6 +253,5 @@ void CardSoundRunning(core::CardContext& c, bool running) {
 }
 
 void SetLineInputMute(bool mute) { g_lineMuted = mute; }
-bool LineInputMuted() { return g_lineMuted; }
 
 }  // namespace strova::graph

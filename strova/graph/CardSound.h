@@ -25,6 +25,5 @@ void CardSoundRunning(core::CardContext& c, bool running);
 
 // The line input: one switch for the process that mutes every card's stream.
 void SetLineInputMute(bool mute);
-bool LineInputMuted();
 
 }  // namespace strova::graph
