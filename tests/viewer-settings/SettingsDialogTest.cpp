@@ -21,6 +21,7 @@
 #include "orvane/core/RecProfiles.h"
 #include "orvane/core/Schedule.h"
 #include "orvane/ui/ConfigDlg.h"
+#include "orvane/ui/ConfigSet.h"
 #include "orvane/ui/OrvaneDlg.h"
 #include "orvane/ui/RecMode.h"
 #include "orvane/ui/Resource.h"
@@ -253,3 +254,30 @@ TEST(SettingsCommand, OpensOnceAndOkRenumbersForNewFolders) {
     EXPECT_EQ(std::string(Rt().recordPath), videos);
     EXPECT_EQ(Rt().lastRecNumber, 7);
 }
+
+namespace {
+
+// Not part of the suite: each page of the settings dialog saved as
+// $TELLURA_SHOT-<page>.png (run with --gtest_also_run_disabled_tests).
+TEST(Showcase, DISABLED_SettingsPages) {
+    ScopedHome home;
+    InProcessViewer v;
+    ASSERT_NE(v.dlg, nullptr);
+    const char* shot = std::getenv("TELLURA_SHOT");
+    auto* sheet = new CConfigSet(v.dlg, *v.dlg);
+    sheet->Move(20, 20);
+    sheet->Show();
+    for (int page = 0; page < CConfigSet::kPageCount; ++page) {
+        sheet->ShowPage(CConfigSet::Page(page));
+        Pump(400);
+        const wxRect r = sheet->GetScreenRect();
+        if (shot)
+            std::system(("import -window root -crop " + std::to_string(r.width) + "x" + std::to_string(r.height) +
+                         "+" + std::to_string(r.x) + "+" + std::to_string(r.y) + " " + shot + "-" +
+                         std::to_string(page) + ".png").c_str());
+    }
+    sheet->Destroy();
+    Pump(50);
+}
+
+}  // namespace
