@@ -85,11 +85,14 @@ void CThumbLoader::Run() {
         }
         const std::string key = Key(task.job);
         std::shared_ptr<const Thumb> thumb = key.empty() ? nullptr : Cached(task.job);
+        std::function<void()> writeCache;  // after the thumbnail is on its way
         if (!thumb) {
-            thumb = std::make_shared<const Thumb>(LoadThumbnail(task.job.path, task.job.boxW, task.job.boxH));
+            thumb = std::make_shared<const Thumb>(
+                LoadThumbnail(task.job.path, task.job.boxW, task.job.boxH, &writeCache));
             if (!key.empty()) Remember(key, thumb);
         }
         if (task.slot >= 0) done_(task.ticket, task.slot, std::move(thumb));
+        if (writeCache) writeCache();
     }
 }
 

@@ -159,7 +159,7 @@ std::string CacheFileFor(const std::string& path, int size) {
     return CacheRoot() + (size == 256 ? "large/" : "x-large/") + md5.get() + ".png";
 }
 
-Thumb LoadThumbnail(const std::string& path, int boxW, int boxH) {
+Thumb LoadThumbnail(const std::string& path, int boxW, int boxH, std::function<void()>* deferredWrite) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return DecodeThumbnail(path, boxW, boxH);
     const std::string uri = Uri(path);
@@ -182,7 +182,10 @@ Thumb LoadThumbnail(const std::string& path, int boxW, int boxH) {
     Thumb big = DecodeThumbnail(path, size, size);
     if (!big.ok) return big;
     const std::string file = CacheFileFor(path, size);
-    if (!file.empty()) WriteCached(file, uri, st.st_mtim.tv_sec, big);
+    if (!file.empty() && deferredWrite)
+        *deferredWrite = [file, uri, mtime = st.st_mtim.tv_sec, big] { WriteCached(file, uri, mtime, big); };
+    else if (!file.empty())
+        WriteCached(file, uri, st.st_mtim.tv_sec, big);
     return Fit(std::move(big), boxW, boxH);
 }
 

@@ -6,6 +6,7 @@
 // Writes are atomic (temporary file and rename); an unwritable or damaged
 // cache only costs the decoding. Thread-safe.
 #pragma once
+#include <functional>
 #include <string>
 
 #include "lumora/Thumbnail.h"
@@ -18,6 +19,9 @@ int CacheSizeFor(int w, int h, int boxW, int boxH);
 // The cache file of a path for a size ("" when the path has no URI).
 std::string CacheFileFor(const std::string& path, int size);
 // The thumbnail of the file for the box, through the cache where it applies.
-Thumb LoadThumbnail(const std::string& path, int boxW, int boxH);
+// With `deferredWrite`, a new cache entry is not written now but handed back
+// there, so the caller can show the thumbnail first and write after.
+Thumb LoadThumbnail(const std::string& path, int boxW, int boxH,
+                    std::function<void()>* deferredWrite = nullptr);
 
 }  // namespace lumora
