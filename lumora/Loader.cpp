@@ -73,26 +73,47 @@ void CThumbLoader::Forget() {
     memo_.clear();
 }
 
+// The next piece of work: a thumbnail of the page, else a cache entry to
+// write, else a thumbnail of the next page. False when stopped and every
+// entry is written.
+bool CThumbLoader::Next(Task& task, std::function<void()>& write) {
+    std::unique_lock<std::mutex> lock(mu_);
+    cv_.wait(lock, [this] { return stop_ || !queue_.empty() || !writes_.empty(); });
+    // Stopping drops the queue but still writes the entries already made.
+    if (!writes_.empty() && (stop_ || queue_.empty() || queue_.front().slot < 0)) {
+        write = std::move(writes_.front());
+        writes_.pop_front();
+        return true;
+    }
+    if (stop_) return false;
+    task = std::move(queue_.front());
+    queue_.pop_front();
+    return true;
+}
+
 void CThumbLoader::Run() {
     for (;;) {
         Task task;
-        {
-            std::unique_lock<std::mutex> lock(mu_);
-            cv_.wait(lock, [this] { return stop_ || !queue_.empty(); });
-            if (stop_) return;
-            task = std::move(queue_.front());
-            queue_.pop_front();
+        std::function<void()> write;
+        if (!Next(task, write)) return;
+        if (write) {
+            write();
+            continue;
         }
         const std::string key = Key(task.job);
         std::shared_ptr<const Thumb> thumb = key.empty() ? nullptr : Cached(task.job);
-        std::function<void()> writeCache;  // after the thumbnail is on its way
+        std::function<void()> writeCache;
         if (!thumb) {
             thumb = std::make_shared<const Thumb>(
                 LoadThumbnail(task.job.path, task.job.boxW, task.job.boxH, &writeCache));
             if (!key.empty()) Remember(key, thumb);
         }
         if (task.slot >= 0) done_(task.ticket, task.slot, std::move(thumb));
-        if (writeCache) writeCache();
+        if (writeCache) {
+            std::lock_guard<std::mutex> lock(mu_);
+            writes_.push_back(std::move(writeCache));
+        }
+        cv_.notify_one();
     }
 }
 

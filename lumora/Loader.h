@@ -55,6 +55,7 @@ private:
         ThumbJob job;
     };
     void Run();
+    bool Next(Task& task, std::function<void()>& write);
     std::string Key(const ThumbJob& job) const;
     void Remember(const std::string& key, std::shared_ptr<const Thumb> t);
 
@@ -62,6 +63,9 @@ private:
     std::mutex mu_;
     std::condition_variable cv_;
     std::deque<Task> queue_;
+    // Thumbnail cache entries still to write: they wait until no thumbnail
+    // of the shown page is queued, so the page is drawn first.
+    std::deque<std::function<void()>> writes_;
     std::list<std::pair<std::string, std::shared_ptr<const Thumb>>> memo_;
     uint64_t ticket_ = 0;
     bool stop_ = false;

@@ -130,6 +130,38 @@ void WriteCached(const std::string& file, const std::string& uri, time_t mtime, 
     if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) std::remove(temp.c_str());
 }
 
+// The failure entry: a 1 x 1 PNG carrying the file's URI and modification
+// time, so a file that does not decode is not tried again until it changes.
+std::string FailFileFor(const std::string& uri) {
+    GString_ md5(g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.c_str(), -1));
+    return CacheRoot() + "fail/lumora/" + md5.get() + ".png";
+}
+
+bool FailedBefore(const std::string& uri, time_t mtime) {
+    Pixbuf pb(gdk_pixbuf_new_from_file(FailFileFor(uri).c_str(), nullptr));
+    if (!pb) return false;
+    const char* u = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::URI");
+    const char* m = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::MTime");
+    return u && uri == u && m && std::strtoll(m, nullptr, 10) == int64_t(mtime);
+}
+
+void WriteFailed(const std::string& uri, time_t mtime) {
+    const std::string file = FailFileFor(uri);
+    const std::string dir = file.substr(0, file.rfind('/'));
+    if (g_mkdir_with_parents(dir.c_str(), 0700) != 0) return;
+    Pixbuf pb(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 1, 1));
+    if (!pb) return;
+    gdk_pixbuf_fill(pb.get(), 0);
+    const std::string temp = file + ".lumora-" + std::to_string(getpid()) + "-" +
+                             std::to_string(reinterpret_cast<uintptr_t>(&pb)) + ".png";
+    const std::string mt = std::to_string(int64_t(mtime));
+    const mode_t old = umask(077);
+    const gboolean ok = gdk_pixbuf_save(pb.get(), temp.c_str(), "png", nullptr, "tEXt::Thumb::URI", uri.c_str(),
+                                        "tEXt::Thumb::MTime", mt.c_str(), "tEXt::Software", "Lumora", nullptr);
+    umask(old);
+    if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) std::remove(temp.c_str());
+}
+
 // The thumbnail reduced from a covering picture to the fitted size.
 Thumb Fit(Thumb big, int boxW, int boxH) {
     const Fitted f = FitImage(big.width, big.height, boxW, boxH, 0, 0, 0, 0);
@@ -163,6 +195,7 @@ Thumb LoadThumbnail(const std::string& path, int boxW, int boxH, std::function<v
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return DecodeThumbnail(path, boxW, boxH);
     const std::string uri = Uri(path);
+    if (!uri.empty() && FailedBefore(uri, st.st_mtim.tv_sec)) return Thumb{};
     // The smaller entry first; it serves when it covers the fitted size.
     for (int size : {256, 512}) {
         Thumb big;
@@ -180,7 +213,13 @@ Thumb LoadThumbnail(const std::string& path, int boxW, int boxH, std::function<v
     // Decoded at the entry's size first, so a thumbnail from the cache and
     // one decoded now are the same picture.
     Thumb big = DecodeThumbnail(path, size, size);
-    if (!big.ok) return big;
+    if (!big.ok) {
+        if (!uri.empty() && deferredWrite)
+            *deferredWrite = [uri, mtime = st.st_mtim.tv_sec] { WriteFailed(uri, mtime); };
+        else if (!uri.empty())
+            WriteFailed(uri, st.st_mtim.tv_sec);
+        return big;
+    }
     const std::string file = CacheFileFor(path, size);
     if (!file.empty() && deferredWrite)
         *deferredWrite = [file, uri, mtime = st.st_mtim.tv_sec, big] { WriteCached(file, uri, mtime, big); };

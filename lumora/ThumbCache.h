@@ -3,6 +3,8 @@
 // the file's URI, carrying Thumb::URI and Thumb::MTime (stale when the file's
 // modification time differs) and the picture's size. A cached thumbnail is
 // reduced to the fitted size; a missing or stale one is decoded and written.
+// A file that does not decode gets a failure entry (fail/lumora/) and is
+// not decoded again until its modification time changes.
 // Writes are atomic (temporary file and rename); an unwritable or damaged
 // cache only costs the decoding. Thread-safe.
 #pragma once

@@ -137,3 +137,24 @@ TEST(LumoraThumbnail, EntriesOtherProgramsWroteAreUsedWhenCurrent) {
     WritePng(file, 256, 192, "tEXt::Thumb::URI", uri.c_str(), "tEXt::Thumb::MTime", "1600000001");
     EXPECT_NE(LoadThumbnail(path, 200, 150).rgb[0], 255);
 }
+
+TEST(LumoraThumbnail, FileThatFailsIsMarkedUntilItChanges) {
+    ScopedHome home;
+    const std::string path = home.path("pics/broken.jpg");
+    ASSERT_TRUE(WriteFile(path, std::string("\xFF\xD8\xFF\xE0 not really a picture", 26)));
+    SetMtime(path, 1700000000);
+    EXPECT_FALSE(LoadThumbnail(path, 200, 150).ok);
+    const std::string uri = "file://" + path;
+    gchar* md5 = g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.c_str(), -1);
+    const std::string entry = home.path("cache/thumbnails/fail/lumora/" + std::string(md5) + ".png");
+    g_free(md5);
+    GdkPixbuf* pb = gdk_pixbuf_new_from_file(entry.c_str(), nullptr);
+    ASSERT_NE(pb, nullptr);
+    EXPECT_STREQ(gdk_pixbuf_get_option(pb, "tEXt::Thumb::URI"), uri.c_str());
+    EXPECT_STREQ(gdk_pixbuf_get_option(pb, "tEXt::Thumb::MTime"), "1700000000");
+    g_object_unref(pb);
+    // The picture written whole later (a new modification time) is shown.
+    WriteJpeg(path, 400, 300);
+    SetMtime(path, 1700000100);
+    EXPECT_TRUE(LoadThumbnail(path, 200, 150).ok);
+}
