@@ -1,6 +1,9 @@
 // CDibImage: loading through the codec library, header reading and saving.
 #include "common/DibImage.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -119,10 +122,22 @@ bool CDibImage::LoadBlock(const std::string& path) {
     if (!block_ || fileType_ != ORNIX_TYPE_BMP || kind_ != Kind::Browser) return block_ != nullptr;
     // Browser: show a BMP as the JPEG reader gives it back. When the temporary
     // JPEG cannot be written, the BMP itself is kept.
-    const std::string temp = TempPath();
-    if (temp.empty() || !SaveJPG(temp.c_str(), block_, 100)) return true;
+    // Each load has a file of its own ("~temp.XXXXXX", removed after), so
+    // loads at the same time in other threads or processes never swap
+    // pictures.
+    std::string temp = TempPath();
+    if (temp.empty()) return true;
+    temp += ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return true;
+    ::close(fd);
+    if (!SaveJPG(temp.c_str(), block_, 100)) {
+        ::unlink(temp.c_str());
+        return true;
+    }
     block_ = plat::GlobalFree(block_);
     block_ = LoadJPG(temp.c_str());
+    ::unlink(temp.c_str());
     return block_ != nullptr;
 }
 

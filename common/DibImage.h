@@ -4,7 +4,8 @@
 // on a wxDC. Failures are return values; the last one is kept in LastError().
 //
 // The browser kind sends a loaded BMP file once through JPEG (quality 100,
-// via the temporary file "~temp" in the private state folder) so every image
+// via a temporary file "~temp.XXXXXX" of its own in the private state folder,
+// removed after) so every image
 // it shows is what the JPEG reader gives; the viewer kind keeps BMP files as
 // they are and may draw right after loading.
 //
@@ -88,7 +89,8 @@ public:
     plat::HGLOBAL PixelBlock() const { return block_; }
     const std::string& FileName() const { return fileName_; }
 
-    // Where the browser kind's JPEG round trip writes its temporary file.
+    // The name the browser kind's JPEG round trip gives its temporary files
+    // (each load adds a unique suffix).
     static std::string TempPath();
     // Receives the user-facing failure texts (default: a message box when a
     // GUI application runs, else nothing). Tests install their own.

@@ -4,7 +4,10 @@
 #include <sys/stat.h>
 #include <wx/image.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 #include "DibTestUtil.h"
 #include "common/DibImage.h"
@@ -117,10 +120,27 @@ TEST(DibLoad, BrowserKindSendsBmpThroughJpegInThePrivateStateFolder) {
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.rfind(home.root(), 0), 0u) << temp;  // inside this user's own folders
     EXPECT_EQ(temp.substr(temp.size() - 6), "/~temp");
-    EXPECT_EQ(::FileType(temp.c_str()), ORNIX_TYPE_JPEG);
+    const std::string dir = temp.substr(0, temp.size() - 5);
     struct stat st {};
-    ASSERT_EQ(::stat(temp.substr(0, temp.size() - 5).c_str(), &st), 0);
+    ASSERT_EQ(::stat(dir.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 077, 0u);  // nobody else can place a link there
+
+    // Loads at the same time each get their own picture, and no temporary
+    // file is left behind.
+    const std::string other = Bmp(home, 5, 9, 24, "other.bmp");
+    std::vector<std::thread> loaders;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        loaders.emplace_back([&, t] {
+            for (int i = 0; i < 20; ++i) {
+                CDibImage mine;
+                const bool first = (t + i) % 2 == 0;
+                if (!mine.Load(first ? path : other) || mine.Width() != (first ? 8 : 5)) ++wrong;
+            }
+        });
+    for (auto& l : loaders) l.join();
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Shell("ls -A '" + dir + "' | grep -q '~temp'"), false);
 
     // Other types load unchanged by either kind.
     const std::string gif = home.path("x.gif");
