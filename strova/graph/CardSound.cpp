@@ -8,8 +8,11 @@
 #include <gst/audio/audio.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace strova::graph {
 namespace {
@@ -54,18 +57,51 @@ GstElement* MakeOutput() {
   return sink;
 }
 
-// The playback pipeline: appsrc -> taginject (the stream's name) -> volume
-// (the line input's mute) -> audioconvert -> audioresample -> output. It runs
-// on the graph's clock, so it never drifts from the picture; each block is
-// stamped as it arrives from the card and played after the output's short
-// latency. A restart of the graph (new base time) or new caps restart it.
+// One stream on the sound server: appsrc -> taginject (the stream's name) ->
+// volume (the line input's mute) -> audioconvert -> audioresample -> output.
+struct Stream {
+  GstElement* pipe = nullptr;
+  GstElement* src = nullptr;
+  GstElement* volume = nullptr;
+  GstCaps* caps = nullptr;
+  GstClockTime base = GST_CLOCK_TIME_NONE;
+  gsize bytesPerFrame = 4;
+  guint64 rate = 48000;
+  bool muted = false;
+};
+
+// Ends a stream and releases it. May wait on the sound server.
+void CloseStream(Stream& s) {
+  if (!s.pipe) return;
+  gst_element_set_state(s.pipe, GST_STATE_NULL);
+  gst_object_unref(s.pipe);
+  gst_caps_unref(s.caps);
+  s = Stream{};
+}
+
+// Plays the card's sound. The stream runs on the graph's clock, so it never
+// drifts from the picture; each block is stamped as it arrives from the card
+// and played after the output's short latency. A restart of the graph (new
+// base time) or new caps restart it. The sound server is opened and closed
+// on the player's own thread: a server that is slow to answer, or gone, never
+// holds up the card's streaming thread, so the picture and a recording go on.
 class SoundPlayer {
  public:
-  ~SoundPlayer() { Close(); }
+  SoundPlayer() : worker_([this] { Work(); }) {}
+  ~SoundPlayer() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      quit_ = true;
+    }
+    wake_.notify_all();
+    worker_.join();
+    for (Stream& s : retired_) CloseStream(s);
+    CloseStream(stream_);
+    ClearWanted();
+  }
 
   // Called on the sound's streaming thread for each buffer of the card.
   void Play(GstElement* tap, GstSample* sample) {
-    std::lock_guard<std::mutex> hold(lock_);
     GstBuffer* buf = gst_sample_get_buffer(sample);
     GstCaps* caps = gst_sample_get_caps(sample);
     GstClock* clock = gst_element_get_clock(tap);
@@ -75,42 +111,93 @@ class SoundPlayer {
     }
     const GstClockTime now = gst_clock_get_time(clock);
     const GstClockTime base = gst_element_get_base_time(tap);
+    std::lock_guard<std::mutex> hold(lock_);
     const bool failed = failed_.exchange(false);
-    if (failed || (pipe_ && (base != base_ || !gst_caps_is_equal(caps, caps_)))) Close();
+    if (failed || (stream_.pipe && (base != stream_.base || !gst_caps_is_equal(caps, stream_.caps)))) Retire();
     if (failed) retryAt_ = now + kRetryAfter;
-    if (!pipe_ && now >= retryAt_ && !Start(caps, clock, base)) retryAt_ = now + kRetryAfter;
+    if (!stream_.pipe && !opening_ && now >= retryAt_) Want(caps, clock, base);
     gst_object_unref(clock);
-    if (!pipe_) return;
+    if (!stream_.pipe) return;
     ApplyMute();
     // A stalled output drops the card's sound instead of collecting it, and
     // an output still starting takes one block: sound queued before it plays
     // would be stamped all at once and heard late.
-    const guint64 queued = gst_app_src_get_current_level_bytes(GST_APP_SRC(src_));
-    if (queued > kMaxQueued * bytesPerFrame_ * rate_ / GST_SECOND ||
-        (queued > 0 && GST_STATE(pipe_) != GST_STATE_PLAYING))
+    const guint64 queued = gst_app_src_get_current_level_bytes(GST_APP_SRC(stream_.src));
+    if (queued > kMaxQueued * stream_.bytesPerFrame * stream_.rate / GST_SECOND ||
+        (queued > 0 && GST_STATE(stream_.pipe) != GST_STATE_PLAYING))
       return;
     GstBuffer* out = gst_buffer_copy(buf);  // shares the samples
     GST_BUFFER_PTS(out) = GST_BUFFER_DTS(out) = GST_CLOCK_TIME_NONE;  // stamped on arrival
-    gst_app_src_push_buffer(GST_APP_SRC(src_), out);
+    gst_app_src_push_buffer(GST_APP_SRC(stream_.src), out);
   }
 
-  // Closes the stream on the sound server.
+  // Closes the stream on the sound server (soon, on the player's thread).
   void Stop() {
-    std::lock_guard<std::mutex> hold(lock_);
-    Close();
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      Retire();
+      if (wantCaps_) opening_ = false;  // not taken up yet: dropped here
+      ClearWanted();
+      ++generation_;  // a stream still opening is closed when it is ready
+    }
+    wake_.notify_all();
   }
 
  private:
-  void Close() {
-    if (!pipe_) return;
-    gst_element_set_state(pipe_, GST_STATE_NULL);
-    gst_object_unref(pipe_);
-    gst_caps_unref(caps_);
-    pipe_ = src_ = volume_ = nullptr;
-    caps_ = nullptr;
+  // With lock_ held.
+  void Retire() {
+    if (!stream_.pipe) return;
+    retired_.push_back(stream_);
+    stream_ = Stream{};
+    wake_.notify_all();
+  }
+  void Want(GstCaps* caps, GstClock* clock, GstClockTime base) {
+    ClearWanted();
+    wantCaps_ = gst_caps_ref(caps);
+    wantClock_ = GST_CLOCK(gst_object_ref(clock));
+    wantBase_ = base;
+    opening_ = true;
+    wake_.notify_all();
+  }
+  void ClearWanted() {
+    if (wantCaps_) gst_caps_unref(wantCaps_);
+    if (wantClock_) gst_object_unref(wantClock_);
+    wantCaps_ = nullptr;
+    wantClock_ = nullptr;
   }
 
-  bool Start(GstCaps* caps, GstClock* clock, GstClockTime base) {
+  // The player's thread: closes retired streams and opens the wanted one.
+  void Work() {
+    std::unique_lock<std::mutex> hold(lock_);
+    for (;;) {
+      wake_.wait(hold, [this] { return quit_ || !retired_.empty() || wantCaps_; });
+      if (quit_) return;
+      std::vector<Stream> closing;
+      closing.swap(retired_);
+      GstCaps* caps = wantCaps_;
+      GstClock* clock = wantClock_;
+      const GstClockTime base = wantBase_;
+      const unsigned generation = generation_;
+      wantCaps_ = nullptr;
+      wantClock_ = nullptr;
+      hold.unlock();
+      for (Stream& s : closing) CloseStream(s);
+      Stream opened;
+      const bool ok = caps && Open(caps, clock, base, opened);
+      const GstClockTime now = clock ? gst_clock_get_time(clock) : 0;
+      hold.lock();
+      if (caps) {
+        opening_ = false;
+        if (ok && generation == generation_ && !quit_ && !stream_.pipe) stream_ = opened;
+        else if (ok) retired_.push_back(opened);
+        else retryAt_ = now + kRetryAfter;
+        gst_caps_unref(caps);
+        gst_object_unref(clock);
+      }
+    }
+  }
+
+  bool Open(GstCaps* caps, GstClock* clock, GstClockTime base, Stream& out) {
     GstAudioInfo info;
     if (!gst_audio_info_from_caps(&info, caps) || info.bpf <= 0 || info.rate <= 0) return false;
     GstElement* sink = MakeOutput();
@@ -130,7 +217,8 @@ class SoundPlayer {
     g_object_set(src, "caps", caps, "is-live", TRUE, "do-timestamp", TRUE, "format", GST_FORMAT_TIME, nullptr);
     const std::string title = std::string("title=\"") + kCardSoundName + "\"";
     g_object_set(tags, "tags", title.c_str(), nullptr);
-    g_object_set(volume, "mute", g_lineMuted.load() ? TRUE : FALSE, nullptr);
+    const bool muted = g_lineMuted;
+    g_object_set(volume, "mute", muted ? TRUE : FALSE, nullptr);
     gst_pipeline_use_clock(GST_PIPELINE(pipe), clock);
     gst_bin_add_many(GST_BIN(pipe), src, tags, volume, convert, resample, sink, nullptr);
     GstBus* bus = gst_element_get_bus(pipe);
@@ -143,22 +231,15 @@ class SoundPlayer {
       failed_ = false;
       return false;
     }
-    pipe_ = pipe;
-    src_ = src;
-    volume_ = volume;
-    caps_ = gst_caps_ref(caps);
-    base_ = base;
-    bytesPerFrame_ = gsize(info.bpf);
-    rate_ = guint64(info.rate);
-    muted_ = g_lineMuted;
+    out = Stream{pipe, src, volume, gst_caps_ref(caps), base, gsize(info.bpf), guint64(info.rate), muted};
     return true;
   }
 
   void ApplyMute() {
     const bool muted = g_lineMuted;
-    if (muted == muted_) return;
-    g_object_set(volume_, "mute", muted ? TRUE : FALSE, nullptr);
-    muted_ = muted;
+    if (muted == stream_.muted) return;
+    g_object_set(stream_.volume, "mute", muted ? TRUE : FALSE, nullptr);
+    stream_.muted = muted;
   }
 
   // Nothing reads the stream's bus: every message is dropped here, and an
@@ -168,17 +249,19 @@ class SoundPlayer {
     return GST_BUS_DROP;
   }
 
-  std::mutex lock_;  // Play on the streaming thread, Stop on the caller's
-  GstElement* pipe_ = nullptr;
-  GstElement* src_ = nullptr;
-  GstElement* volume_ = nullptr;
-  GstCaps* caps_ = nullptr;
-  GstClockTime base_ = GST_CLOCK_TIME_NONE;
-  gsize bytesPerFrame_ = 4;
-  guint64 rate_ = 48000;
+  std::mutex lock_;  // Play on the streaming thread, Stop on the caller's, Work
+  std::condition_variable wake_;
+  Stream stream_;                 // the stream playing, if any
+  std::vector<Stream> retired_;   // streams for the player's thread to close
+  GstCaps* wantCaps_ = nullptr;   // a stream to open, with its clock and base
+  GstClock* wantClock_ = nullptr;
+  GstClockTime wantBase_ = GST_CLOCK_TIME_NONE;
+  bool opening_ = false;
+  unsigned generation_ = 0;
+  bool quit_ = false;
   GstClockTime retryAt_ = 0;
-  bool muted_ = false;
   std::atomic<bool> failed_{false};
+  std::thread worker_;  // last: starts once everything above exists
 };
 
 GstFlowReturn OnSample(GstAppSink* tap, gpointer data) {
