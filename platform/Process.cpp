@@ -14,6 +14,11 @@ extern char** environ;
 namespace plat {
 
 bool StartProcess(const std::string& program, const std::vector<std::string>& args) {
+    return StartProcess(program, args, nullptr);
+}
+
+bool StartProcess(const std::string& program, const std::vector<std::string>& args,
+                  std::function<void()> onExit) {
     if (program.empty()) return false;
     std::vector<std::string> argv0{program};
     argv0.insert(argv0.end(), args.begin(), args.end());
@@ -25,10 +30,11 @@ bool StartProcess(const std::string& program, const std::vector<std::string>& ar
     int rc = byPath ? posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ)
                     : posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
     if (rc != 0) return false;
-    std::thread([pid] {
+    std::thread([pid, onExit = std::move(onExit)] {
         int status = 0;
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
+        if (onExit) onExit();
     }).detach();
     return true;
 }

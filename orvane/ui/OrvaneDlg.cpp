@@ -363,6 +363,11 @@ plat::LRESULT COrvaneDlg::OnWindowMessage(plat::UINT msg, plat::WPARAM wp, plat:
     case kWmClose: CloseOperation(); return 0;
     case WM_BROWSER_CLOSED: OnBrowserClosed(false); return 0;
     case WM_VIDEO_BROWSER_CLOSED: OnBrowserClosed(true); return 0;
+    case WM_BROWSER_EXITED:
+        // A browser that ended without its message (a crash, a title that
+        // did not match) must not leave the viewer hidden for ever.
+        if (m_imageBrowserOpen) OnBrowserClosed(false);
+        return 0;
     case WM_STROVA_NOTIFY: OnLibraryNotify(wp, lp); return 0;
     case WM_REMOTE_KEY: OnRemoteKey(static_cast<int>(wp)); return 0;
     case WM_TRAY_NOTIFY: return 0;

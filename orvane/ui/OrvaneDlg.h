@@ -225,6 +225,7 @@ private:
     void ToggleKeypad();
     void OnLibraryNotify(plat::WPARAM wp, plat::LPARAM lp);
     void OnBrowserClosed(bool videoBrowser);
+    void OpenImageBrowser();
     void SetMenuText(int command, const wxString& text);
     void CheckMenu(int command, bool check);
     void EnableMenu(int command, bool enable);
@@ -284,6 +285,7 @@ private:
     bool m_inLoop = false;
     wxEventLoopBase* m_loop = nullptr;
     bool m_configOpen = false;
+    bool m_imageBrowserOpen = false;  // hidden for the image browser
     int m_lineCountdown = 0;
     bool m_streamFaultShown = false;  // one message per stopped preview
     std::string m_dialogStartFolder;

@@ -17,6 +17,8 @@
 #include "orvane/ui/SYSTEMTRAY.h"
 #include "orvane/ui/TVControl.h"
 #include "orvane/ui/dispDlg.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
 #include "strova/Strova.h"
 
 using orvane::Rt;
@@ -27,7 +29,7 @@ namespace {
 // shown disabled.
 bool IsLaterCommand(int id) {
     switch (id) {
-    case IDC_HELP: case IDC_OPEN_IMAGES: case IDC_OPEN_VIDEOS:
+    case IDC_HELP: case IDC_OPEN_VIDEOS:
     case ID_CHANNEL_LIST: case ID_OVERLAY_SETTINGS:
         return true;
     default:
@@ -93,6 +95,7 @@ bool COrvaneDlg::RunCommand(int id) {
     case IDC_CHANNEL_UP: orvane::NextChannel(rt, *this); break;
     case ID_CLOSE: CloseOperation(); break;
     case ID_APP_ABOUT: ShowAbout(); break;
+    case IDC_OPEN_IMAGES: OpenImageBrowser(); break;
     case ID_MINIMIZE: Iconize(true); break;
     case ID_NORMAL_SIZE: NormalSize(); break;
     case ID_ALWAYS_ON_TOP: ToggleOnTop(); break;
@@ -294,7 +297,26 @@ void COrvaneDlg::OnLibraryNotify(plat::WPARAM, plat::LPARAM lp) {
     }
 }
 
+// Starts the image browser beside the viewer's own program and steps aside
+// until it ends: it sends 0x901, or its process is seen to end.
+void COrvaneDlg::OpenImageBrowser() {
+    if (IsRecording()) return;
+    const plat::HWND self = m_hwnd;
+    const bool started = plat::StartProcess(plat::ProgramDir() + "lumora", {},
+                                            [self] { plat::PostMessage(self, WM_BROWSER_EXITED, 0, 0); });
+    if (!started) {
+        Ask("Calling Lumora module failed!", "Error", wxOK | wxICON_ERROR);
+        return;
+    }
+    m_imageBrowserOpen = true;
+    Hide();
+    if (m_panel) m_panel->Hide();
+    StopRemote();
+    orvane::SetLineInputMute(true);
+}
+
 void COrvaneDlg::OnBrowserClosed(bool videoBrowser) {
+    if (!videoBrowser) m_imageBrowserOpen = false;
     Rt().hidden = false;
     Show();
     if (videoBrowser && m_keypad) m_keypad->Show(Rt().ctrShow != 0);

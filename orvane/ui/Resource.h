@@ -104,6 +104,7 @@ inline constexpr const char* kNoChannelsHint = "No channels yet: right-click, Ch
 // ---------------------------------------------------------------- messages and timers
 inline constexpr int WM_BROWSER_CLOSED = 0x901;      // from the image browser
 inline constexpr int WM_VIDEO_BROWSER_CLOSED = 0x5831;
+inline constexpr int WM_BROWSER_EXITED = 0x5840;       // the image browser's process ended
 inline constexpr int WM_STROVA_NOTIFY = 0x5832;
 inline constexpr int WM_REMOTE_KEY = 0x5833;
 inline constexpr int WM_TRAY_NOTIFY = 0x5834;        // 22580, the tray callback message

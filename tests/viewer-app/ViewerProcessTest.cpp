@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdio>
 #include <functional>
 
 #include "ViewerAppSupport.h"
@@ -137,6 +138,37 @@ TEST(ViewerProcess, HiddenStartFromAnotherFolderKeepsTheWindowOff) {
     EXPECT_EQ(WaitExit(child.pid, 0), -1) << "the hidden viewer ended";
     // The splash picture was copied into the system folder.
     EXPECT_FALSE(tellura::test::ReadFile(home.path("data/quorvel/system/Korblend.bmp")).empty());
+    plat::SendMessage(w, kWmCommand, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(WaitExit(child.pid, 15000), 0);
+}
+
+// The image browser starts beside the viewer, which steps aside; a browser
+// that dies without telling the viewer still brings it back.
+TEST(ViewerProcess, ImageBrowserHidesTheViewerUntilItsProcessEnds) {
+    tellura::test::ScopedHome home;
+    const std::string card = SeedForChild([](orvane::RunTime& rt) { rt.isTopMost = 0; });
+    ASSERT_FALSE(card.empty());
+    ChildViewer child;
+    child.pid = Spawn(tellura::test::BinDir() + "/orvane", {});
+    plat::HWND w = WaitForWindow(card, 15000);
+    ASSERT_NE(w, nullptr);
+    auto state = [&](int want) {
+        for (int i = 0; i < 300; ++i, wxMilliSleep(50))
+            if (XWindowState(card, child.pid) == want) return true;
+        return false;
+    };
+    ASSERT_TRUE(state(0));
+    plat::SendMessage(w, kWmCommand, IDC_OPEN_IMAGES, 0);
+    EXPECT_TRUE(state(1)) << "the viewer stayed on the screen";
+    int browser = 0;
+    for (int i = 0; i < 300 && browser <= 0; ++i, wxMilliSleep(50)) {
+        FILE* p = popen(("pgrep -P " + std::to_string(child.pid) + " -x lumora").c_str(), "r");
+        if (p && std::fscanf(p, "%d", &browser) != 1) browser = 0;
+        if (p) pclose(p);
+    }
+    ASSERT_GT(browser, 0) << "no image browser was started";
+    kill(browser, SIGKILL);
+    EXPECT_TRUE(state(0)) << "the viewer did not come back";
     plat::SendMessage(w, kWmCommand, ID_TRAY_EXIT, 0);
     EXPECT_EQ(WaitExit(child.pid, 15000), 0);
 }
