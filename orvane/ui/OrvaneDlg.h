@@ -31,6 +31,7 @@
 #include "orvane/core/Sizing.h"
 #include "orvane/core/Volume.h"
 #include "orvane/core/Workers.h"
+#include "orvane/ui/HelpWindow.h"
 #include "orvane/ui/ViewerHost.h"
 #include "platform/Events.h"
 #include "platform/Window.h"
@@ -226,6 +227,7 @@ private:
     void OnLibraryNotify(plat::WPARAM wp, plat::LPARAM lp);
     void OnBrowserClosed(bool videoBrowser);
     void OpenImageBrowser();
+    void ShowHelp();
     void SetMenuText(int command, const wxString& text);
     void CheckMenu(int command, bool check);
     void EnableMenu(int command, bool enable);
@@ -286,6 +288,7 @@ private:
     wxEventLoopBase* m_loop = nullptr;
     bool m_configOpen = false;
     bool m_imageBrowserOpen = false;  // hidden for the image browser
+    std::unique_ptr<orvane::CHelpWindow> m_help;
     int m_lineCountdown = 0;
     bool m_streamFaultShown = false;  // one message per stopped preview
     std::string m_dialogStartFolder;

@@ -29,7 +29,7 @@ namespace {
 // shown disabled.
 bool IsLaterCommand(int id) {
     switch (id) {
-    case IDC_HELP: case IDC_OPEN_VIDEOS:
+    case IDC_OPEN_VIDEOS:
     case ID_CHANNEL_LIST: case ID_OVERLAY_SETTINGS:
         return true;
     default:
@@ -96,6 +96,7 @@ bool COrvaneDlg::RunCommand(int id) {
     case ID_CLOSE: CloseOperation(); break;
     case ID_APP_ABOUT: ShowAbout(); break;
     case IDC_OPEN_IMAGES: OpenImageBrowser(); break;
+    case IDC_HELP: ShowHelp(); break;
     case ID_MINIMIZE: Iconize(true); break;
     case ID_NORMAL_SIZE: NormalSize(); break;
     case ID_ALWAYS_ON_TOP: ToggleOnTop(); break;
@@ -313,6 +314,14 @@ void COrvaneDlg::OpenImageBrowser() {
     if (m_panel) m_panel->Hide();
     StopRemote();
     orvane::SetLineInputMute(true);
+}
+
+// The manual in its own window, independent of the viewer's state.
+void COrvaneDlg::ShowHelp() {
+    if (!m_help) m_help = std::make_unique<orvane::CHelpWindow>();
+    if (!m_help->Show())
+        Ask("The help file " + wxString::FromUTF8(orvane::HelpBookPath()) + " could not be opened.",
+            orvane::kHelpTitle, wxOK | wxICON_ERROR);
 }
 
 void COrvaneDlg::OnBrowserClosed(bool videoBrowser) {

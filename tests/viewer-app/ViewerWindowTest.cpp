@@ -7,6 +7,7 @@
 #include <wx/menu.h>
 
 #include "ViewerAppSupport.h"
+#include "support/WxTestLoop.h"
 #include "orvane/core/Settings.h"
 #include "orvane/ui/ControlDlg.h"
 #include "orvane/ui/OrvaneDlg.h"
@@ -203,15 +204,37 @@ TEST(ViewerCommands, PanelAndKeypadTogglesAndLaterCommandsDisabled) {
     EXPECT_FALSE(d->Keypad()->IsShown());
     EXPECT_EQ(Rt().ctrShow, 0);
 
-    for (int id : {IDC_HELP, IDC_OPEN_IMAGES, IDC_OPEN_VIDEOS, ID_CHANNEL_LIST, ID_OVERLAY_SETTINGS})
+    for (int id : {IDC_OPEN_VIDEOS, ID_CHANNEL_LIST, ID_OVERLAY_SETTINGS})
         EXPECT_FALSE(d->IsMenuEnabled(id)) << id;
     for (int id : {IDC_RECORD, IDC_SAVE_IMAGE_AS, IDC_SNAPSHOT}) EXPECT_TRUE(d->IsMenuEnabled(id)) << id;
     EXPECT_TRUE(d->ControlPanel()->GetButton(IDC_RECORD)->IsEnabled());
-    EXPECT_FALSE(d->ControlPanel()->GetButton(IDC_HELP)->IsEnabled());
+    EXPECT_FALSE(d->ControlPanel()->GetButton(IDC_OPEN_VIDEOS)->IsEnabled());
     EXPECT_TRUE(d->ControlPanel()->GetButton(ID_FULLSCREEN)->IsEnabled());
     // A disabled command sent anyway does nothing.
-    d->SendCommand(IDC_HELP);
+    d->SendCommand(IDC_OPEN_VIDEOS);
     EXPECT_TRUE(v.asked.empty());
+}
+
+// The manual opens in its own window under its title, and a close message
+// sent to that title (as the final close sends it) closes it.
+TEST(ViewerCommands, HelpOpensTheManualAndItsCloseMessageClosesIt) {
+    tellura::test::ScopedHome home;
+    InProcessViewer v;
+    ASSERT_NE(v.dlg, nullptr);
+    EXPECT_TRUE(v.dlg->IsMenuEnabled(IDC_HELP));
+    v.dlg->SendCommand(IDC_HELP);
+    EXPECT_TRUE(v.asked.empty()) << v.asked.front();
+    auto helpFrame = [] {
+        for (wxWindow* w : wxTopLevelWindows)
+            if (w->GetLabel() == orvane::kHelpTitle && w->IsShown()) return true;
+        return false;
+    };
+    EXPECT_TRUE(PumpUntil(helpFrame));
+    plat::HWND help = plat::FindWindowA(nullptr, orvane::kHelpTitle);
+    ASSERT_NE(help, nullptr);
+    plat::PostMessage(help, 0x0010 /* close */, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return !helpFrame(); }));
+    EXPECT_EQ(plat::FindWindowA(nullptr, orvane::kHelpTitle), nullptr);
 }
 
 TEST(ViewerCommands, PauseRunAndStreamStates) {
