@@ -196,7 +196,9 @@ STROVA_API int32_t Strova_SetVideoPropertyValue(int32_t card, int32_t property, 
 STROVA_API int32_t Strova_GetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t* b);
 STROVA_API int32_t Strova_SetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t b);
 STROVA_API int32_t Strova_IsPropertyExist(int32_t card, int32_t page, int32_t* exists);
-/* parent: the viewer's window handle (STROVA_HWND) passed on to the host. */
+/* parent: the viewer's window handle (STROVA_HWND) passed on to the host.
+ * A page that stops the graph while shown (1, 2, 5, 9..11) is refused with
+ * VFW_E_WRONG_STATE while the card records: stopping would end the file. */
 STROVA_API int32_t Strova_DisplayPropertyDialogs(int32_t card, int32_t page, void* parent,
                                                  const char* caption);
 /* The viewer's property-frame host: shows page 0..11 of the card modally over
@@ -206,6 +208,10 @@ typedef int32_t (*StrovaPropertyFrameHost)(void* user, int32_t card, int32_t pag
 STROVA_API void Strova_SetPropertyFrameHost(StrovaPropertyFrameHost host, void* user);
 STROVA_API int32_t Strova_RouteInPinToOutPin(int32_t card, int32_t inputPin, int32_t outputPin);
 STROVA_API int32_t Strova_WhatInPinRouteToOutPin(int32_t card, int32_t outputPin, int32_t* inputPin);
+/* The name of crossbar input `input` into name (size bytes, cut and always
+ * terminated). E_INVALIDARG: invalid card, null name or size < 1; E_FAIL: no
+ * capture device or no such input (the inputs are numbered from 0). */
+STROVA_API int32_t Strova_GetInputName(int32_t card, int32_t input, char* name, int32_t size);
 STROVA_API int32_t Strova_ChooseCamera_Ex(int32_t card, int32_t slot, int32_t camera);
 
 /* --- On-video logo, time and date (recording section) ---------------------- */
