@@ -222,6 +222,9 @@ STROVA_API STROVA_STATUS Strova_SetLogoFile(int card, const char* path);
 STROVA_API STROVA_STATUS Strova_ShowLogo(int card, int show, int x, int y);
 STROVA_API STROVA_STATUS Strova_ShowTime(int card, int show, int x, int y);
 STROVA_API STROVA_STATUS Strova_ShowDate(int card, int show, int x, int y);
+/* The overlay sits before the card's split, so the preview, stills and every
+ * recording carry the items whatever this value; it is kept for the caller.
+ * Strova_GetVideoStream answers S_OK while the overlay stream exists. */
 STROVA_API STROVA_STATUS Strova_ShowLogoTimeOnUserStream(int card, int value);
 
 /* --- Graph diagnostics ------------------------------------------------------ */

@@ -159,7 +159,8 @@ void CTvList::Sync() {
     for (Side s : {FaveEditor::kChannels, FaveEditor::kFaves}) {
         SideControls& c = m_side[s];
         if (dirty & (1 << s)) FillList(s);
-        c.name->ChangeValue(wxString::FromUTF8(m_editor->NameField(s)));
+        // The field holds 10 characters; a longer stored name shows cut, not empty.
+        c.name->ChangeValue(wxString::FromUTF8(m_editor->NameField(s)).Left(orvane::kMaxChannelName));
         c.slider->SetValue(m_editor->Slider(s));
         c.offset->SetLabel(OffsetText(m_editor->Slider(s)));
         const bool on = m_editor->SideEnabled(s);

@@ -45,18 +45,19 @@ void WriteRedBmp(const std::string& path, int w, int h) {
     ASSERT_TRUE(tellura::test::WriteFile(path, f));
 }
 
-// Red at a spot of a still of the viewer's card, taken until one shows it.
-bool StillShowsRed(const std::string& file, int x, int y) {
-    for (int i = 0; i < 40; ++i) {
+// Whether a still of the viewer's card is red at a spot; stills are taken
+// until the answer is `want` (the overlay reaches the frames a moment later).
+bool StillRedIs(const std::string& file, int x, int y, bool want) {
+    bool red = !want;
+    for (int i = 0; i < 40 && red != want; ++i) {
+        if (i) Pump(100);
         std::filesystem::remove(file);
         Strova_SaveToBmpFile(Rt().deviceIndex, file.c_str());
         wxImage img;
-        if (std::filesystem::exists(file) && img.LoadFile(file) && x < img.GetWidth() && y < img.GetHeight() &&
-            img.GetRed(x, y) > 200 && img.GetGreen(x, y) < 70 && img.GetBlue(x, y) < 70)
-            return true;
-        Pump(100);
+        red = std::filesystem::exists(file) && img.LoadFile(file) && x < img.GetWidth() && y < img.GetHeight() &&
+              img.GetRed(x, y) > 200 && img.GetGreen(x, y) < 70 && img.GetBlue(x, y) < 70;
     }
-    return false;
+    return red == want;
 }
 
 template <class Dlg>
@@ -116,19 +117,19 @@ TEST(OverlayCommand, StoredOverlayAtStartLiveChangesAndOk) {
     });
     ASSERT_TRUE(v.dlg);
     const std::string still = home.path("still.bmp");
-    EXPECT_TRUE(StillShowsRed(still, 40, 40)) << "stored logo not applied at start";
+    EXPECT_TRUE(StillRedIs(still, 40, 40, true)) << "stored logo not applied at start";
     {
         Shown<CConfigLogo> shown([&](CConfigLogo& d) {
             EXPECT_EQ(Ctl<wxTextCtrl>(&d, 1020)->GetValue(), logo);
             Click(d.FindWindow(1028));  // "Show Logo" off, at once
-            EXPECT_FALSE(StillShowsRed(still, 40, 40));
+            EXPECT_TRUE(StillRedIs(still, 40, 40, false)) << "logo still shown";
             Press(&d, wxID_CANCEL);
         });
         v.dlg->SendCommand(ID_OVERLAY_SETTINGS);
         EXPECT_TRUE(*shown.seen);
     }
     EXPECT_EQ(Rt().showLogo, 1);
-    EXPECT_TRUE(StillShowsRed(still, 40, 40)) << "stored overlay not applied after Cancel";
+    EXPECT_TRUE(StillRedIs(still, 40, 40, true)) << "stored overlay not applied after Cancel";
 
     Shown<CConfigLogo> shown([&](CConfigLogo& d) {
         Type(d.FindWindow(1032), "-5");
@@ -147,7 +148,7 @@ TEST(OverlayCommand, StoredOverlayAtStartLiveChangesAndOk) {
 }
 
 // Each property command opens its dialog; a control changed there reaches
-// the card and the viewer's values: brightness, the preview size, the input.
+// the card and the viewer's values: brightness, the recording size, the input.
 TEST(PropertyCommands, DialogsChangeTheCard) {
     ScopedHome home;
     InProcessViewer v([](orvane::RunTime& rt) { rt.useSnapCap = 1; });
@@ -168,15 +169,15 @@ TEST(PropertyCommands, DialogsChangeTheCard) {
     EXPECT_EQ(Rt().vidBrightness, 7000);
     {
         Shown<CPropertyFrame> shown([](CPropertyFrame& d) {
-            EXPECT_EQ(d.GetTitle(), "Display Format");
+            EXPECT_EQ(d.GetTitle(), "Recording Format");
             Choose(d.FindWindow(2101), 7);  // 320 x 240
             Press(&d, wxID_OK);
         });
-        v.dlg->SendCommand(ID_PROP_DISPLAY_FORMAT);
+        v.dlg->SendCommand(ID_PROP_RECORD_FORMAT);
         EXPECT_TRUE(*shown.seen);
     }
     VideoInfo info{};
-    ASSERT_GE(Strova_GetVideoInfo(Rt().deviceIndex, &info, STROVA_PIN_PREVIEW), 0);
+    ASSERT_GE(Strova_GetVideoInfo(Rt().deviceIndex, &info, STROVA_PIN_CAPTURE), 0);
     EXPECT_EQ(info.bmi.width, 320);
     EXPECT_EQ(std::abs(info.bmi.height), 240);
     {

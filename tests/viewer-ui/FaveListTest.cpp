@@ -113,8 +113,10 @@ TEST(FaveList, OpensWithRowsAndTheUnusedSideDisabled) {
     EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, 1044)->GetValue(), "Three");
     EXPECT_EQ(tune.tuned.back(), 120000);
     EXPECT_EQ(tune.calls.substr(tune.calls.size() - 3), "hsS");  // held, sound off, tune, sound on
-    Ctl<wxTextCtrl>(&dlg, 1044)->ChangeValue("ElevenChars");
-    EXPECT_EQ(Ctl<wxTextCtrl>(&dlg, 1044)->GetValue(), "ElevenChar");  // names hold 10 characters
+    Entry(rt->channels[3], "ElevenChars", 130000);  // longer than the field: shown cut
+    CTvList longName(nullptr, *rt, tune);
+    Pick(&longName, kChannels, 3);
+    EXPECT_EQ(Ctl<wxTextCtrl>(&longName, 1041)->GetValue(), "ElevenChar");
 }
 
 // A channel already among the favourites only brings the message; a new one
