@@ -65,28 +65,27 @@ CConfigLogo::CConfigLogo(wxWindow* parent, int card) : wxDialog(parent, IDD_OVER
         wxWindow* b = box->GetStaticBox();
         m_show[item] = new wxCheckBox(b, kShowIds[item], kShowLabels[item]);
         box->Add(m_show[item], 0, wxALL, 4);
-        auto* grid = new wxFlexGridSizer(3, wxSize(8, 6));
-        grid->AddGrowableCol(1);
         if (item == 0) {
-            m_file = new wxTextCtrl(b, 1020, wxEmptyString, wxDefaultPosition, wxSize(260, -1), wxTE_READONLY);
+            auto* fileRow = new wxBoxSizer(wxHORIZONTAL);
+            m_file = new wxTextCtrl(b, 1020, wxEmptyString, wxDefaultPosition, wxSize(280, -1), wxTE_READONLY);
             auto* choose = new wxButton(b, 1021, "Set");
             choose->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ChooseLogo(); });
-            grid->Add(new wxStaticText(b, wxID_ANY, "Logo File:"), 0, wxALIGN_CENTER_VERTICAL);
-            grid->Add(m_file, 1, wxEXPAND);
-            grid->Add(choose);
+            fileRow->Add(new wxStaticText(b, wxID_ANY, "Logo File:"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
+            fileRow->Add(m_file, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
+            fileRow->Add(choose, 0, wxALIGN_CENTER_VERTICAL);
+            box->Add(fileRow, 0, wxEXPAND | wxALL, 4);
         }
         auto* pos = new wxBoxSizer(wxHORIZONTAL);
         for (int k = 0; k < 2; ++k) {
             const int i = item * 2 + k;
             m_pos[i] = new wxTextCtrl(b, kPosIds[i], wxEmptyString, wxDefaultPosition, wxSize(70, -1));
             pos->Add(new wxStaticText(b, wxID_ANY, kPosLabels[i]), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
-            pos->Add(m_pos[i], 0, wxRIGHT, 16);
+            pos->Add(m_pos[i], 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 16);
         }
+        pos->AddStretchSpacer();
         auto* set = new wxButton(b, kSetIds[item], "Set");
-        grid->Add(new wxStaticText(b, wxID_ANY, wxEmptyString));
-        grid->Add(pos, 1, wxEXPAND);
-        grid->Add(set);
-        box->Add(grid, 0, wxEXPAND | wxALL, 4);
+        pos->Add(set, 0, wxALIGN_CENTER_VERTICAL);
+        box->Add(pos, 0, wxEXPAND | wxALL, 4);
         top->Add(box, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 12);
 
         auto apply = [this, item] { item == 0 ? ApplyLogo() : item == 1 ? ApplyTime() : ApplyDate(); };
@@ -113,6 +112,7 @@ void CConfigLogo::Fill(const LogoSettings& s) {
     m_show[1]->SetValue(s.showTime);
     m_show[2]->SetValue(s.showDate);
     m_file->ChangeValue(wxString::FromUTF8(s.logoFile));
+    m_file->SetInsertionPointEnd();  // the file's own name in view
     const long pos[6] = {long(s.xLogo), long(s.yLogo), long(s.xTime), long(s.yTime), long(s.xDate), s.yDate};
     for (int i = 0; i < 6; ++i) m_pos[i]->ChangeValue(wxString::Format("%ld", pos[i]));
 }
@@ -158,6 +158,7 @@ void CConfigLogo::ChooseLogo() {
     if (Strova_SetLogoFile(m_card, path.c_str()) >= 0) {
         m_values.logoFile = path;
         m_file->ChangeValue(wxString::FromUTF8(path));
+        m_file->SetInsertionPointEnd();
         return;
     }
     Strova_SetLogoFile(m_card, m_file->GetValue().utf8_string().c_str());

@@ -140,6 +140,7 @@ bool CPropertyFrame::BuildFormat(wxWindow* parent, wxSizer* sizer) {
     grid->Add(new wxStaticText(parent, wxID_ANY, "Output Size:"), 0, wxALIGN_CENTER_VERTICAL);
     grid->Add(size, 1, wxEXPAND);
     sizer->Add(grid, 1, wxEXPAND | wxALL, 6);
+    sizer->SetMinSize(wxSize(300, -1));
     m_commit = [this, info, colour, size, pin] {
         VideoInfo next = *info;
         if (colour->GetSelection() != wxNOT_FOUND) next.colorCode = colour->GetSelection();
@@ -170,7 +171,7 @@ bool CPropertyFrame::BuildInputs(wxWindow* parent, wxSizer* sizer) {
         buttons->push_back(r);
     }
     if (buttons->empty()) return false;
-    sizer->SetMinSize(wxSize(240, -1));
+    sizer->SetMinSize(wxSize(300, -1));
     m_commit = [this, buttons] {
         for (size_t i = 0; i < buttons->size(); ++i)
             if ((*buttons)[i]->GetValue() && Strova_RouteInPinToOutPin(m_card, int32_t(i), 0) < 0) {

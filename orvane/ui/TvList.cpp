@@ -108,9 +108,9 @@ wxSizer* CTvList::BuildSide(Side s) {
 
     auto* inch = new wxBoxSizer(wxHORIZONTAL);
     inch->Add(new wxStaticText(b, wxID_ANY, "Inching:"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
-    c.slider = new wxSlider(b, id.slider, 0, orvane::kInchMin, orvane::kInchMax);
+    c.slider = new wxSlider(b, id.slider, 0, orvane::kInchMin, orvane::kInchMax, wxDefaultPosition, wxSize(150, -1));
     inch->Add(c.slider, 1, wxALIGN_CENTER_VERTICAL);
-    c.offset = new wxStaticText(b, wxID_ANY, OffsetText(orvane::kInchMax), wxDefaultPosition, wxDefaultSize,
+    c.offset = new wxStaticText(b, wxID_ANY, OffsetText(-orvane::kInchMax), wxDefaultPosition, wxDefaultSize,
                                 wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
     inch->Add(c.offset, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 6);
     box->Add(inch, 0, wxEXPAND | wxLEFT | wxRIGHT, 4);
