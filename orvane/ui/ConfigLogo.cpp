@@ -26,6 +26,9 @@ const char* const kBoxLabels[3] = {"Logo", "Time", "Date"};
 
 const char kPositiveText[] = "Please enter a positive integer.";
 const char kIntegerText[] = "Please enter an integer.";
+const char kYuvNote[] =
+    "The video is connected in YUV mode, which draws no logo, time or date. The settings are kept "
+    "and take effect when the video is connected in RGB mode.";
 
 // Whole decimal number in [lo, INT_MAX], spaces around allowed.
 bool ParseNumber(const wxString& text, long lo, long& out) {
@@ -60,6 +63,13 @@ CConfigLogo::ShownFn& CConfigLogo::ShownHook() {
 
 CConfigLogo::CConfigLogo(wxWindow* parent, int card) : wxDialog(parent, IDD_OVERLAY, "Dialog"), m_card(card) {
     auto* top = new wxBoxSizer(wxVERTICAL);
+    // The YUV connection carries no overlay: say so rather than let the
+    // check boxes seem to do nothing.
+    if (Strova_GetVideoStream(card, 0, 0) == VFW_E_WRONG_STATE) {
+        auto* note = new wxStaticText(this, wxID_ANY, kYuvNote);
+        note->Wrap(420);
+        top->Add(note, 0, wxLEFT | wxRIGHT | wxTOP, 12);
+    }
     for (int item = 0; item < 3; ++item) {
         auto* box = new wxStaticBoxSizer(wxVERTICAL, this, kBoxLabels[item]);
         wxWindow* b = box->GetStaticBox();
