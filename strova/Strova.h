@@ -201,6 +201,25 @@ STROVA_API int32_t Strova_IsPropertyExist(int32_t card, int32_t page, int32_t* e
  * VFW_E_WRONG_STATE while the card records: stopping would end the file. */
 STROVA_API int32_t Strova_DisplayPropertyDialogs(int32_t card, int32_t page, void* parent,
                                                  const char* caption);
+/* The capture device's own controls, as property page 0 shows them: for a
+ * V4L2 card every control the driver lists (integer, boolean, menu, button),
+ * else the colour properties. index counts from 0; E_FAIL past the last one
+ * or without a capture device; E_INVALIDARG: invalid card or null control. */
+#define STROVA_CONTROL_INTEGER 1
+#define STROVA_CONTROL_BOOLEAN 2
+#define STROVA_CONTROL_MENU 3
+#define STROVA_CONTROL_BUTTON 4
+typedef struct StrovaControl {
+  uint32_t id;
+  int32_t type;
+  int32_t minimum, maximum, step, defaultValue, value;
+  char name[64];
+} StrovaControl;
+STROVA_API int32_t Strova_GetDeviceControl(int32_t card, int32_t index, StrovaControl* control);
+/* The name of a menu control's entry `value` ("" for a gap in the menu). */
+STROVA_API int32_t Strova_GetDeviceControlItem(int32_t card, int32_t index, int32_t value, char* name,
+                                               int32_t size);
+STROVA_API int32_t Strova_SetDeviceControl(int32_t card, uint32_t id, int32_t value);
 /* The viewer's property-frame host: shows page 0..11 of the card modally over
  * parent (the library links no toolkit). Null removes it. */
 typedef int32_t (*StrovaPropertyFrameHost)(void* user, int32_t card, int32_t page, void* parent,

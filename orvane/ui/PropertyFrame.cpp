@@ -4,6 +4,7 @@
 #include <vector>
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/radiobut.h>
 #include <wx/sizer.h>
@@ -15,11 +16,6 @@
 #include "strova/Strova.h"
 
 namespace {
-
-// The picture controls in the library's property order.
-const char* const kControlNames[] = {"Brightness", "Contrast", "Hue", "Saturation", "Gamma",
-                                     "Color Enable", "White Balance", "Backlight Compensation", "Sharpness"};
-constexpr int kControlCount = 9;
 
 const char* const kColourNames[] = {"RGB555", "RGB24", "YUY2", "YVU9", "YV12"};
 constexpr int kColourCount = 5;
@@ -49,7 +45,7 @@ CPropertyFrame::CPropertyFrame(wxWindow* parent, int card, int page, const wxStr
     : wxDialog(parent, wxID_ANY, caption), m_card(card), m_page(page) {
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* box = new wxStaticBoxSizer(wxVERTICAL, this,
-                                     page == 0 ? "Video Proc Amp" : page == 3 ? "Video Input" : "Stream Format");
+                                     page == 0 ? "Device Controls" : page == 3 ? "Video Input" : "Stream Format");
     wxWindow* b = box->GetStaticBox();
     if (page == 0) m_content = BuildControls(b, box);
     if (page == 1 || page == 2) m_content = BuildFormat(b, box);
@@ -67,50 +63,111 @@ CPropertyFrame::CPropertyFrame(wxWindow* parent, int card, int page, const wxStr
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOk(); }, wxID_OK);
 }
 
-// One slider per control the device reports, with its own range and step;
-// moves reach the device at once, Cancel puts the opening values back.
+// One row per control the device reports, of its own kind and range:
+// a slider, a check box, a list or a button. Changes reach the device at once;
+// Cancel puts the opening values back.
 bool CPropertyFrame::BuildControls(wxWindow* parent, wxSizer* sizer) {
     auto* grid = new wxFlexGridSizer(3, wxSize(10, 6));
     grid->AddGrowableCol(1);
-    struct Row { int property; int32_t opening, def; wxSlider* slider; };
-    auto rows = std::make_shared<std::vector<Row>>();
-    for (int p = 0; p < kControlCount; ++p) {
-        int32_t v[6] = {};
-        if (Strova_GetVideoPropertyValue(m_card, p, v) < 0 || v[2] <= v[1]) continue;
-        auto* slider = new wxSlider(parent, 2000 + p, v[0], v[1], v[2], wxDefaultPosition, wxSize(260, -1));
-        slider->SetLineSize(std::max(1, v[3]));
-        auto* value = new wxStaticText(parent, wxID_ANY, wxString::Format("%d", v[0]), wxDefaultPosition,
-                                       wxSize(50, -1), wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
-        grid->Add(new wxStaticText(parent, wxID_ANY, kControlNames[p]), 0, wxALIGN_CENTER_VERTICAL);
-        grid->Add(slider, 1, wxEXPAND);
-        grid->Add(value, 0, wxALIGN_CENTER_VERTICAL);
-        slider->Bind(wxEVT_SLIDER, [this, p, slider, value](wxCommandEvent&) {
-            // A control that fails (or has gone) shows the device's value again.
-            if (Strova_SetVideoPropertyValue(m_card, p, slider->GetValue()) < 0) {
-                int32_t now[6] = {};
-                if (Strova_GetVideoPropertyValue(m_card, p, now) >= 0) slider->SetValue(now[0]);
-                else slider->Disable();
-            }
-            value->SetLabel(wxString::Format("%d", slider->GetValue()));
-        });
-        rows->push_back({p, v[0], v[4], slider});
+    auto rows = std::make_shared<std::vector<ControlRow>>();
+    StrovaControl c{};
+    for (int i = 0; i < 128 && Strova_GetDeviceControl(m_card, i, &c) == S_OK; ++i) {
+        ControlRow row{i, c, nullptr, nullptr};
+        if (!AddControl(parent, grid, row)) continue;
+        rows->push_back(row);
     }
     if (rows->empty()) return false;
     sizer->Add(grid, 1, wxEXPAND | wxALL, 6);
     auto* def = new wxButton(parent, wxID_ANY, "&Default");
     sizer->Add(def, 0, wxALIGN_RIGHT | wxALL, 6);
     def->Bind(wxEVT_BUTTON, [rows, this](wxCommandEvent&) {
-        for (Row& r : *rows) {
-            r.slider->SetValue(r.def);
-            Strova_SetVideoPropertyValue(m_card, r.property, r.def);
-        }
+        for (ControlRow& r : *rows)
+            if (r.control.type != STROVA_CONTROL_BUTTON) SetControl(r, r.control.defaultValue);
     });
     Bind(wxEVT_BUTTON, [rows, this](wxCommandEvent&) {
-        for (const Row& r : *rows) Strova_SetVideoPropertyValue(m_card, r.property, r.opening);
+        for (const ControlRow& r : *rows)
+            if (r.control.type != STROVA_CONTROL_BUTTON) Strova_SetDeviceControl(m_card, r.control.id, r.control.value);
         EndModal(wxID_CANCEL);
     }, wxID_CANCEL);
     m_commit = [] { return true; };
     return true;
+}
+
+bool CPropertyFrame::AddControl(wxWindow* parent, wxFlexGridSizer* grid, ControlRow& row) {
+    const StrovaControl& c = row.control;
+    const int id = 2000 + row.index;
+    wxWindow* w = nullptr;
+    switch (c.type) {
+    case STROVA_CONTROL_INTEGER:
+        if (c.maximum <= c.minimum) return false;
+        w = new wxSlider(parent, id, c.value, c.minimum, c.maximum, wxDefaultPosition, wxSize(260, -1));
+        static_cast<wxSlider*>(w)->SetLineSize(std::max(1, c.step));
+        row.label = new wxStaticText(parent, wxID_ANY, wxString::Format("%d", c.value), wxDefaultPosition,
+                                     wxSize(50, -1), wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+        break;
+    case STROVA_CONTROL_BOOLEAN:
+        w = new wxCheckBox(parent, id, wxEmptyString);
+        static_cast<wxCheckBox*>(w)->SetValue(c.value != 0);
+        break;
+    case STROVA_CONTROL_MENU: {
+        auto* choice = new wxChoice(parent, id);
+        char item[64];
+        for (int v = c.minimum; v <= c.maximum && v - c.minimum < 64; ++v)
+            if (Strova_GetDeviceControlItem(m_card, row.index, v, item, sizeof item) == S_OK && item[0])
+                choice->Append(wxString::FromUTF8(item), reinterpret_cast<void*>(intptr_t(v)));
+        if (choice->IsEmpty()) {
+            choice->Destroy();
+            return false;
+        }
+        w = choice;
+        ShowMenuValue(choice, c.value);
+        break;
+    }
+    case STROVA_CONTROL_BUTTON:
+        w = new wxButton(parent, id, wxString::FromUTF8(c.name));
+        break;
+    default:
+        return false;
+    }
+    row.window = w;
+    // Bound once the row is complete: the handlers keep a copy of it.
+    w->Bind(wxEVT_SLIDER, [this, row](wxCommandEvent& e) { SetControl(row, e.GetInt()); });
+    w->Bind(wxEVT_CHECKBOX, [this, row](wxCommandEvent& e) { SetControl(row, e.IsChecked() ? 1 : 0); });
+    w->Bind(wxEVT_CHOICE, [this, row](wxCommandEvent& e) {
+        if (e.GetSelection() >= 0) SetControl(row, int(intptr_t(static_cast<wxChoice*>(row.window)->GetClientData(e.GetSelection()))));
+    });
+    w->Bind(wxEVT_BUTTON, [this, row](wxCommandEvent&) { SetControl(row, 1); });
+    grid->Add(new wxStaticText(parent, wxID_ANY, c.type == STROVA_CONTROL_BUTTON ? "" : wxString::FromUTF8(c.name)),
+              0, wxALIGN_CENTER_VERTICAL);
+    grid->Add(w, 1, c.type == STROVA_CONTROL_INTEGER ? wxEXPAND : 0);
+    if (row.label)
+        grid->Add(row.label, 0, wxALIGN_CENTER_VERTICAL);
+    else
+        grid->AddSpacer(0);
+    return true;
+}
+
+// Sends a value; a control that fails shows the device's value again, and
+// one that has gone is disabled.
+void CPropertyFrame::SetControl(const ControlRow& row, int value) {
+    int shown = value;
+    if (Strova_SetDeviceControl(m_card, row.control.id, value) < 0) {
+        StrovaControl now{};
+        if (Strova_GetDeviceControl(m_card, row.index, &now) != S_OK || now.id != row.control.id) {
+            row.window->Disable();
+            return;
+        }
+        shown = now.value;
+    }
+    if (auto* s = dynamic_cast<wxSlider*>(row.window)) s->SetValue(shown);
+    if (auto* b = dynamic_cast<wxCheckBox*>(row.window)) b->SetValue(shown != 0);
+    if (auto* c = dynamic_cast<wxChoice*>(row.window)) ShowMenuValue(c, shown);
+    if (row.label) row.label->SetLabel(wxString::Format("%d", shown));
+}
+
+void CPropertyFrame::ShowMenuValue(wxChoice* choice, int value) {
+    for (unsigned i = 0; i < choice->GetCount(); ++i)
+        if (int(intptr_t(choice->GetClientData(i))) == value) choice->SetSelection(int(i));
 }
 
 // Colour format and output size of the pin; OK writes them, and a format the

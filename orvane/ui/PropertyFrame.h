@@ -8,6 +8,12 @@
 
 #include <wx/dialog.h>
 
+#include "strova/Strova.h"
+
+class wxChoice;
+class wxFlexGridSizer;
+class wxStaticText;
+
 // Registers the host with the library, owned by `owner` (null unregisters).
 void RegisterPropertyFrameHost(wxWindow* owner);
 
@@ -23,7 +29,16 @@ public:
     static ShownFn& ShownHook();
 
 private:
+    struct ControlRow {
+        int index;
+        StrovaControl control;  // as the dialog opened
+        wxWindow* window;
+        wxStaticText* label;    // a slider's value
+    };
     bool BuildControls(wxWindow* parent, wxSizer* sizer);
+    bool AddControl(wxWindow* parent, wxFlexGridSizer* grid, ControlRow& row);
+    void SetControl(const ControlRow& row, int value);
+    void ShowMenuValue(wxChoice* choice, int value);
     bool BuildFormat(wxWindow* parent, wxSizer* sizer);
     bool BuildInputs(wxWindow* parent, wxSizer* sizer);
     void OnOk();

@@ -202,6 +202,38 @@ int32_t Strova_RouteInPinToOutPin(int32_t card, int32_t inputPin, int32_t output
   return sc::RouteInput(CaptureCard(core::CardAt(card)), inputPin, outputPin);
 }
 
+int32_t Strova_GetDeviceControl(int32_t card, int32_t index, StrovaControl* control) {
+  if (!core::ValidCard(card) || control == nullptr) return E_INVALIDARG;
+  sc::Card* dev = CaptureCard(core::CardAt(card));
+  sc::DeviceControl c;
+  if (dev == nullptr || dev->GetControl(index, &c) != sc::kOk) return E_FAIL;
+  *control = StrovaControl{};
+  control->id = c.id;
+  control->type = c.type;
+  control->minimum = int32_t(c.minimum), control->maximum = int32_t(c.maximum);
+  control->step = int32_t(c.step), control->defaultValue = int32_t(c.def), control->value = int32_t(c.value);
+  std::snprintf(control->name, sizeof control->name, "%s", c.name.c_str());
+  return S_OK;
+}
+
+int32_t Strova_GetDeviceControlItem(int32_t card, int32_t index, int32_t value, char* name, int32_t size) {
+  if (!core::ValidCard(card) || name == nullptr || size < 1) return E_INVALIDARG;
+  name[0] = '\0';
+  sc::Card* dev = CaptureCard(core::CardAt(card));
+  sc::DeviceControl c;
+  if (dev == nullptr || dev->GetControl(index, &c) != sc::kOk) return E_FAIL;
+  const long at = long(value) - c.minimum;
+  if (at < 0 || at >= long(c.items.size())) return E_FAIL;
+  std::snprintf(name, size_t(size), "%s", c.items[size_t(at)].c_str());
+  return S_OK;
+}
+
+int32_t Strova_SetDeviceControl(int32_t card, uint32_t id, int32_t value) {
+  if (!core::ValidCard(card)) return E_INVALIDARG;
+  sc::Card* dev = CaptureCard(core::CardAt(card));
+  return dev == nullptr ? E_FAIL : dev->SetControl(id, value);
+}
+
 int32_t Strova_GetInputName(int32_t card, int32_t input, char* name, int32_t size) {
   if (!core::ValidCard(card) || name == nullptr || size < 1) return E_INVALIDARG;
   name[0] = '\0';
