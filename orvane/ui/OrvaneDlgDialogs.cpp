@@ -20,7 +20,12 @@ void COrvaneDlg::ChannelListCommand() {
         CTvList dlg(this, Rt(), *this);
         answer = dlg.ShowModal();
     }
-    if (answer == wxID_OK) ShowButton(IDC_FAVE_INDICATOR, !Rt().useFave);
+    if (answer == wxID_OK) {
+        ShowButton(IDC_FAVE_INDICATOR, !Rt().useFave);
+        // On disk at once, as a kept scan is: edits survive a crash.
+        orvane::SaveChannelTables();
+        orvane::WriteSettingNumber("UseFave", unsigned(Rt().useFave));
+    }
     m_remoteFlag = 1;
 }
 

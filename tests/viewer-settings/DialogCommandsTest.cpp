@@ -100,6 +100,7 @@ TEST(ChannelListCommand, OpensWithChannelsAndHandsTheTablesBack) {
     v.dlg->SendCommand(ID_CHANNEL_LIST);
     EXPECT_TRUE(*shown.seen);
     EXPECT_EQ(Rt().useFave, 1);
+    EXPECT_EQ(StoredNumber("UseFave"), 1u) << "kept on disk at once";
     EXPECT_FALSE(v.dlg->ControlPanel()->GetButton(IDC_FAVE_INDICATOR)->IsShown());
 }
 
