@@ -196,9 +196,30 @@ STROVA_API int32_t Strova_SetVideoPropertyValue(int32_t card, int32_t property, 
 STROVA_API int32_t Strova_GetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t* b);
 STROVA_API int32_t Strova_SetVideoPropertyValue_Ex(int32_t card, int32_t a, int32_t property, int32_t b);
 STROVA_API int32_t Strova_IsPropertyExist(int32_t card, int32_t page, int32_t* exists);
-/* parent: the viewer's window handle (STROVA_HWND) passed on to the host. */
+/* parent: the viewer's window handle (STROVA_HWND) passed on to the host.
+ * A page that stops the graph while shown (1, 2, 5, 9..11) is refused with
+ * VFW_E_WRONG_STATE while the card records: stopping would end the file. */
 STROVA_API int32_t Strova_DisplayPropertyDialogs(int32_t card, int32_t page, void* parent,
                                                  const char* caption);
+/* The capture device's own controls, as property page 0 shows them: for a
+ * V4L2 card every control the driver lists (integer, boolean, menu, button),
+ * else the colour properties. index counts from 0; E_FAIL past the last one
+ * or without a capture device; E_INVALIDARG: invalid card or null control. */
+#define STROVA_CONTROL_INTEGER 1
+#define STROVA_CONTROL_BOOLEAN 2
+#define STROVA_CONTROL_MENU 3
+#define STROVA_CONTROL_BUTTON 4
+typedef struct StrovaControl {
+  uint32_t id;
+  int32_t type;
+  int32_t minimum, maximum, step, defaultValue, value;
+  char name[64];
+} StrovaControl;
+STROVA_API int32_t Strova_GetDeviceControl(int32_t card, int32_t index, StrovaControl* control);
+/* The name of a menu control's entry `value` ("" for a gap in the menu). */
+STROVA_API int32_t Strova_GetDeviceControlItem(int32_t card, int32_t index, int32_t value, char* name,
+                                               int32_t size);
+STROVA_API int32_t Strova_SetDeviceControl(int32_t card, uint32_t id, int32_t value);
 /* The viewer's property-frame host: shows page 0..11 of the card modally over
  * parent (the library links no toolkit). Null removes it. */
 typedef int32_t (*StrovaPropertyFrameHost)(void* user, int32_t card, int32_t page, void* parent,
@@ -206,6 +227,10 @@ typedef int32_t (*StrovaPropertyFrameHost)(void* user, int32_t card, int32_t pag
 STROVA_API void Strova_SetPropertyFrameHost(StrovaPropertyFrameHost host, void* user);
 STROVA_API int32_t Strova_RouteInPinToOutPin(int32_t card, int32_t inputPin, int32_t outputPin);
 STROVA_API int32_t Strova_WhatInPinRouteToOutPin(int32_t card, int32_t outputPin, int32_t* inputPin);
+/* The name of crossbar input `input` into name (size bytes, cut and always
+ * terminated). E_INVALIDARG: invalid card, null name or size < 1; E_FAIL: no
+ * capture device or no such input (the inputs are numbered from 0). */
+STROVA_API int32_t Strova_GetInputName(int32_t card, int32_t input, char* name, int32_t size);
 STROVA_API int32_t Strova_ChooseCamera_Ex(int32_t card, int32_t slot, int32_t camera);
 
 /* --- On-video logo, time and date (recording section) ---------------------- */
@@ -216,6 +241,9 @@ STROVA_API STROVA_STATUS Strova_SetLogoFile(int card, const char* path);
 STROVA_API STROVA_STATUS Strova_ShowLogo(int card, int show, int x, int y);
 STROVA_API STROVA_STATUS Strova_ShowTime(int card, int show, int x, int y);
 STROVA_API STROVA_STATUS Strova_ShowDate(int card, int show, int x, int y);
+/* The overlay sits before the card's split, so the preview, stills and every
+ * recording carry the items whatever this value; it is kept for the caller.
+ * Strova_GetVideoStream answers S_OK while the overlay stream exists. */
 STROVA_API STROVA_STATUS Strova_ShowLogoTimeOnUserStream(int card, int value);
 
 /* --- Graph diagnostics ------------------------------------------------------ */

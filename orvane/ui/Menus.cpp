@@ -11,6 +11,7 @@ constexpr int kHighCommands = 32767, kShift = 16384;
 wxMenu* ContextMenu() {
     auto* pop = new wxMenu;
     pop->Append(MenuItemId(IDC_CONFIGURATION), "&Configuration");
+    pop->Append(MenuItemId(ID_OVERLAY_SETTINGS), "O&verlay Settings...");
     pop->Append(MenuItemId(IDC_SHOW_CONTROL_PANEL), "Sh&ow Control Panel");
     pop->Append(MenuItemId(IDC_RECORD), "Start &Recording");
     // The channel commands whose panel buttons sit outside the panel.

@@ -2,6 +2,8 @@
 // moving and sizing by mouse, keys, and the platform window messages.
 #include "orvane/ui/OrvaneDlg.h"
 
+#include "orvane/ui/PropertyFrame.h"
+
 #include <wx/app.h>
 #include <wx/dcclient.h>
 #include <wx/evtloop.h>
@@ -50,6 +52,7 @@ COrvaneDlg::COrvaneDlg()
 }
 
 COrvaneDlg::~COrvaneDlg() {
+    RegisterPropertyFrameHost(nullptr);
     m_timer.Stop();
     StopRemote();
     if (m_scanRunning.load()) {

@@ -11,6 +11,7 @@
 //   OrvaneDlgModes.cpp     full screen, always on top, 4:3 lock, sizes
 //   OrvaneDlgChannels.cpp  tuning, channel scan, remote control
 //   OrvaneDlgCapture.cpp   recording and snapshot commands (1010, 1011, 1012)
+//   OrvaneDlgDialogs.cpp   favourite channel (32774) and overlay (32791) dialogs
 #pragma once
 
 #include <atomic>
@@ -168,6 +169,14 @@ public:
     // Command 1002: the modal System Settings dialog, unless it is open.
     void ConfigurationCommand();
     bool IsConfigurationOpen() const { return m_configOpen; }
+    // Command 32774: the favourite channel dialog, on the tuner input with
+    // channels stored; the remote is not polled while it is open.
+    void ChannelListCommand();
+    // Command 32791: the overlay dialog; afterwards the stored logo, time and
+    // date go to the library again, whichever way the dialog closed.
+    void OverlayCommand();
+    // Sends the stored logo file, logo, time and date to the library.
+    void ApplyOverlay();
 
     // orvane::CaptureHost
     void CaptureMessage(const std::string& text, const std::string& caption) override;

@@ -30,7 +30,6 @@ namespace {
 bool IsLaterCommand(int id) {
     switch (id) {
     case IDC_OPEN_VIDEOS:
-    case ID_CHANNEL_LIST: case ID_OVERLAY_SETTINGS:
         return true;
     default:
         return false;
@@ -69,7 +68,7 @@ bool COrvaneDlg::IsMenuEnabled(int id) const {
 bool COrvaneDlg::ChannelCommandEnabled(int id) const {
     switch (id) {
     case IDC_SCAN_CHANNELS: return IsTunerInputSelected();
-    case IDC_CHANNEL_UP: case IDC_CHANNEL_DOWN: case ID_KEYPAD_TOGGLE:
+    case IDC_CHANNEL_UP: case IDC_CHANNEL_DOWN: case ID_KEYPAD_TOGGLE: case ID_CHANNEL_LIST:
         return !IsScanRunning() && IsTunerInputSelected() && Rt().totalTv > 0;
     default: return true;
     }
@@ -91,6 +90,8 @@ bool COrvaneDlg::RunCommand(int id) {
     case IDC_PAUSE: TogglePause(); break;
     case IDC_RECORD: case IDC_SAVE_IMAGE_AS: case IDC_SNAPSHOT: OnCaptureCommand(id); break;
     case IDC_SCAN_CHANNELS: ScanCommand(); break;
+    case ID_CHANNEL_LIST: ChannelListCommand(); break;
+    case ID_OVERLAY_SETTINGS: OverlayCommand(); break;
     case IDC_CHANNEL_DOWN: orvane::PreviousChannel(rt, *this); break;
     case IDC_CHANNEL_UP: orvane::NextChannel(rt, *this); break;
     case ID_CLOSE: CloseOperation(); break;

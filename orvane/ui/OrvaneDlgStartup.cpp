@@ -2,6 +2,8 @@
 // to or restore from the tray) and the final close.
 #include "orvane/ui/OrvaneDlg.h"
 
+#include "orvane/ui/PropertyFrame.h"
+
 #include <unistd.h>
 
 #include <wx/msgdlg.h>
@@ -52,6 +54,7 @@ bool COrvaneDlg::OnInitDialog() {
     ReconnectDevice();                             // 7
     ApplyCaptureFormat();                          // 8
     ApplyColourControls();                         // 9
+    ApplyOverlay();  // the stored logo, time and date on the new connection
     SetTitle(rt.deviceName);                       // 10
     plat::SetWindowTitle(m_hwnd, rt.deviceName);
     const wxBitmap strip = LoadSkinBitmap(IDB_BORDER_STRIP);  // 11
@@ -112,6 +115,7 @@ void COrvaneDlg::WireLibrary() {
     const orvane::RunTime& rt = Rt();
     const int dev = rt.deviceIndex;
     Strova_SetOwnerWnd(dev, m_hwnd);
+    RegisterPropertyFrameHost(this);  // the library's property pages open as our dialogs
     Strova_SetMessageDrain(dev, m_hwnd);
     Strova_SetNotifyWindow(dev, m_hwnd, WM_STROVA_NOTIFY);
     Strova_SetFrameRateOnCapture(dev, 0, 0.0);

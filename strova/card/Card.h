@@ -65,6 +65,16 @@ struct CameraTransfer {
   uint32_t context = 0;
 };
 
+// One control of the device as its own property page shows it.
+struct DeviceControl {
+  enum Type { kInteger = 1, kBoolean = 2, kMenu = 3, kButton = 4 };
+  uint32_t id = 0;
+  std::string name;
+  int type = kInteger;
+  long minimum = 0, maximum = 0, step = 1, def = 0, value = 0;
+  std::vector<std::string> items;  // menu: the name of value minimum + i ("" = no such entry)
+};
+
 class Card {
  public:
   virtual ~Card() = default;
@@ -122,6 +132,12 @@ class Card {
 
   // --- Property pages: whether the card has a counterpart for the page ----
   virtual bool HasPropertyPage(int page) const = 0;
+
+  // --- Device controls (property page 0), numbered from 0 -----------------
+  // The default: the processing amplifier's properties, id = property index.
+  // kFail past the last control.
+  virtual Status GetControl(int index, DeviceControl* control);
+  virtual Status SetControl(uint32_t id, long value);
 };
 
 }  // namespace strova::card

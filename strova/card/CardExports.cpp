@@ -8,6 +8,7 @@
 #include "strova/card/CardProperties.h"
 #include "strova/core/Context.h"
 
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -183,6 +184,7 @@ int32_t Strova_DisplayPropertyDialogs(int32_t card, int32_t page, void* parent,
   }
   if (fn == nullptr) return E_FAIL;  // the viewer has registered no host
   core::CardContext* rec = core::CardAt(card);
+  if (sc::PropertyPageStopsGraph(page) && rec->capturing) return VFW_E_WRONG_STATE;
   const int state = sc::PropertyPageStopsGraph(page) ? StopForDialog(rec) : -1;
   const STROVA_STATUS shown = fn(user, card, page, parent, title.c_str());
   RestoreAfterDialog(rec, state);
@@ -198,6 +200,47 @@ void Strova_SetPropertyFrameHost(StrovaPropertyFrameHost host, void* user) {
 int32_t Strova_RouteInPinToOutPin(int32_t card, int32_t inputPin, int32_t outputPin) {
   if (!core::ValidCard(card)) return E_INVALIDARG;
   return sc::RouteInput(CaptureCard(core::CardAt(card)), inputPin, outputPin);
+}
+
+int32_t Strova_GetDeviceControl(int32_t card, int32_t index, StrovaControl* control) {
+  if (!core::ValidCard(card) || control == nullptr) return E_INVALIDARG;
+  sc::Card* dev = CaptureCard(core::CardAt(card));
+  sc::DeviceControl c;
+  if (dev == nullptr || dev->GetControl(index, &c) != sc::kOk) return E_FAIL;
+  *control = StrovaControl{};
+  control->id = c.id;
+  control->type = c.type;
+  control->minimum = int32_t(c.minimum), control->maximum = int32_t(c.maximum);
+  control->step = int32_t(c.step), control->defaultValue = int32_t(c.def), control->value = int32_t(c.value);
+  std::snprintf(control->name, sizeof control->name, "%s", c.name.c_str());
+  return S_OK;
+}
+
+int32_t Strova_GetDeviceControlItem(int32_t card, int32_t index, int32_t value, char* name, int32_t size) {
+  if (!core::ValidCard(card) || name == nullptr || size < 1) return E_INVALIDARG;
+  name[0] = '\0';
+  sc::Card* dev = CaptureCard(core::CardAt(card));
+  sc::DeviceControl c;
+  if (dev == nullptr || dev->GetControl(index, &c) != sc::kOk) return E_FAIL;
+  const long at = long(value) - c.minimum;
+  if (at < 0 || at >= long(c.items.size())) return E_FAIL;
+  std::snprintf(name, size_t(size), "%s", c.items[size_t(at)].c_str());
+  return S_OK;
+}
+
+int32_t Strova_SetDeviceControl(int32_t card, uint32_t id, int32_t value) {
+  if (!core::ValidCard(card)) return E_INVALIDARG;
+  sc::Card* dev = CaptureCard(core::CardAt(card));
+  return dev == nullptr ? E_FAIL : dev->SetControl(id, value);
+}
+
+int32_t Strova_GetInputName(int32_t card, int32_t input, char* name, int32_t size) {
+  if (!core::ValidCard(card) || name == nullptr || size < 1) return E_INVALIDARG;
+  name[0] = '\0';
+  sc::Card* dev = CaptureCard(core::CardAt(card));
+  if (dev == nullptr || input < 0 || input >= dev->InputCount()) return E_FAIL;
+  std::snprintf(name, size_t(size), "%s", dev->InputName(input).c_str());
+  return S_OK;
 }
 
 int32_t Strova_WhatInPinRouteToOutPin(int32_t card, int32_t outputPin, int32_t* inputPin) {

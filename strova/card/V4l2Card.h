@@ -59,6 +59,8 @@ class V4l2Card : public Card {
   Status Route(int input, int output) override;
   Status RoutedInput(int output, int* input) override;
   bool HasPropertyPage(int page) const override;
+  Status GetControl(int index, DeviceControl* control) override;
+  Status SetControl(uint32_t id, long value) override;
 
   // The exported colour scale every control is mapped onto.
   static constexpr long kScaleMax = 10000;

@@ -27,11 +27,14 @@ uint32_t Le(const unsigned char* p, int bytes) {
   return v;
 }
 
+constexpr int32_t kMaxLogoSide = 4096;  // larger pictures would cost hundreds of megabytes
+
 // Windows bitmaps are read by the overlay's picture loader but not by the
-// decoders, so their header is checked here: signature, header size, size
-// and depth.  -1: not a bitmap, 0: a broken bitmap, 1: a sound one.
+// decoders, so their header is checked here: signature, header size, size,
+// depth, and for uncompressed ones that the pixels are all in the file.
+// -1: not a bitmap, 0: a broken or oversized bitmap, 1: a sound one.
 int CheckBitmap(const std::string& path, off_t fileSize) {
-  unsigned char h[30] = {};
+  unsigned char h[34] = {};
   FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return 0;
   const size_t got = std::fread(h, 1, sizeof h, f);
@@ -40,9 +43,14 @@ int CheckBitmap(const std::string& path, off_t fileSize) {
   if (got < sizeof h) return 0;
   const uint32_t offset = Le(h + 10, 4), header = Le(h + 14, 4);
   const int32_t w = static_cast<int32_t>(Le(h + 18, 4)), ht = static_cast<int32_t>(Le(h + 22, 4));
-  const uint32_t bpp = Le(h + 28, 2);
+  const uint32_t bpp = Le(h + 28, 2), compression = Le(h + 30, 4);
   const bool depthOk = bpp == 1 || bpp == 4 || bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
-  return header >= 40 && w > 0 && ht != 0 && depthOk && offset < static_cast<uint64_t>(fileSize) ? 1 : 0;
+  const int64_t rows = ht < 0 ? -int64_t(ht) : ht;
+  if (header < 40 || w <= 0 || rows == 0 || !depthOk || offset >= static_cast<uint64_t>(fileSize)) return 0;
+  if (w > kMaxLogoSide || rows > kMaxLogoSide) return 0;
+  const uint64_t stride = ((uint64_t(w) * bpp + 31) / 32) * 4;
+  if (compression == 0 && offset + stride * uint64_t(rows) > static_cast<uint64_t>(fileSize)) return 0;
+  return 1;
 }
 
 }  // namespace

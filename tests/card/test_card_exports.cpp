@@ -197,3 +197,29 @@ TEST_F(ExportsTest, PropertyDialogsGoThroughTheViewersHost) {
   Strova_DisplayPropertyDialogs(0, 0, nullptr, longCaption.c_str());
   EXPECT_EQ(host.caption, std::string(259, 'a'));
 }
+
+// While the card records, the pages that would stop the graph are refused
+// (stopping would end the file); the others still open.
+TEST_F(ExportsTest, GraphStoppingPagesAreRefusedWhileRecording) {
+  HostCall host;
+  Strova_SetPropertyFrameHost(RecordingHost, &host);
+  strova::core::Context().cards[0].capturing = 1;
+  EXPECT_EQ(Strova_DisplayPropertyDialogs(0, 1, nullptr, "Format"), VFW_E_WRONG_STATE);
+  EXPECT_EQ(Strova_DisplayPropertyDialogs(0, 2, nullptr, "Format"), VFW_E_WRONG_STATE);
+  EXPECT_EQ(host.calls, 0);
+  EXPECT_EQ(Strova_DisplayPropertyDialogs(0, 0, nullptr, "Device"), 0);
+  EXPECT_EQ(host.calls, 1);
+  strova::core::Context().cards[0].capturing = 0;
+}
+
+TEST_F(ExportsTest, InputNamesAreCutAndBounded) {
+  char name[8];
+  ASSERT_EQ(Strova_GetInputName(0, 1, name, sizeof name), sc::kOk);
+  EXPECT_STREQ(name, "Tuner");
+  ASSERT_EQ(Strova_GetInputName(0, 2, name, 4), sc::kOk);
+  EXPECT_STREQ(name, "Vid");
+  EXPECT_EQ(Strova_GetInputName(0, 3, name, sizeof name), sc::kFail);
+  EXPECT_STREQ(name, "");
+  EXPECT_EQ(Strova_GetInputName(0, 0, nullptr, 8), sc::kInvalidArg);
+  EXPECT_EQ(Strova_GetInputName(0, 0, name, 0), sc::kInvalidArg);
+}

@@ -204,7 +204,7 @@ TEST(ViewerCommands, PanelAndKeypadTogglesAndLaterCommandsDisabled) {
     EXPECT_FALSE(d->Keypad()->IsShown());
     EXPECT_EQ(Rt().ctrShow, 0);
 
-    for (int id : {IDC_OPEN_VIDEOS, ID_CHANNEL_LIST, ID_OVERLAY_SETTINGS})
+    for (int id : {IDC_OPEN_VIDEOS})
         EXPECT_FALSE(d->IsMenuEnabled(id)) << id;
     for (int id : {IDC_RECORD, IDC_SAVE_IMAGE_AS, IDC_SNAPSHOT}) EXPECT_TRUE(d->IsMenuEnabled(id)) << id;
     EXPECT_TRUE(d->ControlPanel()->GetButton(IDC_RECORD)->IsEnabled());
