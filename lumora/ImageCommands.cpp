@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <gtk/gtk.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -36,6 +38,20 @@ std::string WithSaveExtension(std::string path, int type) {
     const size_t dot = path.find('.', slash == std::string::npos ? 0 : slash + 1);
     if (dot != std::string::npos) path.erase(dot);
     return path + kSaveExtension[type - 1];
+}
+
+// GTK matches filter patterns with case: each "*.JPG" also takes "*.jpg",
+// so the folder's pictures show whatever case their names have.
+void MatchAnyCase(wxFileDialog& dlg) {
+    auto* chooser = GTK_FILE_CHOOSER(dlg.GetHandle());
+    if (!chooser) return;
+    GSList* filters = gtk_file_chooser_list_filters(chooser);
+    int i = 0;
+    for (GSList* f = filters; f && i < 6; f = f->next, ++i) {
+        const wxString lower = wxString("*") + wxString(kSaveExtension[i]).Lower();
+        gtk_file_filter_add_pattern(GTK_FILE_FILTER(f->data), lower.utf8_str());
+    }
+    g_slist_free(filters);
 }
 
 bool Exists(const std::string& path) {
@@ -75,6 +91,7 @@ CLumoraView::SaveAnswer CLumoraView::AskSavePath(const SaveRequest& request) {
     if (SaveDialogHook()) return SaveDialogHook()(request);
     wxFileDialog dlg(canvas_, "Save As", wxString::FromUTF8(request.folder), wxString::FromUTF8(request.name),
                      request.wildcard, wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
+    MatchAnyCase(dlg);
     dlg.SetFilterIndex(request.filterIndex - 1);
     SaveAnswer answer;
     if (dlg.ShowModal() != wxID_OK) return answer;

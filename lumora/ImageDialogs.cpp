@@ -38,8 +38,10 @@ CImgrn::CImgrn(wxWindow* parent, const std::string& name)
     page->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, FromDIP(12));
     SetSizerAndFit(page);
     CentreOnParent();
+    // The name is selected without its extension, ready to be typed over.
     edit_->SetFocus();
-    edit_->SelectAll();
+    const long dot = long(edit_->GetValue().rfind('.'));
+    edit_->SetSelection(0, dot > 0 ? dot : -1);
 }
 
 std::string CImgrn::Name() const { return edit_->GetValue().utf8_string(); }
