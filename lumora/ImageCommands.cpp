@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include <wx/filedlg.h>
+#include <wx/utils.h>
 #include <wx/msgdlg.h>
 
 #include "common/DibImage.h"
@@ -156,7 +157,12 @@ void CLumoraView::SetWallpaper() {
     const std::string path = plat::WindowsDir() + "TALVE.BMP";
     // Nothing is shown when the picture could not be written.
     if (!SaveSingleTo(path)) return;
-    if (!SetDesktopWallpaper(path))
+    bool set = false;
+    {
+        wxBusyCursor wait;  // the desktop's tool may take a moment
+        set = SetDesktopWallpaper(path);
+    }
+    if (!set)
         Ask("The wallpaper could not be set: no known desktop setting answered.\nThe picture is saved as " +
                 wxString::FromUTF8(path) + ".",
             wxOK | wxICON_EXCLAMATION);

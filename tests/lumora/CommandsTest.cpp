@@ -398,6 +398,15 @@ TEST(LumoraCommands, WallpaperGoesThroughTheDesktopsToolUnderAlternatingNames) {
     ASSERT_EQ(box.texts.size(), 1u);
     EXPECT_EQ(box.texts[0].rfind("The wallpaper could not be set", 0), 0u) << box.texts[0];
 
+    // No known desktop: a root-window setter reads the picture itself.
+    ASSERT_TRUE(WriteFile(bin + "/feh", "#!/bin/sh\necho \"feh $*\" >> '" + log + "'\n"));
+    fs::permissions(bin + "/feh", fs::perms::owner_all);
+    fs::remove(log);
+    setenv("XDG_CURRENT_DESKTOP", "", 1);
+    run(ID_SET_WALLPAPER);
+    EXPECT_EQ(ReadFile(log), "feh --no-fehbg --bg-fill " + windows + "TALVE.BMP\n");
+    EXPECT_EQ(box.texts.size(), 1u);
+
     // Set Startup only writes its picture.
     run(ID_SET_STARTUP);
     EXPECT_EQ(Identify(windows + "NEW.BMP"), "BMP3 64x48");
