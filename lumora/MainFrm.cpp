@@ -162,8 +162,10 @@ void CMainFrame::CreateToolBar128() {
             bar->AddSeparator();
             continue;
         }
-        bar->AddTool(ItemId(command), wxString(), ToolBitmap(command, true), ToolBitmap(command, false),
-                     command == ID_SLIDE_SHOW ? wxITEM_CHECK : wxITEM_NORMAL, HelpPart(command, true).Strip(wxString::both), HelpPart(command, false));
+        // The slide show button stays pressed while the show runs.
+        const wxItemKind kind = command == ID_SLIDE_SHOW ? wxITEM_CHECK : wxITEM_NORMAL;
+        bar->AddTool(ItemId(command), wxString(), ToolBitmap(command, true), ToolBitmap(command, false), kind,
+                     HelpPart(command, true).Strip(wxString::both), HelpPart(command, false));
     }
     bar->Realize();
 }

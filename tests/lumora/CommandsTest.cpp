@@ -339,6 +339,28 @@ TEST(LumoraCommands, SlideShowStepsToTheEndAndStopsOnTheFirst) {
     EXPECT_FALSE(view->SlideShowRunning());
 }
 
+TEST(LumoraCommands, SlideShowGoesOnByPagesAfterAChangeToMultiImageMode) {
+    ScopedHome home;
+    TestBrowser b(NumberedFolder(home, 10));
+    CLumoraView* view = b.View();
+    ShowSingle(b, 0);
+    DialogScript script;
+    script.Add([&](wxDialog& d) { TypeAndOk(d, IDC_SLIDE_DELAY, "100"); });
+    b.Command(ID_SLIDE_DELAY);
+    b.Command(ID_SLIDE_SHOW);
+    b.Command(ID_MULTI_IMAGE);
+    ASSERT_FALSE(view->Model().Single());
+    EXPECT_TRUE(Enabled(b, ID_SLIDE_SHOW));  // a running show can be stopped
+    bool secondPage = false;
+    EXPECT_TRUE(PumpUntil([&] {
+        secondPage = secondPage || view->Model().PageFirst() == 9;
+        return !view->SlideShowRunning();
+    }));
+    EXPECT_TRUE(secondPage);
+    EXPECT_EQ(view->Model().PageFirst(), 0);
+    EXPECT_FALSE(Enabled(b, ID_SLIDE_SHOW));
+}
+
 TEST(LumoraCommands, WallpaperGoesThroughTheDesktopsToolUnderAlternatingNames) {
     ScopedHome home;
     const std::string dir = NumberedFolder(home, 1);
