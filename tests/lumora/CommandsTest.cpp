@@ -283,6 +283,27 @@ TEST(LumoraCommands, DeleteAsksThenTrashesAndAMissingFileIsTold) {
     EXPECT_EQ(b.View()->Model().Count(), 1u);
 }
 
+TEST(LumoraCommands, OnADiskWithoutTrashOnlyTheSecondYesDeletes) {
+    ScopedHome home;
+    // Shared memory is a system mount: GIO keeps no trash there.
+    const std::string dir = "/dev/shm/tellura-lumora-" + std::to_string(getpid());
+    WriteJpeg(dir + "/only.jpg", 8, 8);
+    {
+        TestBrowser b(dir);
+        Messages box;
+        box.answers = {wxYES, wxNO};
+        b.Command(ID_DELETE);
+        ASSERT_EQ(box.texts.size(), 2u);
+        EXPECT_NE(box.texts[1].find("for good"), std::string::npos) << box.texts[1];
+        EXPECT_TRUE(fs::exists(dir + "/only.jpg"));
+        box.answers = {wxYES, wxYES};
+        b.Command(ID_DELETE);
+        EXPECT_FALSE(fs::exists(dir + "/only.jpg"));
+        EXPECT_EQ(b.View()->Model().Count(), 0u);
+    }
+    fs::remove_all(dir);
+}
+
 TEST(LumoraCommands, SlideShowStepsToTheEndAndStopsOnTheFirst) {
     ScopedHome home;
     TestBrowser b(NumberedFolder(home, 3));
