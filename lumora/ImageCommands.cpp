@@ -174,22 +174,28 @@ void CLumoraView::RenameCurrent() {
     const size_t index = size_t(list_.CurrentIndex());
     if (index >= list_.Count()) return;
     plat::SetCurrentDir(folder_);
-    std::string name = list_.Entry(index).name;
+    const std::string folder = FolderOf(list_.Entry(index).path);
+    // A name that is not UTF-8 is shown byte by byte, as in the page.
+    wxString typed = NameText(list_.Entry(index).name);
+    std::string name;
     for (;;) {
-        CImgrn dlg(canvas_, name);
+        CImgrn dlg(canvas_, typed);
         if (dlg.ShowModal() != wxID_OK) return;
         name = dlg.Name();
+        typed = wxString::FromUTF8(name);
         if (name == list_.Entry(index).name) return;  // nothing to do
         // Rename stays in this folder: a name with a folder in it is refused.
-        const int error = name.find('/') != std::string::npos ? EINVAL
-                                                               : RenameNoReplace(list_.Entry(index).name, name);
+        // Both names are taken in the entry's own folder (the working folder).
+        const bool hasFolder = name.find('/') != std::string::npos;
+        // An empty name names no file, as rename() with "" says.
+        const int error = hasFolder      ? EINVAL
+                          : name.empty() ? ENOENT
+                                         : RenameNoReplace(list_.Entry(index).path, folder + name);
         if (error == 0) break;
-        const wxString why = error == EINVAL && name.find('/') != std::string::npos
-                                 ? wxString("A file name cannot contain \"/\".")
-                                 : wxString::FromUTF8(std::strerror(error));
-        Ask(why, wxOK | wxICON_ERROR);
+        Ask(hasFolder ? wxString("A file name cannot contain \"/\".") : wxString::FromUTF8(std::strerror(error)),
+            wxOK | wxICON_ERROR);
     }
-    list_.Rename(index, name, FolderOf(list_.Entry(index).path) + name);
+    list_.Rename(index, name, folder + name);
     if (canvas_) canvas_->Refresh();
 }
 

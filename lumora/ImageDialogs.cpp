@@ -27,10 +27,10 @@ int Ask(const wxString& text, long style) {
 
 using namespace lumora;
 
-CImgrn::CImgrn(wxWindow* parent, const std::string& name)
+CImgrn::CImgrn(wxWindow* parent, const wxString& name)
     : wxDialog(parent, IDD_RENAME, "Rename", wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE) {
     auto* group = new wxStaticBoxSizer(wxVERTICAL, this, "Rename file as...");
-    edit_ = new wxTextCtrl(group->GetStaticBox(), IDC_RENAME_NAME, wxString::FromUTF8(name), wxDefaultPosition,
+    edit_ = new wxTextCtrl(group->GetStaticBox(), IDC_RENAME_NAME, name, wxDefaultPosition,
                            wxSize(FromDIP(320), -1));
     group->Add(edit_, 0, wxEXPAND | wxALL, FromDIP(8));
     auto* page = new wxBoxSizer(wxVERTICAL);

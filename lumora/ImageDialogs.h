@@ -21,7 +21,7 @@ int Ask(const wxString& text, long style = wxOK);
 
 class CImgrn : public wxDialog {
 public:
-    CImgrn(wxWindow* parent, const std::string& name);
+    CImgrn(wxWindow* parent, const wxString& name);
     std::string Name() const;
 
 private:

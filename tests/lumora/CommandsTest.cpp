@@ -230,14 +230,19 @@ TEST(LumoraCommands, RenameRefusesExistingNamesAndFoldersAndKeepsTheTypedText) {
     });
     script.Add([&](wxDialog& d) {
         shown.push_back(EditText(d, IDC_RENAME_NAME));
+        TypeAndOk(d, IDC_RENAME_NAME, "");
+    });
+    script.Add([&](wxDialog& d) {
+        shown.push_back(EditText(d, IDC_RENAME_NAME));
         TypeAndOk(d, IDC_RENAME_NAME, "first.jpg");
     });
     b.Command(ID_RENAME);
     EXPECT_TRUE(script.Done());
-    EXPECT_EQ(shown, (std::vector<wxString>{"img100.jpg", "img101.jpg", "../away.jpg"}));
-    ASSERT_EQ(box.texts.size(), 2u);
+    EXPECT_EQ(shown, (std::vector<wxString>{"img100.jpg", "img101.jpg", "../away.jpg", ""}));
+    ASSERT_EQ(box.texts.size(), 3u);
     EXPECT_EQ(box.texts[0], "File exists");
     EXPECT_EQ(box.texts[1], "A file name cannot contain \"/\".");
+    EXPECT_EQ(box.texts[2], "No such file or directory");
     EXPECT_FALSE(fs::exists(home.path("away.jpg")));
     EXPECT_TRUE(fs::exists(dir + "/img101.jpg"));
     EXPECT_TRUE(fs::exists(dir + "/first.jpg"));
