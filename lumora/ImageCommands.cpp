@@ -104,6 +104,8 @@ CLumoraView::SaveAnswer CLumoraView::AskSavePath(const SaveRequest& request) {
 
 void CLumoraView::SaveAs() {
     plat::SetCurrentDir(folder_);
+    // The picture on show now: a running slide show may move on meanwhile.
+    const std::shared_ptr<CDibImage> image = single_;
     SaveRequest request{kSaveWildcard, SaveFilterIndex(), folder_, ""};
     for (;;) {
         const SaveAnswer answer = AskSavePath(request);
@@ -114,11 +116,11 @@ void CLumoraView::SaveAs() {
         request.folder = FolderOf(answer.path);
         request.name = answer.path.substr(request.folder.size());
         request.filterIndex = type;
-        if (!single_ || !single_->PixelBlock()) {
+        if (!image || !image->PixelBlock()) {
             Ask("There is no image to save: choose a picture first.", wxOK | wxICON_INFORMATION);
             break;
         }
-        if (type == DIB_SAVE_JPG && single_->BitCount() < 24) {
+        if (type == DIB_SAVE_JPG && image->BitCount() < 24) {
             Ask("It requires color with 24bit or above to save image as JPEG file.", wxOK | wxICON_EXCLAMATION);
             continue;
         }
@@ -131,7 +133,7 @@ void CLumoraView::SaveAs() {
                 wxYES_NO | wxICON_EXCLAMATION) != wxYES)
             continue;
         errno = 0;
-        const bool saved = single_->Save(target, DIB_SAVE_BY_EXTENSION);
+        const bool saved = image->Save(target, DIB_SAVE_BY_EXTENSION);
         const int error = errno;
         // A failed BMP save is told by the image object itself.
         if (!saved && type != DIB_SAVE_BMP)
