@@ -136,23 +136,43 @@ uint64_t CSingleLoader::Load(const std::string& path) {
     return wanted_;
 }
 
+void CSingleLoader::Prefetch(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (path == readyPath_ && ready_) return;
+    aheadPath_ = path;
+    cv_.notify_all();
+}
+
+std::shared_ptr<CDibImage> CSingleLoader::TakePrefetched(const std::string& path) {
+    std::lock_guard<std::mutex> lock(mu_);
+    if (!ready_ || readyPath_ != path) return nullptr;
+    readyPath_.clear();
+    return std::move(ready_);
+}
+
 void CSingleLoader::Run() {
     for (;;) {
         std::string path;
         uint64_t ticket;
         {
             std::unique_lock<std::mutex> lock(mu_);
-            cv_.wait(lock, [this] { return stop_ || wanted_ != 0; });
+            cv_.wait(lock, [this] { return stop_ || wanted_ != 0 || !aheadPath_.empty(); });
             if (stop_) return;
-            path = path_;
+            path = wanted_ != 0 ? path_ : aheadPath_;
             ticket = wanted_;
-            wanted_ = 0;
+            if (ticket != 0) wanted_ = 0;
+            else aheadPath_.clear();
         }
         auto image = std::make_shared<CDibImage>(CDibImage::Kind::Browser);
         image->Load(path);
         {
             std::lock_guard<std::mutex> lock(mu_);
             if (stop_) return;
+            if (ticket == 0) {  // decoded ahead: kept until asked for
+                readyPath_ = path;
+                ready_ = std::move(image);
+                continue;
+            }
             if (wanted_ != 0) continue;  // a newer request supersedes this one
         }
         done_(ticket, std::move(image));

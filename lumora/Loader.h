@@ -4,7 +4,8 @@
 // of the next page, and keeps the results in a small memory keyed by path,
 // file size, modification time and box. A new page cancels what is queued.
 // CSingleLoader loads the single image whole (the browser's image object) on
-// its own thread; only the newest request is delivered.
+// its own thread; only the newest request is delivered. It can also decode
+// one image ahead (the slide show's next entry) and hand it over when asked.
 //
 // Results come back on a worker thread through the callback; the view hands
 // them to its own thread. Destruction waits for the workers.
@@ -82,6 +83,10 @@ public:
 
     // Queues the load, replacing one not yet started; returns its ticket.
     uint64_t Load(const std::string& path);
+    // Decodes path ahead, after any queued load, replacing an older one.
+    void Prefetch(const std::string& path);
+    // The image decoded ahead for path, when ready; it is handed over once.
+    std::shared_ptr<CDibImage> TakePrefetched(const std::string& path);
 
 private:
     void Run();
@@ -90,6 +95,9 @@ private:
     std::mutex mu_;
     std::condition_variable cv_;
     std::string path_;
+    std::string aheadPath_;  // to decode ahead; empty when none
+    std::string readyPath_;  // decoded ahead, waiting in ready_
+    std::shared_ptr<CDibImage> ready_;
     uint64_t ticket_ = 0, wanted_ = 0;
     bool stop_ = false;
     std::thread worker_;

@@ -68,12 +68,15 @@ wxBEGIN_EVENT_TABLE(CLumoraView, wxView)
     EVT_MENU(wxID_NEW, CLumoraView::OnNew)
     EVT_MENU_RANGE(ItemId(ID_ARRANGE_NAME), ItemId(ID_DELETE), CLumoraView::OnCommand)
     EVT_UPDATE_UI_RANGE(ItemId(ID_ARRANGE_NAME), ItemId(ID_DELETE), CLumoraView::OnUpdateCommand)
+    EVT_MENU(wxID_SAVEAS, CLumoraView::OnCommand)
     EVT_UPDATE_UI(wxID_SAVEAS, CLumoraView::OnUpdateCommand)
+    EVT_TIMER(ID_SLIDE_TIMER, CLumoraView::OnSlideTick)
 wxEND_EVENT_TABLE()
 
-CLumoraView::CLumoraView() = default;
+CLumoraView::CLumoraView() : slideTimer_(this, ID_SLIDE_TIMER) {}
 
 CLumoraView::~CLumoraView() {
+    slideTimer_.Stop();
     if (canvas_) canvas_->Detach();
 }
 
@@ -94,6 +97,7 @@ bool CLumoraView::OnCreate(wxDocument* doc, long flags) {
 
 bool CLumoraView::OnClose(bool deleteWindow) {
     if (!wxView::OnClose(deleteWindow)) return false;
+    slideTimer_.Stop();
     Activate(false);
     if (deleteWindow && canvas_) {
         canvas_->Detach();
@@ -142,6 +146,13 @@ void CLumoraView::LoadPage() {
 
 void CLumoraView::LoadSingle() {
     if (!canvas_) return;
+    // Decoded ahead (slide show): shown at once, any load on its way ignored.
+    if (auto ready = canvas_->Single().TakePrefetched(list_.CurrentPath())) {
+        singleTicket_ = 0;
+        singleWaiting_ = false;
+        single_ = std::move(ready);
+        return;
+    }
     singleWaiting_ = true;
     singleTicket_ = canvas_->Single().Load(list_.CurrentPath());
 }
@@ -184,14 +195,17 @@ bool CLumoraView::IsEnabled(int command) const {
     case ID_PREVIOUS:
     case ID_FIRST: return list_.CanPrevious();
     case ID_MULTI_IMAGE: return list_.Single();
-    // The image commands and the slide show are not part of this program yet.
-    case ID_FILE_SAVE_AS:
+    case ID_FILE_SAVE_AS: return list_.CurrentIndex() >= 0 && size_t(list_.CurrentIndex()) < list_.Count();
+    // Not while a slide show changes the current entry under them.
     case ID_RENAME:
     case ID_SET_WALLPAPER:
     case ID_SET_STARTUP:
-    case ID_DELETE:
+    case ID_DELETE: return !SlideShowRunning() && size_t(list_.CurrentIndex()) < list_.Count();
+    // A running show can always be stopped, also after a change of mode.
     case ID_SLIDE_SHOW:
-    case ID_SLIDE_DELAY:
+        return SlideShowRunning() ||
+               (list_.Single() && list_.CurrentIndex() >= 0 && size_t(list_.CurrentIndex()) < list_.Count());
+    case ID_SLIDE_DELAY: return true;
     case ID_USER_MANUAL: return false;
     default: return true;
     }
@@ -215,6 +229,13 @@ bool CLumoraView::RunCommand(int command) {
         list_.SetSortMode(command == ID_ARRANGE_NAME ? kSortByName : command == ID_ARRANGE_DATE ? kSortByDate : kSortByType);
         [[fallthrough]];
     case ID_REFRESH: RefreshFolder(); return true;
+    case ID_FILE_SAVE_AS: SaveAs(); return true;
+    case ID_SET_WALLPAPER: SetWallpaper(); return true;
+    case ID_SET_STARTUP: SetStartup(); return true;
+    case ID_RENAME: RenameCurrent(); return true;
+    case ID_DELETE: DeleteCurrent(); return true;
+    case ID_SLIDE_SHOW: ToggleSlideShow(); return true;
+    case ID_SLIDE_DELAY: AskSlideDelay(); return true;
     default: return false;
     }
     AfterNavigation();
@@ -222,13 +243,14 @@ bool CLumoraView::RunCommand(int command) {
 }
 
 void CLumoraView::OnCommand(wxCommandEvent& e) {
-    const int command = e.GetId() + 16384;
+    const int command = e.GetId() == wxID_SAVEAS ? ID_FILE_SAVE_AS : e.GetId() + 16384;
     if (!RunCommand(command)) e.Skip();
 }
 
 void CLumoraView::OnUpdateCommand(wxUpdateUIEvent& e) {
     const int command = e.GetId() == wxID_SAVEAS ? ID_FILE_SAVE_AS : e.GetId() + 16384;
     e.Enable(IsEnabled(command));
+    if (command == ID_SLIDE_SHOW) e.Check(SlideShowRunning());
 }
 
 void CLumoraView::OnLeftDown(wxMouseEvent& e) {

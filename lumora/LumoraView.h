@@ -6,10 +6,12 @@
 // page is repainted as each one arrives.
 #pragma once
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include <wx/docview.h>
+#include <wx/timer.h>
 #include <wx/window.h>
 
 #include "lumora/ImageList.h"
@@ -73,7 +75,40 @@ public:
     void OnLeftDouble(wxMouseEvent& e);
     void OnContextMenu(wxContextMenuEvent& e);
 
+    // ---- Image commands and the slide show (ImageCommands.cpp) -----------
+    // The Save As dialog: what it is opened with and what the user chose
+    // (filter index 1..6 as in the type list). Tests answer it through the
+    // hook; without one the platform's file dialog is shown.
+    struct SaveRequest {
+        wxString wildcard;
+        int filterIndex = 1;
+        std::string folder, name;
+    };
+    struct SaveAnswer {
+        bool ok = false;
+        std::string path;
+        int filterIndex = 1;
+    };
+    using SaveDialogFn = std::function<SaveAnswer(const SaveRequest&)>;
+    static SaveDialogFn& SaveDialogHook();
+    // The file type last chosen in Save As, for the whole process.
+    static int& SaveFilterIndex();
+    bool SlideShowRunning() const { return slideTimer_.IsRunning(); }
+    int SlideDelay() const { return slideDelay_; }
+
 private:
+    void SaveAs();
+    SaveAnswer AskSavePath(const SaveRequest& request);
+    void SetWallpaper();
+    void SetStartup();
+    bool SaveSingleTo(const std::string& path);
+    void RenameCurrent();
+    void DeleteCurrent();
+    void ToggleSlideShow();
+    void AskSlideDelay();
+    void OnSlideTick(wxTimerEvent& e);
+    void StopSlideShowAtFirst();
+    void PrefetchNext();
     void OnCommand(wxCommandEvent& e);
     void OnUpdateCommand(wxUpdateUIEvent& e);
     void OnOpen(wxCommandEvent& e);
@@ -100,6 +135,8 @@ private:
     uint64_t pageTicket_ = 0, singleTicket_ = 0;
     std::shared_ptr<CDibImage> single_;
     bool singleWaiting_ = false;
+    wxTimer slideTimer_;
+    int slideDelay_ = 1000;
 
     wxDECLARE_DYNAMIC_CLASS(CLumoraView);
     wxDECLARE_EVENT_TABLE();

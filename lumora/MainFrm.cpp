@@ -64,12 +64,14 @@ wxString HelpPart(int command, bool tooltip) {
 struct Item {
     int command;  // 0: separator
     const char* text;
+    bool check = false;  // shows a check mark while on
 };
 
 wxMenu* BuildMenu(std::initializer_list<Item> items) {
     auto* menu = new wxMenu;
     for (const Item& it : items) {
         if (it.command == 0) menu->AppendSeparator();
+        else if (it.check) menu->AppendCheckItem(ItemId(it.command), it.text, HelpPart(it.command, false));
         else menu->Append(ItemId(it.command), it.text, HelpPart(it.command, false));
     }
     return menu;
@@ -106,7 +108,7 @@ wxMenuBar* CMainFrame::MainMenu() {
                            {ID_PREVIOUS, "Previous\tLEFT"},
                            {ID_FIRST, "First\tHome"},
                            {ID_LAST, "Last\tEnd"},
-                           {ID_SLIDE_SHOW, "Slide Show\tCtrl+W"},
+                           {ID_SLIDE_SHOW, "Slide Show\tCtrl+W", true},
                            {ID_SLIDE_DELAY, "Timed Slide Show"}}),
                 "&Operation");
     return bar;
@@ -160,8 +162,10 @@ void CMainFrame::CreateToolBar128() {
             bar->AddSeparator();
             continue;
         }
-        bar->AddTool(ItemId(command), wxString(), ToolBitmap(command, true), ToolBitmap(command, false),
-                     wxITEM_NORMAL, HelpPart(command, true).Strip(wxString::both), HelpPart(command, false));
+        // The slide show button stays pressed while the show runs.
+        const wxItemKind kind = command == ID_SLIDE_SHOW ? wxITEM_CHECK : wxITEM_NORMAL;
+        bar->AddTool(ItemId(command), wxString(), ToolBitmap(command, true), ToolBitmap(command, false), kind,
+                     HelpPart(command, true).Strip(wxString::both), HelpPart(command, false));
     }
     bar->Realize();
 }

@@ -10,6 +10,11 @@ namespace lumora {
 inline constexpr int IDR_MAINFRAME = 128;  // menu, toolbar, accelerators, icon
 inline constexpr int IDR_IMGMENU = 131;    // holds the pop-up "_IMGPOP"
 inline constexpr int IDD_ABOUTBOX = 100;
+inline constexpr int IDD_RENAME = 144;        // CImgrn "Rename"
+inline constexpr int IDC_RENAME_NAME = 1011;
+inline constexpr int IDD_SLIDE_DELAY = 262;   // CDImgTimer "Timed slide show"
+inline constexpr int IDC_SLIDE_DELAY = 1055;
+inline constexpr int ID_SLIDE_TIMER = 708;
 inline constexpr int IDB_TILE_COLUMN0 = 266;  // 128 x 128
 inline constexpr int IDB_TILE_COLUMN1 = 264;  // 160 x 160
 inline constexpr int IDB_TILE_COLUMN2 = 265;  // 160 x 160
