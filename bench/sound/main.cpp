@@ -278,15 +278,17 @@ int main(int argc, char** argv) {
       std::filesystem::remove_all(dir);
       return 1;
     }
-    // A server just started plays every stream a second or more late for its
-    // first seconds; a desktop's server has long been running.
-    std::this_thread::sleep_for(std::chrono::seconds(8));
     if (Strova_Initialize() == S_OK) {
       int count = 0;
       Strova_GetCardNumber(&count);
       const int card = count - 1;  // the virtual card
       Monitor monitor;
-      if (!monitor.Start()) {
+      const bool listening = monitor.Start();
+      // A sink whose first low-latency listener just joined plays streams a
+      // second or more late for some seconds; a desktop's sound server has
+      // long been running with its clients.
+      std::this_thread::sleep_for(std::chrono::seconds(8));
+      if (!listening) {
         std::printf("no monitor of the null sink\n");
       } else if (card >= 0 && Strova_ConnectDevice(card, 0, nullptr) == S_OK) {
         Strova_RouteInPinToOutPin(card, 1, 0);  // the tuner

@@ -281,3 +281,50 @@ TEST(MpegWriter, TimestampsKeepTheConstantFrameGrid) {
   EXPECT_EQ(w.VideoFramesWritten(), 6);
   EXPECT_EQ(w.Close(), WriteStatus::Ok);
 }
+
+namespace {
+
+// Where a stream's packets end, in seconds ("v" or "a").
+double StreamEnd(const std::string& path, const char* kind) {
+  std::istringstream in(Run("ffprobe -v error -select_streams " + std::string(kind) +
+                            ":0 -show_entries packet=pts_time,duration_time -of csv=p=0 '" + path + "'"));
+  double end = 0;
+  std::string line;
+  while (std::getline(in, line)) {
+    double pts = 0, dur = 0;
+    if (std::sscanf(line.c_str(), "%lf,%lf", &pts, &dur) >= 1) end = std::max(end, pts + dur);
+  }
+  return end;
+}
+
+}  // namespace
+
+// Sound dropped upstream for a second, and a block sent twice, still end the
+// file with the sound where the picture is.
+TEST(MpegWriter, SoundGapsAndRepeatsKeepSoundWithThePicture) {
+  ScopedHome home;
+  const std::string path = home.path("gap.mpg");
+  Recording r = Vcd(path);
+  MpegWriter w;
+  std::string err;
+  ASSERT_TRUE(w.Open(r.video, r.audio, r.mux, &err)) << err;
+  auto px = Picture(320, 240, 0);
+  Frame f{px.data(), 320, 240, 0, PixelFormat::Rgb24};
+  std::vector<int16_t> pcm(960 * 2);
+  for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(8000 * std::sin(i * 0.05));
+  constexpr int64_t kBlock = 20000000;  // 20 ms of sound at 48 kHz
+  for (int64_t t = 0; t < 6000000000; t += kBlock) {
+    if (t % 40000000 == 0) {
+      ASSERT_EQ(w.WriteVideo(f, t), WriteStatus::Ok);
+    }
+    if (t >= 2000000000 && t < 3000000000) continue;  // a second of sound lost
+    ASSERT_EQ(w.WriteAudio(pcm.data(), 960, 48000, 2, t), WriteStatus::Ok);
+    if (t == 4000000000) {
+      ASSERT_EQ(w.WriteAudio(pcm.data(), 960, 48000, 2, t), WriteStatus::Ok);  // sent twice
+    }
+  }
+  ASSERT_EQ(w.Close(), WriteStatus::Ok);
+  const double video = StreamEnd(path, "v"), audio = StreamEnd(path, "a");
+  EXPECT_GT(video, 6.0);  // the stream's start is offset by the muxer's preload
+  EXPECT_NEAR(audio, video, 0.04);
+}

@@ -172,7 +172,8 @@ bool MpegRecorder::PullAudio() {
       channels > 0 && gst_buffer_map(buf, &map, GST_MAP_READ)) {
     const int frames = static_cast<int>(map.size / (2 * static_cast<size_t>(channels)));
     if (audio_ && frames > 0) {
-      WriteStatus st = writer_.WriteAudio(reinterpret_cast<const int16_t*>(map.data), frames, rate, channels);
+      WriteStatus st = writer_.WriteAudio(reinterpret_cast<const int16_t*>(map.data), frames, rate, channels,
+                                          RunningTime(sample, buf));
       if (st != WriteStatus::Ok) status_ = st;
     }
     gst_buffer_unmap(buf, &map);

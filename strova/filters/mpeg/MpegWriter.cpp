@@ -110,6 +110,7 @@ struct MpegWriter::Impl {
   WriteStatus EncodeVideo();
   WriteStatus ConvertFrame(const Frame& f);
   WriteStatus FlushAudioFrames(bool final);
+  WriteStatus AlignAudio(int64_t timeNs, bool* keep);
   bool EnsureResampler(int rate, int channels);
   WriteStatus StatusOf(int averr) const;
   void Release();
@@ -307,6 +308,26 @@ WriteStatus MpegWriter::Impl::FlushAudioFrames(bool final) {
   return st;
 }
 
+// Places the next block at its time: a gap of more than 40 ms before it is
+// filled with silence (up to two seconds; a longer one moves the time stamps
+// on, which players play as silence); a block more than 40 ms behind what is
+// written is not kept.
+WriteStatus MpegWriter::Impl::AlignAudio(int64_t timeNs, bool* keep) {
+  const int64_t rate = aenc->sample_rate;
+  const int64_t at = av_rescale(timeNs, rate, 1000000000);
+  const int64_t written = nextAudioPts + static_cast<int64_t>(pending.size() / 2);
+  const int64_t slack = rate / 25;
+  *keep = at >= written - slack;
+  if (at <= written + slack) return WriteStatus::Ok;
+  if (at - written <= 2 * rate) {
+    pending.resize(pending.size() + static_cast<size_t>(at - written) * 2, 0);
+    return FlushAudioFrames(false);
+  }
+  const WriteStatus st = FlushAudioFrames(true);
+  nextAudioPts = std::max(nextAudioPts, at);
+  return st;
+}
+
 void MpegWriter::Impl::Release() {
   avcodec_free_context(&venc);
   avcodec_free_context(&aenc);
@@ -410,11 +431,16 @@ WriteStatus MpegWriter::WriteVideo(const Frame& frame, int64_t timeNs) {
   return d.EncodeVideo();
 }
 
-WriteStatus MpegWriter::WriteAudio(const int16_t* pcm, int frames, int rate, int channels) {
+WriteStatus MpegWriter::WriteAudio(const int16_t* pcm, int frames, int rate, int channels, int64_t timeNs) {
   Impl& d = *impl_;
   if (!d.open || !d.aenc) return d.open ? WriteStatus::Ok : WriteStatus::Failed;
   if (!pcm || frames <= 0 || rate <= 0 || channels < 1 || channels > 8) return WriteStatus::Failed;
   if (!d.EnsureResampler(rate, channels)) return WriteStatus::Failed;
+  if (timeNs >= 0) {
+    bool keep = true;
+    const WriteStatus st = d.AlignAudio(timeNs, &keep);
+    if (st != WriteStatus::Ok || !keep) return st;
+  }
   const int outMax = swr_get_out_samples(d.swr, frames);
   if (outMax <= 0) return WriteStatus::Ok;
   const size_t base = d.pending.size();

@@ -72,8 +72,12 @@ class MpegWriter {
   // previous picture so sound and picture stay in step.  timeNs < 0 appends.
   WriteStatus WriteVideo(const Frame& frame, int64_t timeNs = -1);
 
-  // Adds interleaved signed 16-bit PCM at its own rate and channel count.
-  WriteStatus WriteAudio(const int16_t* pcm, int frames, int rate, int channels);
+  // Adds interleaved signed 16-bit PCM at its own rate and channel count,
+  // taken at timeNs (stream time, the picture's clock).  Sound missing before
+  // a block (dropped upstream) becomes silence, or a jump of the time stamps
+  // beyond two seconds, so sound and picture stay in step; a block stamped
+  // before the sound already written is dropped.  timeNs < 0 appends.
+  WriteStatus WriteAudio(const int16_t* pcm, int frames, int rate, int channels, int64_t timeNs = -1);
 
   // Flushes the encoders and writes the end codes.  Also called by the
   // destructor.  After a disk-full error the stream written so far is closed
