@@ -5,6 +5,7 @@
 #include "strova/core/AlsaMessages.h"
 #include "strova/core/Context.h"
 #include "strova/core/SharedState.h"
+#include "strova/filters/mpeg/Compressors.h"
 #include "strova/graph/Graph.h"
 
 #include <gst/gst.h>
@@ -88,6 +89,7 @@ STROVA_API STROVA_STATUS Strova_Initialize(void) {
   }
   ctx.compressorQuality = 1.0;
   ctx.selectedCompressor = -1;
+  ctx.compressorNames = strova::mpeg::ListVideoCompressors();
   return S_OK;
 }
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -309,4 +310,52 @@ TEST(RecordingDiskFull, OnAFullDiskTheFileStaysPlayable) {
   const std::string probe = Probe(out + "/full.mpg");
   EXPECT_NE(probe.find("codec_name=mpeg1video|width=352|height=288"), std::string::npos) << probe;
   EXPECT_GT(Duration(probe), 0.5) << probe;
+}
+
+// The compressor list, choice and quality, and the capture frame rate, as
+// the exports keep them; an AVI recording uses the chosen compressor.
+TEST_F(Recording, AviUsesTheChosenCompressor) {
+  int count = 0;
+  ASSERT_EQ(Strova_EnumVideoCompressor(nullptr, &count), S_OK);
+  ASSERT_GE(count, 2);
+  std::vector<char> names(static_cast<size_t>(count) * STROVA_NAME_LEN, 'x');
+  int capacity = 1;
+  EXPECT_EQ(Strova_EnumVideoCompressor(names.data(), &capacity), E_OUTOFMEMORY);
+  EXPECT_EQ(capacity, count);
+  EXPECT_EQ(names[STROVA_NAME_LEN], 'x') << "only the capacity is written";
+  ASSERT_EQ(Strova_EnumVideoCompressor(names.data(), &capacity), S_OK);
+  std::vector<std::string> list;
+  for (int i = 0; i < count; ++i) list.emplace_back(&names[static_cast<size_t>(i) * STROVA_NAME_LEN]);
+  ASSERT_NE(std::find(list.begin(), list.end(), "MPEG-4 part 2"), list.end());
+
+  const std::string tooLong(300, 'M');
+  for (const char* bad : {"", "mpeg-4 part 2", tooLong.c_str()})
+    EXPECT_EQ(Strova_ChooseVideoCompressor(bad), E_INVALIDARG) << bad;
+  ASSERT_EQ(Strova_ChooseVideoCompressor("MPEG-4 part 2"), S_OK);
+  EXPECT_EQ(Strova_ChooseVideoCompressor("unknown"), E_INVALIDARG);
+  char chosen[STROVA_NAME_LEN] = "?";
+  ASSERT_EQ(Strova_GetCurrentVideoCompressor(chosen), S_OK);
+  EXPECT_STREQ(chosen, "MPEG-4 part 2") << "a refused name keeps the choice";
+  EXPECT_EQ(Strova_SetVideoCompressorQuality(101), E_INVALIDARG);
+  ASSERT_EQ(Strova_SetVideoCompressorQuality(29), S_OK);
+  int quality = 0;
+  Strova_GetVideoCompressorQuality(&quality);
+  EXPECT_EQ(quality, 28);
+
+  int use = -1;
+  Strova_SetFrameRateOnCapture(card_, 1, 12.5);
+  Strova_IsUseFrameRate(card_, &use);
+  EXPECT_EQ(use, 1);
+  Strova_SetFrameRateOnCapture(card_ + 1, 1, 12.5);  // invalid card: nothing happens
+  Strova_IsUseFrameRate(card_ + 1, &use);
+  EXPECT_EQ(use, 1);
+
+  SetValue("CaptureMode", 3);
+  const std::string probe = Record(home_.path("mpeg4.avi"), 1500);
+  EXPECT_NE(probe.find("codec_name=mpeg4|width=320|height=240|r_frame_rate=25/1"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("codec_name=pcm_s16le"), std::string::npos) << probe;
+  EXPECT_NEAR(Duration(probe), span_, 0.5) << probe;
+  ASSERT_EQ(Strova_ChooseVideoCompressor(nullptr), S_OK);
+  Strova_GetCurrentVideoCompressor(chosen);
+  EXPECT_STREQ(chosen, "");
 }
