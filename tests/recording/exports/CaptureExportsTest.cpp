@@ -359,3 +359,44 @@ TEST_F(Recording, AviUsesTheChosenCompressor) {
   Strova_GetCurrentVideoCompressor(chosen);
   EXPECT_STREQ(chosen, "");
 }
+
+// The capture pin takes a frame time of its own and the recording carries
+// it; what a pin cannot do is refused and changes nothing.
+TEST_F(Recording, TheCapturePinsFrameTimeSetsTheRecordingsRate) {
+  VideoInfo info{};
+  ASSERT_EQ(Strova_GetVideoInfo(card_, &info, STROVA_PIN_CAPTURE), S_OK);
+  EXPECT_EQ(info.avgTimePerFrame, 400000) << "the card's PAL rate";
+  const VideoInfo good = info;
+  for (int64_t absurd : {int64_t{-1}, int64_t{1}, int64_t{1000000000}}) {
+    info.avgTimePerFrame = absurd;
+    EXPECT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_CAPTURE), E_INVALIDARG) << absurd;
+  }
+  info = good;
+  info.source = {10, 10, 100, 100};
+  EXPECT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_CAPTURE), E_INVALIDARG) << "no cropping";
+  info = good;
+  info.bmi.width = 0;
+  EXPECT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_CAPTURE), E_INVALIDARG);
+  VideoInfo preview{};
+  ASSERT_EQ(Strova_GetVideoInfo(card_, &preview, STROVA_PIN_PREVIEW), S_OK);
+  preview.avgTimePerFrame = 1000000;
+  EXPECT_EQ(Strova_SetVideoInfo(card_, preview, STROVA_PIN_PREVIEW), E_INVALIDARG) << "the preview shows every frame";
+
+  info = good;
+  info.avgTimePerFrame = 1000000;  // 10 frames a second
+  info.bitRate = 12345;            // derived from the picture, not taken
+  ASSERT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_CAPTURE), S_OK);
+  VideoInfo back{};
+  ASSERT_EQ(Strova_GetVideoInfo(card_, &back, STROVA_PIN_CAPTURE), S_OK);
+  EXPECT_EQ(back.avgTimePerFrame, 1000000);
+  EXPECT_EQ(back.bitRate, back.bmi.sizeImage * 8u * 10u);
+  ASSERT_EQ(Strova_GetVideoInfo(card_, &preview, STROVA_PIN_PREVIEW), S_OK);
+  EXPECT_EQ(preview.avgTimePerFrame, 400000) << "the preview pin keeps the card's rate";
+
+  SetValue("CaptureMode", 3);
+  const std::string probe = Record(home_.path("ten.avi"), 2000);
+  EXPECT_NE(probe.find("codec_name=rawvideo|width=320|height=240|r_frame_rate=10/1"), std::string::npos) << probe;
+  const std::string frames = Shell("ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames "
+                                   "-of csv=p=0 '" + home_.path("ten.avi") + "'");
+  EXPECT_NEAR(std::atof(frames.c_str()), span_ * 10, 5) << frames;
+}
