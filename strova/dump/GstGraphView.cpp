@@ -8,9 +8,15 @@
 namespace strova::dump {
 namespace {
 
+// The format the pin carries; before the graph has run, the format its link
+// will agree on (what both sides allow, fixed as negotiation fixes it).
 void FillType(GstPad* pad, DumpPin* pin) {
   GstCaps* caps = gst_pad_get_current_caps(pad);
-  if (!caps || gst_caps_get_size(caps) == 0) {
+  if (!caps) {
+    caps = gst_pad_get_allowed_caps(pad);
+    if (caps && !gst_caps_is_empty(caps) && !gst_caps_is_any(caps)) caps = gst_caps_fixate(caps);
+  }
+  if (!caps || gst_caps_is_any(caps) || gst_caps_get_size(caps) == 0) {
     if (caps) gst_caps_unref(caps);
     return;
   }

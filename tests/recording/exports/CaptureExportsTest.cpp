@@ -236,6 +236,14 @@ TEST_F(Recording, ConnectingTheRecordingPinBuildsTheBranchAndDumpsIt) {
   for (const char* name : {"Smart Tee", "Vantrel Down Scale Filter", "Vantrel Multiplexer", "Vantrel MPEG Video Encoder"})
     EXPECT_NE(dump.find(name), std::string::npos) << name << "\n" << dump;
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // Written before the graph ran, the dump shows the formats the pins carry
+  // now that it runs: line for line what a dump of the running graph says.
+  const std::string running = home_.path("running.txt");
+  Strova_ListAllFilter(card_, running.c_str());
+  EXPECT_EQ(dump, tellura::test::ReadFile(running));
+  EXPECT_EQ(dump.find("00000000-0000-0000-"), std::string::npos) << "no empty media type\n" << dump;
+  EXPECT_NE(dump.find("Pin: 'Video In' (Dir:In , MainType:Video , SubType:YUY2)"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("Pin: 'Input1' (Dir:In , MainType:Audio , SubType:00000001-"), std::string::npos) << dump;
   Strova_DisconnectPin(card_, 1);
   EXPECT_EQ(Capturing(), 0);
   const std::string probe = Probe(home_.path("pin.mpg"));
