@@ -1,9 +1,8 @@
 #include "strova/dump/GstGraphView.h"
 
-#include <gst/gst.h>
-#include <sys/stat.h>
+#include "platform/Paths.h"
 
-#include <cstdlib>
+#include <gst/gst.h>
 
 namespace strova::dump {
 namespace {
@@ -24,11 +23,6 @@ void FillType(GstPad* pad, DumpPin* pin) {
   const char* format = gst_structure_get_string(s, "format");
   MediaTypeFromCaps(gst_structure_get_name(s), format ? format : "", &pin->major, &pin->sub);
   gst_caps_unref(caps);
-}
-
-void MakeFolders(const std::string& dir) {
-  for (size_t i = 1; i <= dir.size(); ++i)
-    if (i == dir.size() || dir[i] == '/') ::mkdir(dir.substr(0, i).c_str(), 0700);
 }
 
 }  // namespace
@@ -87,14 +81,6 @@ std::string DumpGstGraph(int card, GstElement* pipeline, GstElement* capture) {
   return FormatGraphDump(card, &root, &names);
 }
 
-std::string DiagnosticPath(const std::string& name) {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::string dir;
-  if (state && *state) dir = state;
-  else dir = std::string(std::getenv("HOME") ? std::getenv("HOME") : "/tmp") + "/.local/state";
-  dir += "/quorvel";
-  MakeFolders(dir);
-  return dir + "/" + name;
-}
+std::string DiagnosticPath(const std::string& name) { return plat::StateDir() + name; }
 
 }  // namespace strova::dump
