@@ -24,6 +24,11 @@ namespace strova::mpeg {
 namespace {
 
 constexpr int kAvioBufferSize = 64 * 1024;
+// A DVD's program stream runs at 10.08 Mbit/s; its navigation packs and
+// pack headers take about 4 % of that, so the video stays at 9 Mbit/s or
+// below to leave room for any sound rate.
+constexpr int64_t kDvdMuxRate = 10080000;
+constexpr int kDvdMaxVideoKbps = 9000;
 
 AVPixelFormat ToAv(PixelFormat f) {
   switch (f) {
@@ -120,6 +125,7 @@ struct MpegWriter::Impl {
   // Samples per encoded sound frame; PCM has no frame size of its own.
   int AudioFrameSize() const { return aenc->frame_size > 0 ? aenc->frame_size : 1152; }
   WriteStatus StatusOf(int averr) const;
+  int64_t MuxRate() const;
   void Release();
 };
 
@@ -147,6 +153,19 @@ int64_t MpegWriter::Impl::Seek(void* opaque, int64_t offset, int whence) {
   }
   const off_t at = ::lseek(self->fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
   return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
+}
+
+// The program stream's rate (bits per second). A DVD has its fixed rate.
+// Otherwise the streams' rates with room for the headers, and at least
+// enough to carry a picture as large as the video buffer within the
+// multiplexer's half-second lead on top of the sound, or the SCR passes the
+// picture's decoding time ("buffer underflow"). At a VCD's own rates the
+// first term rules, which is the rate of that format.
+int64_t MpegWriter::Impl::MuxRate() const {
+  if (mux.type == MuxType::Dvd) return kDvdMuxRate;
+  const int64_t sound = aenc ? aenc->bit_rate : 0;
+  const int64_t streams = (venc->bit_rate + sound) * 21 / 20 + 10000;
+  return std::max<int64_t>(streams, int64_t{venc->rc_buffer_size} * 2 + sound);
 }
 
 WriteStatus MpegWriter::Impl::StatusOf(int averr) const {
@@ -185,6 +204,13 @@ void SetMpegVideo(AVCodecContext* venc, const VideoSettings& video) {
                                      : static_cast<int>(std::max<int64_t>(40 * 1024 * 8, rate / 2));
   venc->rc_initial_buffer_occupancy = venc->rc_buffer_size * 3 / 4;
   venc->sample_aspect_ratio = AVRational{video.height >= 480 ? 16 : 12, video.height >= 480 ? 15 : 11};
+  // MPEG-1's small buffer: snow at the VCD rate overflows it at the coarsest
+  // quantiser unless trellis quantisation may trade more detail for bits;
+  // otherwise the multiplexer falls behind the stream ("buffer underflow").
+  if (!video.mpeg2) {
+    av_opt_set_int(venc, "trellis", 1, AV_OPT_SEARCH_CHILDREN);
+    av_opt_set_int(venc, "lmax", 100 * FF_QP2LAMBDA, AV_OPT_SEARCH_CHILDREN);
+  }
 }
 
 bool MpegWriter::Impl::OpenVideo(std::string* error) {
@@ -377,6 +403,7 @@ bool MpegWriter::Open(const VideoSettings& video, const AudioSettings& audio,
   d.video = video;
   d.audio = audio;
   d.mux = mux;
+  if (mux.type == MuxType::Dvd) d.video.bitrateKbps = std::min(video.bitrateKbps, kDvdMaxVideoKbps);
   if (video.width < 16 || video.height < 16 || video.width > 4096 || video.height > 4096 ||
       video.fpsNum <= 0 || video.fpsDen <= 0 || video.bitrateKbps <= 0 || mux.packetSize < 512 ||
       (audio.enabled && (audio.sampleRate <= 0 || audio.bitrateKbps <= 0))) {
@@ -402,6 +429,7 @@ bool MpegWriter::Open(const VideoSettings& video, const AudioSettings& audio,
     if (mux.type != MuxType::Avi) {
       d.fmt->packet_size = mux.packetSize;
       av_opt_set_int(d.fmt->priv_data, "preload", 500000, 0);
+      av_opt_set_int(d.fmt->priv_data, "muxrate", d.MuxRate(), 0);
     }
     ok = avformat_write_header(d.fmt, nullptr) >= 0;
     if (!ok && error->empty()) *error = "the multiplexer refused its settings";
