@@ -56,6 +56,10 @@ struct CardInfo {
 // Lists every card: V4L2 capture nodes first, the virtual card always last.
 std::vector<CardInfo> EnumerateCards();
 
+// A real card's own ALSA capture device ("hw:M"); empty when it has none
+// (and for the virtual card, whose sound is generated).
+std::string CardSoundDevice(const CardInfo& info);
+
 class Card;
 // Opens the backend for one listed card; null when the device cannot be opened.
 std::unique_ptr<Card> OpenCard(const CardInfo& info);
