@@ -5,6 +5,7 @@
 #include <gst/gst.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -126,6 +127,20 @@ class Card {
 
   // --- Property pages: whether the card has a counterpart for the page ----
   virtual bool HasPropertyPage(int page) const = 0;
+
+  // --- Streaming --------------------------------------------------------
+  // Runs op with the card's stream stopped and starts it again, so the
+  // picture is agreed anew; op's result is returned. The graph that streams
+  // the card sets it; a driver that refuses a standard or input while it
+  // streams (EBUSY) is retried through it.
+  using StreamPause = std::function<bool(const std::function<bool()>& op)>;
+  void SetStreamPause(StreamPause pause) { streamPause_ = std::move(pause); }
+
+ protected:
+  bool WhileStopped(const std::function<bool()>& op) { return streamPause_ && streamPause_(op); }
+
+ private:
+  StreamPause streamPause_;
 };
 
 }  // namespace strova::card

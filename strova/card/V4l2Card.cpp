@@ -94,7 +94,12 @@ V4l2Card::V4l2Card(CardInfo info, std::shared_ptr<V4l2Io> io, int fd)
     if (Xioctl(VIDIOC_ENUMINPUT, &in) != 0) break;
     inputs_.emplace_back(reinterpret_cast<const char*>(in.name),
                          strnlen(reinterpret_cast<const char*>(in.name), sizeof in.name));
-    if (in.type == V4L2_INPUT_TYPE_TUNER && tunerInput_ < 0) tunerInput_ = i;
+    const bool tuner = in.type == V4L2_INPUT_TYPE_TUNER;
+    tuners_.push_back(tuner ? int(in.tuner) : -1);
+    if (tuner && tunerInput_ < 0) {
+      tunerInput_ = i;
+      tunerIndex_ = in.tuner;
+    }
   }
 }
 
@@ -134,9 +139,10 @@ Status V4l2Card::WriteBus(const uint8_t* buf, int length) {
   const int64_t hz = DecodeTunerMessageHz(buf, length);
   if (hz < 0) return kFail;
   v4l2_tuner tuner{};
+  tuner.index = tunerIndex_;
   if (Xioctl(VIDIOC_G_TUNER, &tuner) != 0) return kFail;
   v4l2_frequency f{};
-  f.tuner = 0;
+  f.tuner = tunerIndex_;
   f.type = V4L2_TUNER_ANALOG_TV;
   // Tuner units: 62.5 Hz with the low-frequency capability, else 62.5 kHz.
   f.frequency = uint32_t((tuner.capability & V4L2_TUNER_CAP_LOW) ? (hz * 2 + 62) / 125
@@ -148,6 +154,7 @@ Status V4l2Card::ReadBus(uint8_t* buf, int length) {
   if (buf == nullptr || length < 1) return kInvalidArg;
   if (buf[0] != kTunerAddress) return kFail;
   v4l2_tuner tuner{};
+  tuner.index = tunerIndex_;
   if (Xioctl(VIDIOC_G_TUNER, &tuner) != 0) return kFail;
   uint8_t status = 0;
   if (tuner.signal >= kSignalLocked) {
@@ -221,10 +228,26 @@ Status V4l2Card::GetStandard(long* standard) {
   return kOk;
 }
 
+// Most drivers refuse a new standard or input while they stream (EBUSY):
+// then the stream is stopped, the call made and the stream started again.
+bool V4l2Card::SetWhileStreaming(unsigned long request, const std::function<void(void*)>& fill) {
+  union {
+    v4l2_std_id std;
+    int input;
+  } arg{};
+  fill(&arg);
+  if (Xioctl(request, &arg) == 0) return true;
+  if (errno != EBUSY) return false;
+  return WhileStopped([&] {
+    fill(&arg);
+    return Xioctl(request, &arg) == 0;
+  });
+}
+
 Status V4l2Card::SetStandard(long standard) {
-  v4l2_std_id id = StandardToV4l2(standard);
+  const v4l2_std_id id = StandardToV4l2(standard);
   if (id == 0) return kFail;
-  return Xioctl(VIDIOC_S_STD, &id) == 0 ? kOk : kFail;
+  return SetWhileStreaming(VIDIOC_S_STD, [id](void* a) { *static_cast<v4l2_std_id*>(a) = id; }) ? kOk : kFail;
 }
 
 Status V4l2Card::GetHorizontalLocked(long* locked) {
@@ -280,8 +303,10 @@ std::string V4l2Card::InputName(int input) const {
 
 Status V4l2Card::Route(int input, int output) {
   if (output != 0 || input < 0 || input >= InputCount()) return kInvalidArg;
-  int index = input;
-  return Xioctl(VIDIOC_S_INPUT, &index) == 0 ? kOk : kFail;
+  if (!SetWhileStreaming(VIDIOC_S_INPUT, [input](void* a) { *static_cast<int*>(a) = input; })) return kFail;
+  // The tuner messages go to the tuner of the input chosen last.
+  if (tuners_[size_t(input)] >= 0) tunerIndex_ = uint32_t(tuners_[size_t(input)]);
+  return kOk;
 }
 
 Status V4l2Card::RoutedInput(int output, int* input) {

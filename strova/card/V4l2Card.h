@@ -8,6 +8,7 @@
 
 #include <linux/videodev2.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -69,6 +70,9 @@ class V4l2Card : public Card {
   bool QueryControl(ProcAmp p, v4l2_queryctrl* q);
   void ApplySound(uint32_t bits);
   void DrainRemote();
+  // The set call of request with the argument fill writes; retried with the
+  // stream stopped when the driver is busy streaming.
+  bool SetWhileStreaming(unsigned long request, const std::function<void(void*)>& fill);
 
   CardInfo info_;
   std::shared_ptr<V4l2Io> io_;
@@ -77,6 +81,8 @@ class V4l2Card : public Card {
   std::string alsaDevice_;
   std::vector<std::string> inputs_;
   int tunerInput_ = -1;
+  std::vector<int> tuners_;  // per input: its tuner's index, -1 for none
+  uint32_t tunerIndex_ = 0;  // the tuner the bus messages go to
   std::mutex mu_;
   uint32_t control_ = 0x1FF;
   KeyLatch keys_;

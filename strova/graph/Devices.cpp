@@ -93,6 +93,17 @@ GstCaps* DeviceCaps(GstElement* device) {
 
 }  // namespace
 
+bool RestartSource(core::CardContext& c, const std::function<bool()>& op) {
+  GstElement* source = c.captureFilter ? Child(c.captureFilter, "source") : nullptr;
+  if (!source) return op();
+  // In the NULL state the device is closed, so its stream is off; started
+  // again it reads the device's formats anew and agrees on the new picture.
+  gst_element_set_state(source, GST_STATE_NULL);
+  const bool ok = op();
+  gst_element_sync_state_with_parent(source);
+  return ok;
+}
+
 GstElement* MakeDeviceBin(core::CardContext& c) {
   if (!c.device) return nullptr;
   GstElement* source = c.device->CreateVideoSource();
