@@ -81,6 +81,7 @@ std::unique_ptr<V4l2Card> V4l2Card::Open(CardInfo info, std::shared_ptr<V4l2Io> 
   }
   std::unique_ptr<V4l2Card> card(new V4l2Card(std::move(info), std::move(io), fd));
   card->alsaDevice_ = std::move(alsaDevice);
+  if (!remoteEventPath.empty()) card->keymap_ = RemoteKeymap::LoadUser();
   if (!remoteEventPath.empty())
     card->remoteFd_ = card->io_->Open(remoteEventPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   return card;
@@ -174,7 +175,8 @@ void V4l2Card::DrainRemote() {
     if (n <= 0) break;
     for (size_t i = 0; i < size_t(n) / sizeof(input_event); ++i) {
       if (ev[i].type != EV_MSC || ev[i].code != MSC_SCAN) continue;
-      keys_.Push(uint16_t(uint32_t(ev[i].value) & kKeyMask));
+      // A scancode the keymap does not know is no key of ours.
+      if (const auto key = keymap_.Find(uint32_t(ev[i].value))) keys_.Push(*key);
     }
   }
 }

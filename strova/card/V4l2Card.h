@@ -4,6 +4,7 @@
 
 #include "strova/card/Card.h"
 #include "strova/card/KeyLatch.h"
+#include "strova/card/RemoteKeymap.h"
 #include "strova/card/V4l2Io.h"
 
 #include <linux/videodev2.h>
@@ -61,6 +62,10 @@ class V4l2Card : public Card {
   Status RoutedInput(int output, int* input) override;
   bool HasPropertyPage(int page) const override;
 
+  // The remote's keymap (read from the user's file when the card has a
+  // receiver).
+  void SetKeymap(RemoteKeymap keymap) { keymap_ = std::move(keymap); }
+
   // The exported colour scale every control is mapped onto.
   static constexpr long kScaleMax = 10000;
 
@@ -86,6 +91,7 @@ class V4l2Card : public Card {
   std::mutex mu_;
   uint32_t control_ = 0x1FF;
   KeyLatch keys_;
+  RemoteKeymap keymap_;
 };
 
 }  // namespace strova::card

@@ -3,6 +3,7 @@
 #include "strova/card/CardControl.h"
 #include "strova/card/Tuner.h"
 #include "strova/card/V4l2Card.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,7 @@ class FakeIo : public sc::V4l2Io {
 };
 
 struct V4l2CardTest : ::testing::Test {
+  tellura::test::ScopedHome home;  // the keymap file lives in the private config folder
   std::shared_ptr<FakeIo> io = std::make_shared<FakeIo>();
   std::unique_ptr<sc::V4l2Card> card =
       sc::V4l2Card::Open({"Fake TV", "/dev/video7", false, "pci:0"}, io, "/dev/input/event9");
@@ -195,20 +197,44 @@ TEST_F(V4l2CardTest, SoundBitsSelectAudioInputAndMute) {
   EXPECT_EQ(io->audio, 0);
 }
 
-TEST_F(V4l2CardTest, ScancodesBecomeKeysLowNineBits) {
-  input_event key{}, sync{}, scan{};
+// Scancodes become the keys the keymap names; the default keymap is written
+// for the user to edit, and an edited one is used by the next card.
+TEST_F(V4l2CardTest, ScancodesBecomeKeysThroughTheKeymap) {
+  input_event key{}, sync{}, scan{}, unknown{};
   key.type = EV_KEY;
-  key.code = KEY_1;
-  scan.type = EV_MSC;
-  scan.code = MSC_SCAN;
-  scan.value = 0x800090;  // only the low 9 bits are the key
-  io->events = {scan, key, sync};
+  key.code = KEY_VOLUMEUP;
+  scan.type = unknown.type = EV_MSC;
+  scan.code = unknown.code = MSC_SCAN;
+  scan.value = 0x1e10;      // RC5 volume up
+  unknown.value = 0x800090;  // in no keymap
+  io->events = {unknown, scan, key, sync};
   uint32_t w = 0;
   ASSERT_EQ(card->ReadControlWord(&w), sc::kOk);
-  EXPECT_EQ(w & sc::kKeyMask, 0x90u);
+  EXPECT_EQ(w & sc::kKeyMask, 176u);
   card->WriteControlWord(w | sc::kKeyMask);
   card->ReadControlWord(&w);
-  EXPECT_EQ(w & sc::kKeyMask, sc::kNoKey);
+  EXPECT_EQ(w & sc::kKeyMask, sc::kNoKey) << "the unknown scancode gave no key";
+
+  const std::string text = tellura::test::ReadFile(sc::RemoteKeymap::UserPath());
+  EXPECT_NE(text.find("0x1e10 vol-up"), std::string::npos) << text;
+  ASSERT_TRUE(tellura::test::WriteFile(sc::RemoteKeymap::UserPath(), "0x800090 snapshot\n"));
+  card = sc::V4l2Card::Open({"Fake TV", "/dev/video7", false, "pci:0"}, io, "/dev/input/event9");
+  io->events = {unknown, sync};
+  card->ReadControlWord(&w);
+  EXPECT_EQ(w & sc::kKeyMask, 160u);
+}
+
+TEST(RemoteKeymap, GarbageLinesAreSkippedAndCounted) {
+  int skipped = -1;
+  const auto map = sc::RemoteKeymap::Parse(
+      "# comment\n\n0x1234 snapshot  # trailing\ngarbage\n0x12\n0xZZ 1\n-5 1\n0x1 1 extra\n"
+      "0x2 no-such-key\n77 0x1FE\n0x3 0x1FF\n",
+      &skipped);
+  EXPECT_EQ(map.Size(), 2u);
+  EXPECT_EQ(skipped, 7);
+  EXPECT_EQ(map.Find(0x1234), 160);
+  EXPECT_EQ(map.Find(77), 0x1FE);
+  EXPECT_FALSE(map.Find(0x3)) << "0x1FF means no key";
 }
 
 TEST_F(V4l2CardTest, StandardsMapToV4l2Ids) {
