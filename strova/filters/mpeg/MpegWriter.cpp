@@ -204,6 +204,13 @@ void SetMpegVideo(AVCodecContext* venc, const VideoSettings& video) {
                                      : static_cast<int>(std::max<int64_t>(40 * 1024 * 8, rate / 2));
   venc->rc_initial_buffer_occupancy = venc->rc_buffer_size * 3 / 4;
   venc->sample_aspect_ratio = AVRational{video.height >= 480 ? 16 : 12, video.height >= 480 ? 15 : 11};
+  // An MPEG-2 recording is full-height analogue video: interlaced, in the
+  // field order a capture card delivers it (V4L2_FIELD_INTERLACED): top
+  // field first at 625 lines / 25 Hz, bottom field first at 525 lines.
+  if (video.mpeg2) {
+    venc->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
+    venc->field_order = video.height == 480 ? AV_FIELD_BB : AV_FIELD_TT;
+  }
   // MPEG-1's small buffer: snow at the VCD rate overflows it at the coarsest
   // quantiser unless trellis quantisation may trade more detail for bits;
   // otherwise the multiplexer falls behind the stream ("buffer underflow").
@@ -245,6 +252,8 @@ bool MpegWriter::Impl::OpenVideo(std::string* error) {
   vframe = av_frame_alloc();
   if (!vframe) return false;
   vframe->format = venc->pix_fmt;
+  vframe->interlaced_frame = venc->field_order == AV_FIELD_TT || venc->field_order == AV_FIELD_BB;
+  vframe->top_field_first = venc->field_order == AV_FIELD_TT;
   vframe->width = video.width;
   vframe->height = video.height;
   return av_frame_get_buffer(vframe, 0) >= 0;
