@@ -163,8 +163,8 @@ int main(int argc, char** argv) {
     AudioSettings a;
     MuxSettings m;
   } cases[] = {
-      {"VCD", "pal-vcd", 1, {352, 288, 25, 1, false, 1120, 15, 3}, {true, 44100, 224}, {MuxType::Vcd, 2324, dir + "/bench-vcd.mpg", {}}},
-      {"DVD", "pal-dvd", 2, {720, 576, 25, 1, true, 6000, 6, 1}, {true, 48000, 224}, {MuxType::Dvd, 2048, dir + "/bench-dvd.mpg", {}}},
+      {"VCD", "pal-vcd", 1, {352, 288, 25, 1, false, 1120, 15, 3, {}, 1.0}, {true, 44100, 224}, {MuxType::Vcd, 2324, dir + "/bench-vcd.mpg", {}}},
+      {"DVD", "pal-dvd", 2, {720, 576, 25, 1, true, 6000, 6, 1, {}, 1.0}, {true, 48000, 224}, {MuxType::Dvd, 2048, dir + "/bench-dvd.mpg", {}}},
   };
   std::printf("encoder (%d s of prepared frames)\n", seconds);
   std::printf("%-4s %10s %10s %8s %14s %7s\n", "fmt", "cpu s/s", "wall s/s", "dropped", "ffmpeg cpu s/s", "ratio");

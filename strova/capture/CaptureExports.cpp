@@ -1,6 +1,6 @@
 // Recording exports that keep per-card and library state: the capture file
-// name, the capture frame rate, and the video compressor list with its
-// quality (stored and reported back; recordings do not use them).
+// name, the capture frame rate (stored and reported back), and the choice
+// from the video compressor list with its quality, which AVI recordings use.
 #include "strova/core/Context.h"
 
 #include <cstring>

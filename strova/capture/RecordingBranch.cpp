@@ -6,6 +6,7 @@
 #include "strova/filters/AviFilters.h"
 #include "strova/filters/StreamFilters.h"
 #include "strova/filters/mpeg/MpegFilters.h"
+#include "strova/filters/mpeg/MpegRecorder.h"
 #include "strova/graph/Branches.h"
 #include "strova/graph/CardSound.h"
 #include "strova/graph/Graph.h"
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <thread>
 
 namespace strova::capture {
@@ -25,6 +27,7 @@ namespace {
 
 using core::CardContext;
 using core::Context;
+using core::LibraryContext;
 namespace g = strova::graph;
 
 constexpr const char* kVideoEncoder = "Vantrel MPEG Video Encoder";
@@ -34,11 +37,12 @@ constexpr const char* kAviMux = "AVI Mux";
 constexpr const char* kFileWriter = "File writer";
 
 // What a card's recording keeps beyond the graph: the MPEG filters (owned by
-// the multiplexer's place in the graph), and for AVI whether end-of-stream
-// has reached the file writer.
+// the multiplexer's place in the graph), for AVI whether end-of-stream has
+// reached the file writer, or the compressing AVI writer.
 struct Session {
   std::weak_ptr<mpeg::MpegFilterSet> mpeg;
   std::shared_ptr<std::atomic<bool>> aviDone;
+  std::weak_ptr<mpeg::MpegRecorder> aviWriter;
 };
 std::array<Session, core::kMaxCards> g_sessions;
 
@@ -226,6 +230,12 @@ STROVA_STATUS BuildMpeg(int card, CardContext& c, const RecordingValues& v) {
   return S_OK;
 }
 
+// The links of the compressing AVI writer, which writes the file itself.
+void ConnectAviWriter(CardContext& c) {
+  g::ConnectPins(c, g::kStreamingDevice, Context().capturePinName.c_str(), kAviMux, "Input 01");
+  if (c.captureAudio) g::ConnectPins(c, g::kAudioDevice, "Capture", kAviMux, "Input 02");
+}
+
 // The AVI links; the file writer reports when end-of-stream reached it.
 void ConnectAvi(int card, CardContext& c) {
   const char* dev = g::kStreamingDevice;
@@ -247,6 +257,57 @@ void ConnectAvi(int card, CardContext& c) {
       +[](gpointer p) { delete static_cast<std::shared_ptr<std::atomic<bool>>*>(p); });
 }
 
+// The capture pin's frame rate as a fraction; 25 when the pin gives none.
+void PinFrameRate(int card, int* num, int* den) {
+  VideoInfo info{};
+  *num = 25;
+  *den = 1;
+  if (Strova_GetVideoInfo(card, &info, STROVA_PIN_CAPTURE) != S_OK || info.avgTimePerFrame <= 0) return;
+  // 100-ns units: 400000 is 25 fps, 333667 is 30000/1001.
+  *num = 10000000;
+  *den = static_cast<int>(std::min<int64_t>(info.avgTimePerFrame, 10000000));
+  const int g = std::gcd(*num, *den);
+  *num /= g;
+  *den /= g;
+}
+
+// "AVI Mux" as the compressing writer: the chosen compressor at the chosen
+// quality, PCM sound, written by libavformat into the capture file.
+bool AddAviWriter(int card, CardContext& c) {
+  const LibraryContext& ctx = Context();
+  auto writer = std::make_shared<mpeg::MpegRecorder>("Input 01", "Input 02");
+  if (!writer->Valid()) return false;
+  mpeg::VideoSettings video;
+  video.width = 320;
+  video.height = 240;
+  PinFrameRate(card, &video.fpsNum, &video.fpsDen);
+  video.codec = ctx.compressorNames[static_cast<size_t>(ctx.selectedCompressor)];
+  video.quality = ctx.compressorQuality;
+  mpeg::AudioSettings audio;
+  audio.enabled = c.captureAudio != 0;
+  mpeg::MuxSettings mux;
+  mux.type = mpeg::MuxType::Avi;
+  mux.path = c.captureFile;
+  std::string error;
+  if (!CaptureFolderWritable(mux.path) || !writer->Start(video, audio, mux, &error)) {
+    if (!error.empty()) core::SetDiagnostic("%s", error.c_str());
+    return false;
+  }
+  if (g::AddFilter(c, GST_ELEMENT(gst_object_ref(writer->Bin())), kAviMux) < 0) return false;
+  g::SetFilterOwner(writer->Bin(), [writer] { writer->Stop(); });
+  writer->SetEndHandler([&c](mpeg::WriteStatus st) {
+    g::PostEvent(c, g::kEventAbort,
+                 static_cast<uint32_t>(st == mpeg::WriteStatus::DiskFull ? STROVA_E_DISK_FULL : E_FAIL));
+  });
+  g_sessions[static_cast<size_t>(card)].aviWriter = writer;
+  return true;
+}
+
+bool CompressorChosen() {
+  const LibraryContext& ctx = Context();
+  return ctx.selectedCompressor >= 0 && ctx.selectedCompressor < static_cast<int>(ctx.compressorNames.size());
+}
+
 STROVA_STATUS BuildAvi(int card, CardContext& c) {
   STROVA_STATUS captureStatus = S_OK, previewStatus = S_OK;
   if (!WritePinFormat(card, STROVA_PIN_CAPTURE, 1, 320, 240, &captureStatus) ||
@@ -254,19 +315,29 @@ STROVA_STATUS BuildAvi(int card, CardContext& c) {
     g::TeardownRecording(c);
     return E_FAIL;
   }
-  if (!Has(c, kFileWriter)) g::AddFilter(c, filters::MakeFileWriter(), kFileWriter);
+  const bool compress = CompressorChosen();
+  if (!compress && !Has(c, kFileWriter)) g::AddFilter(c, filters::MakeFileWriter(), kFileWriter);
   if (c.captureAudio && !AddAudioDevice(c)) {
     c.captureAudio = 0;
     g::TeardownRecording(c);
     return E_FAIL;
   }
-  if (!Has(c, kAviMux)) g::AddFilter(c, filters::MakeAviMux(c.captureAudio != 0), kAviMux);
+  // The multiplexer of an earlier recording is replaced: its inputs and
+  // writer were made for that one.
+  g::RemoveFilter(c, kAviMux);
   for (const char* name : {g::kRenderer, g::kOverlayMixer, g::kConverter}) AddMissing(c, name);
   g::ConnectPins(c, g::kStreamingDevice, Context().previewPinName.c_str(), MixerOrConverter(), MixerInput());
   ConnectRenderer(c);
   // A file that cannot be created fails the start.
-  const bool named = filters::SetFileWriterName(g::FindFilter(c, kFileWriter), c.captureFile);
-  ConnectAvi(card, c);
+  bool named = false;
+  if (compress) {
+    named = AddAviWriter(card, c);
+    ConnectAviWriter(c);
+  } else {
+    g::AddFilter(c, filters::MakeAviMux(c.captureAudio != 0), kAviMux);
+    named = filters::SetFileWriterName(g::FindFilter(c, kFileWriter), c.captureFile);
+    ConnectAvi(card, c);
+  }
   if (previewStatus != S_OK || !named) {
     g::TeardownRecording(c);
     return E_FAIL;
@@ -309,6 +380,8 @@ void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
   if (c.pipeline) gst_element_send_event(c.pipeline, gst_event_new_eos());
   if (auto set = s.mpeg.lock()) {
     set->Finish(timeoutMs);
+  } else if (auto writer = s.aviWriter.lock()) {
+    writer->Finish(timeoutMs);
   } else if (s.aviDone && !WaitFor(*s.aviDone, timeoutMs)) {
     // A source that did not end: end the multiplexer's inputs directly so it
     // still writes its index.

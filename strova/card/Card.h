@@ -5,6 +5,7 @@
 #include <gst/gst.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,10 @@ struct CardInfo {
 
 // Lists every card: V4L2 capture nodes first, the virtual card always last.
 std::vector<CardInfo> EnumerateCards();
+
+// A real card's own ALSA capture device ("hw:M"); empty when it has none
+// (and for the virtual card, whose sound is generated).
+std::string CardSoundDevice(const CardInfo& info);
 
 class Card;
 // Opens the backend for one listed card; null when the device cannot be opened.
@@ -138,6 +143,20 @@ class Card {
   // kFail past the last control.
   virtual Status GetControl(int index, DeviceControl* control);
   virtual Status SetControl(uint32_t id, long value);
+
+  // --- Streaming --------------------------------------------------------
+  // Runs op with the card's stream stopped and starts it again, so the
+  // picture is agreed anew; op's result is returned. The graph that streams
+  // the card sets it; a driver that refuses a standard or input while it
+  // streams (EBUSY) is retried through it.
+  using StreamPause = std::function<bool(const std::function<bool()>& op)>;
+  void SetStreamPause(StreamPause pause) { streamPause_ = std::move(pause); }
+
+ protected:
+  bool WhileStopped(const std::function<bool()>& op) { return streamPause_ && streamPause_(op); }
+
+ private:
+  StreamPause streamPause_;
 };
 
 }  // namespace strova::card

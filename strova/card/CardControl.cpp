@@ -96,12 +96,13 @@ Status ChooseCamera(Card* card, int slot, int camera, uint8_t* stored) {
   const bool on = camera >= 0 && camera <= 31;  // any other value switches the slot off
   const uint8_t byte = on ? uint8_t(0x80 | (slot << 5) | camera)
                           : uint8_t((slot << 5) | (*stored <= 31 ? *stored : 0));
+  // Every step of the transfer runs in order; the second byte's write is
+  // the result (a switch without a bus reports that write's failure).
   CameraTransfer t;
-  Status st = card->CameraBegin(&t, 0);
-  if (st != kOk) return st;
+  card->CameraBegin(&t, 0);
   card->CameraStart(&t);
   card->CameraWriteByte(&t, 0xFE);
-  st = card->CameraWriteByte(&t, byte);
+  const Status st = card->CameraWriteByte(&t, byte);
   card->CameraStop(&t);
   if (st == kOk) *stored = on ? uint8_t(camera) : 0xFF;
   return st;

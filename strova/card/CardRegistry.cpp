@@ -80,6 +80,10 @@ std::vector<CardInfo> EnumerateCards() {
   return cards;
 }
 
+std::string CardSoundDevice(const CardInfo& info) {
+  return info.isVirtual || info.devicePath.empty() ? std::string() : AlsaDevice(info.devicePath);
+}
+
 std::unique_ptr<Card> OpenCard(const CardInfo& info) {
   if (info.isVirtual) return std::make_unique<VirtualCard>(info);
   return V4l2Card::Open(info, SystemV4l2Io(), RemoteEventPath(info.devicePath),

@@ -81,6 +81,7 @@ std::unique_ptr<V4l2Card> V4l2Card::Open(CardInfo info, std::shared_ptr<V4l2Io> 
   }
   std::unique_ptr<V4l2Card> card(new V4l2Card(std::move(info), std::move(io), fd));
   card->alsaDevice_ = std::move(alsaDevice);
+  if (!remoteEventPath.empty()) card->keymap_ = RemoteKeymap::LoadUser();
   if (!remoteEventPath.empty())
     card->remoteFd_ = card->io_->Open(remoteEventPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   return card;
@@ -94,7 +95,12 @@ V4l2Card::V4l2Card(CardInfo info, std::shared_ptr<V4l2Io> io, int fd)
     if (Xioctl(VIDIOC_ENUMINPUT, &in) != 0) break;
     inputs_.emplace_back(reinterpret_cast<const char*>(in.name),
                          strnlen(reinterpret_cast<const char*>(in.name), sizeof in.name));
-    if (in.type == V4L2_INPUT_TYPE_TUNER && tunerInput_ < 0) tunerInput_ = i;
+    const bool tuner = in.type == V4L2_INPUT_TYPE_TUNER;
+    tuners_.push_back(tuner ? int(in.tuner) : -1);
+    if (tuner && tunerInput_ < 0) {
+      tunerInput_ = i;
+      tunerIndex_ = in.tuner;
+    }
   }
 }
 
@@ -134,9 +140,10 @@ Status V4l2Card::WriteBus(const uint8_t* buf, int length) {
   const int64_t hz = DecodeTunerMessageHz(buf, length);
   if (hz < 0) return kFail;
   v4l2_tuner tuner{};
+  tuner.index = tunerIndex_;
   if (Xioctl(VIDIOC_G_TUNER, &tuner) != 0) return kFail;
   v4l2_frequency f{};
-  f.tuner = 0;
+  f.tuner = tunerIndex_;
   f.type = V4L2_TUNER_ANALOG_TV;
   // Tuner units: 62.5 Hz with the low-frequency capability, else 62.5 kHz.
   f.frequency = uint32_t((tuner.capability & V4L2_TUNER_CAP_LOW) ? (hz * 2 + 62) / 125
@@ -148,6 +155,7 @@ Status V4l2Card::ReadBus(uint8_t* buf, int length) {
   if (buf == nullptr || length < 1) return kInvalidArg;
   if (buf[0] != kTunerAddress) return kFail;
   v4l2_tuner tuner{};
+  tuner.index = tunerIndex_;
   if (Xioctl(VIDIOC_G_TUNER, &tuner) != 0) return kFail;
   uint8_t status = 0;
   if (tuner.signal >= kSignalLocked) {
@@ -167,7 +175,8 @@ void V4l2Card::DrainRemote() {
     if (n <= 0) break;
     for (size_t i = 0; i < size_t(n) / sizeof(input_event); ++i) {
       if (ev[i].type != EV_MSC || ev[i].code != MSC_SCAN) continue;
-      keys_.Push(uint16_t(uint32_t(ev[i].value) & kKeyMask));
+      // A scancode the keymap does not know is no key of ours.
+      if (const auto key = keymap_.Find(uint32_t(ev[i].value))) keys_.Push(*key);
     }
   }
 }
@@ -221,10 +230,26 @@ Status V4l2Card::GetStandard(long* standard) {
   return kOk;
 }
 
+// Most drivers refuse a new standard or input while they stream (EBUSY):
+// then the stream is stopped, the call made and the stream started again.
+bool V4l2Card::SetWhileStreaming(unsigned long request, const std::function<void(void*)>& fill) {
+  union {
+    v4l2_std_id std;
+    int input;
+  } arg{};
+  fill(&arg);
+  if (Xioctl(request, &arg) == 0) return true;
+  if (errno != EBUSY) return false;
+  return WhileStopped([&] {
+    fill(&arg);
+    return Xioctl(request, &arg) == 0;
+  });
+}
+
 Status V4l2Card::SetStandard(long standard) {
-  v4l2_std_id id = StandardToV4l2(standard);
+  const v4l2_std_id id = StandardToV4l2(standard);
   if (id == 0) return kFail;
-  return Xioctl(VIDIOC_S_STD, &id) == 0 ? kOk : kFail;
+  return SetWhileStreaming(VIDIOC_S_STD, [id](void* a) { *static_cast<v4l2_std_id*>(a) = id; }) ? kOk : kFail;
 }
 
 Status V4l2Card::GetHorizontalLocked(long* locked) {
@@ -280,8 +305,10 @@ std::string V4l2Card::InputName(int input) const {
 
 Status V4l2Card::Route(int input, int output) {
   if (output != 0 || input < 0 || input >= InputCount()) return kInvalidArg;
-  int index = input;
-  return Xioctl(VIDIOC_S_INPUT, &index) == 0 ? kOk : kFail;
+  if (!SetWhileStreaming(VIDIOC_S_INPUT, [input](void* a) { *static_cast<int*>(a) = input; })) return kFail;
+  // The tuner messages go to the tuner of the input chosen last.
+  if (tuners_[size_t(input)] >= 0) tunerIndex_ = uint32_t(tuners_[size_t(input)]);
+  return kOk;
 }
 
 Status V4l2Card::RoutedInput(int output, int* input) {

@@ -4,10 +4,12 @@
 
 #include "strova/card/Card.h"
 #include "strova/card/KeyLatch.h"
+#include "strova/card/RemoteKeymap.h"
 #include "strova/card/V4l2Io.h"
 
 #include <linux/videodev2.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -62,6 +64,10 @@ class V4l2Card : public Card {
   Status GetControl(int index, DeviceControl* control) override;
   Status SetControl(uint32_t id, long value) override;
 
+  // The remote's keymap (read from the user's file when the card has a
+  // receiver).
+  void SetKeymap(RemoteKeymap keymap) { keymap_ = std::move(keymap); }
+
   // The exported colour scale every control is mapped onto.
   static constexpr long kScaleMax = 10000;
 
@@ -71,6 +77,9 @@ class V4l2Card : public Card {
   bool QueryControl(ProcAmp p, v4l2_queryctrl* q);
   void ApplySound(uint32_t bits);
   void DrainRemote();
+  // The set call of request with the argument fill writes; retried with the
+  // stream stopped when the driver is busy streaming.
+  bool SetWhileStreaming(unsigned long request, const std::function<void(void*)>& fill);
 
   CardInfo info_;
   std::shared_ptr<V4l2Io> io_;
@@ -79,9 +88,12 @@ class V4l2Card : public Card {
   std::string alsaDevice_;
   std::vector<std::string> inputs_;
   int tunerInput_ = -1;
+  std::vector<int> tuners_;  // per input: its tuner's index, -1 for none
+  uint32_t tunerIndex_ = 0;  // the tuner the bus messages go to
   std::mutex mu_;
   uint32_t control_ = 0x1FF;
   KeyLatch keys_;
+  RemoteKeymap keymap_;
 };
 
 }  // namespace strova::card

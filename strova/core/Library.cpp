@@ -5,6 +5,8 @@
 #include "strova/core/AlsaMessages.h"
 #include "strova/core/Context.h"
 #include "strova/core/SharedState.h"
+#include "strova/filters/StreamFilters.h"
+#include "strova/filters/mpeg/Compressors.h"
 #include "strova/graph/Graph.h"
 
 #include <gst/gst.h>
@@ -53,21 +55,6 @@ std::vector<std::string> VideoDeviceNames() {
   return out;
 }
 
-std::vector<std::string> AudioDeviceNames() {
-  std::vector<std::string> out;
-  GstDeviceMonitor* monitor = gst_device_monitor_new();
-  gst_device_monitor_add_filter(monitor, "Audio/Source", nullptr);
-  GList* devices = gst_device_monitor_get_devices(monitor);
-  for (GList* d = devices; d; d = d->next) {
-    gchar* name = gst_device_get_display_name(GST_DEVICE(d->data));
-    out.push_back(name ? name : "");
-    g_free(name);
-  }
-  g_list_free_full(devices, gst_object_unref);
-  gst_object_unref(monitor);
-  return out;
-}
-
 }  // namespace
 
 extern "C" {
@@ -88,6 +75,7 @@ STROVA_API STROVA_STATUS Strova_Initialize(void) {
   }
   ctx.compressorQuality = 1.0;
   ctx.selectedCompressor = -1;
+  ctx.compressorNames = strova::mpeg::ListVideoCompressors();
   return S_OK;
 }
 
@@ -106,7 +94,7 @@ STROVA_API STROVA_STATUS Strova_EnumVideoCaptureDev(char* names, int* count) {
 }
 
 STROVA_API STROVA_STATUS Strova_EnumAudioCaptureDev(char* names, int* count) {
-  return FillNames(AudioDeviceNames(), names, count);
+  return FillNames(strova::filters::AudioInputNames(), names, count);
 }
 
 STROVA_API STROVA_STATUS Strova_GetCardNumber(int* count) {

@@ -1,16 +1,21 @@
 #include "strova/dump/GstGraphView.h"
 
-#include <gst/gst.h>
-#include <sys/stat.h>
+#include "platform/Paths.h"
 
-#include <cstdlib>
+#include <gst/gst.h>
 
 namespace strova::dump {
 namespace {
 
+// The format the pin carries; before the graph has run, the format its link
+// will agree on (what both sides allow, fixed as negotiation fixes it).
 void FillType(GstPad* pad, DumpPin* pin) {
   GstCaps* caps = gst_pad_get_current_caps(pad);
-  if (!caps || gst_caps_get_size(caps) == 0) {
+  if (!caps) {
+    caps = gst_pad_get_allowed_caps(pad);
+    if (caps && !gst_caps_is_empty(caps) && !gst_caps_is_any(caps)) caps = gst_caps_fixate(caps);
+  }
+  if (!caps || gst_caps_is_any(caps) || gst_caps_get_size(caps) == 0) {
     if (caps) gst_caps_unref(caps);
     return;
   }
@@ -18,11 +23,6 @@ void FillType(GstPad* pad, DumpPin* pin) {
   const char* format = gst_structure_get_string(s, "format");
   MediaTypeFromCaps(gst_structure_get_name(s), format ? format : "", &pin->major, &pin->sub);
   gst_caps_unref(caps);
-}
-
-void MakeFolders(const std::string& dir) {
-  for (size_t i = 1; i <= dir.size(); ++i)
-    if (i == dir.size() || dir[i] == '/') ::mkdir(dir.substr(0, i).c_str(), 0700);
 }
 
 }  // namespace
@@ -81,14 +81,6 @@ std::string DumpGstGraph(int card, GstElement* pipeline, GstElement* capture) {
   return FormatGraphDump(card, &root, &names);
 }
 
-std::string DiagnosticPath(const std::string& name) {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  std::string dir;
-  if (state && *state) dir = state;
-  else dir = std::string(std::getenv("HOME") ? std::getenv("HOME") : "/tmp") + "/.local/state";
-  dir += "/quorvel";
-  MakeFolders(dir);
-  return dir + "/" + name;
-}
+std::string DiagnosticPath(const std::string& name) { return plat::StateDir() + name; }
 
 }  // namespace strova::dump

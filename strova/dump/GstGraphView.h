@@ -31,8 +31,8 @@ std::vector<std::string> GraphFilterNames(GstElement* pipeline);
 // Dump text of a card's graph (pipeline may be null; capture null = heading).
 std::string DumpGstGraph(int card, GstElement* pipeline, GstElement* capture);
 
-// Where the fixed diagnostic files live: $XDG_STATE_HOME/quorvel/<name>
-// (~/.local/state when unset); the folder is created.
+// Where the fixed diagnostic files live: <name> in the user's state folder
+// (platform StateDir, created when missing).
 std::string DiagnosticPath(const std::string& name);
 
 }  // namespace strova::dump

@@ -3,7 +3,12 @@
 #include "strova/card/Card.h"
 #include "strova/filters/FilterPads.h"
 
+#include <alsa/asoundlib.h>
 #include <gst/gst.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include <initializer_list>
 
@@ -25,7 +30,46 @@ GstElement* DesktopSoundSource() {
   return src ? src : gst_element_factory_make("alsasrc", nullptr);
 }
 
+// The first listed card's own sound as an input name; empty when it has none.
+std::string FirstCardSound() {
+  const std::vector<card::CardInfo> cards = card::EnumerateCards();
+  if (cards.empty()) return {};
+  const card::CardInfo& first = cards.front();
+  if (first.isVirtual) return cards.size() == 1 ? first.name + " Audio" : std::string();
+  const std::string hw = card::CardSoundDevice(first);
+  if (hw.empty()) return {};
+  char* alsaName = nullptr;
+  std::string name = first.name;
+  if (snd_card_get_name(std::atoi(hw.c_str() + 3), &alsaName) == 0 && alsaName && *alsaName) name = alsaName;
+  std::free(alsaName);
+  return name + " (" + hw + ")";
+}
+
+// The desktop's sound sources: the sound server's, or ALSA's where none runs.
+std::vector<std::string> DesktopSources() {
+  std::vector<std::string> out;
+  GstDeviceMonitor* monitor = gst_device_monitor_new();
+  gst_device_monitor_add_filter(monitor, "Audio/Source", nullptr);
+  GList* devices = gst_device_monitor_get_devices(monitor);
+  for (GList* d = devices; d; d = d->next) {
+    gchar* name = gst_device_get_display_name(GST_DEVICE(d->data));
+    if (name && *name) out.push_back(name);
+    g_free(name);
+  }
+  g_list_free_full(devices, gst_object_unref);
+  gst_object_unref(monitor);
+  return out;
+}
+
 }  // namespace
+
+std::vector<std::string> AudioInputNames() {
+  std::vector<std::string> out;
+  const std::string own = FirstCardSound();
+  if (!own.empty()) out.push_back(own);
+  for (std::string& name : DesktopSources()) out.push_back(std::move(name));
+  return out;
+}
 
 GstElement* MakeAudioCaptureDevice(card::Card* device) {
   GstElement* src = device ? device->CreateAudioSource() : nullptr;
@@ -63,8 +107,6 @@ GstElement* CardSoundSplit(GstElement* audioDevice) {
 }
 
 bool AudioDeviceExists(card::Card* device) {
-  for (const auto& info : card::EnumerateCards())
-    if (info.isVirtual) return true;  // the virtual card always has sound
   if (device) {
     GstElement* own = device->CreateAudioSource();
     if (own) {
@@ -72,10 +114,7 @@ bool AudioDeviceExists(card::Card* device) {
       return true;
     }
   }
-  GstElementFactory* f = gst_element_factory_find("pulsesrc");
-  if (!f) f = gst_element_factory_find("alsasrc");
-  if (f) gst_object_unref(f);
-  return f != nullptr;
+  return !FirstCardSound().empty() || !DesktopSources().empty();
 }
 
 }  // namespace strova::filters

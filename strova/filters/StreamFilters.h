@@ -7,6 +7,9 @@
 //   "Audio Capture Device": the shared sound input, pin "Capture".
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include <cstdint>
 #include <functional>
 
@@ -38,7 +41,13 @@ GstElement* MakeAudioCaptureDevice(card::Card* device);
 // where the playback taps it; null for the desktop's sound input, which is
 // never played back (it would loop into itself).
 GstElement* CardSoundSplit(GstElement* audioDevice);
-// True when some sound input exists for recordings.
+// The sound inputs by name: first the first listed card's own sound (a real
+// card's ALSA capture device, or the virtual card's sound when it is the
+// only card), then the desktop's sources as the sound server (or ALSA)
+// lists them.
+std::vector<std::string> AudioInputNames();
+// True when some sound input exists for recordings: the card's own sound,
+// or an entry of the list above.
 bool AudioDeviceExists(card::Card* device);
 
 }  // namespace strova::filters

@@ -18,23 +18,27 @@ GstPadProbeReturn DropWhenUnlinked(GstPad*, GstPadProbeInfo*, gpointer ghost) {
   return gst_pad_is_linked(GST_PAD(ghost)) ? GST_PAD_PROBE_OK : GST_PAD_PROBE_DROP;
 }
 
-// tee -> queue -> videoconvert -> videoscale -> capsfilter -> pin
-bool AddBranch(GstElement* bin, GstElement* tee, const char* pinName, const char* formatName) {
+// tee -> queue -> [videorate] -> videoconvert -> videoscale -> capsfilter -> pin
+// The capture pin can deliver another frame rate than the card's (frames
+// dropped or repeated); the preview pin shows every frame without delay.
+bool AddBranch(GstElement* bin, GstElement* tee, const char* pinName, const char* formatName, bool withRate) {
   GstElement* queue = gst_element_factory_make("queue", nullptr);
+  GstElement* rate = withRate ? gst_element_factory_make("videorate", nullptr)
+                              : gst_element_factory_make("identity", nullptr);
   GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
   GstElement* scale = gst_element_factory_make("videoscale", nullptr);
   GstElement* format = gst_element_factory_make("capsfilter", formatName);
-  if (!queue || !convert || !scale || !format) {
-    for (GstElement* e : {queue, convert, scale, format})
+  if (!queue || !rate || !convert || !scale || !format) {
+    for (GstElement* e : {queue, rate, convert, scale, format})
       if (e) gst_object_unref(e);
     return false;
   }
   g_object_set(queue, "max-size-buffers", 4u, "max-size-bytes", 0u, "max-size-time", guint64{0}, nullptr);
-  gst_bin_add_many(GST_BIN(bin), queue, convert, scale, format, nullptr);
+  gst_bin_add_many(GST_BIN(bin), queue, rate, convert, scale, format, nullptr);
   GstPad* teePad = gst_element_request_pad_simple(tee, "src_%u");
   GstPad* queuePad = gst_element_get_static_pad(queue, "sink");
   const bool linked = teePad && gst_pad_link(teePad, queuePad) == GST_PAD_LINK_OK &&
-                      gst_element_link_many(queue, convert, scale, format, nullptr);
+                      gst_element_link_many(queue, rate, convert, scale, format, nullptr);
   gst_object_unref(queuePad);
   GstPad* out = gst_element_get_static_pad(format, "src");
   GstPad* ghost = gst_ghost_pad_new(pinName, out);
@@ -89,6 +93,17 @@ GstCaps* DeviceCaps(GstElement* device) {
 
 }  // namespace
 
+bool RestartSource(core::CardContext& c, const std::function<bool()>& op) {
+  GstElement* source = c.captureFilter ? Child(c.captureFilter, "source") : nullptr;
+  if (!source) return op();
+  // In the NULL state the device is closed, so its stream is off; started
+  // again it reads the device's formats anew and agrees on the new picture.
+  gst_element_set_state(source, GST_STATE_NULL);
+  const bool ok = op();
+  gst_element_sync_state_with_parent(source);
+  return ok;
+}
+
 GstElement* MakeDeviceBin(core::CardContext& c) {
   if (!c.device) return nullptr;
   GstElement* source = c.device->CreateVideoSource();
@@ -105,8 +120,8 @@ GstElement* MakeDeviceBin(core::CardContext& c) {
   const core::LibraryContext& ctx = core::Context();
   // The capture pin is the first pin, the preview pin the second.
   const bool ok = gst_element_link(source, tee) &&
-                  AddBranch(bin, tee, PinName(ctx.capturePinName, "Capture"), kFormatNames[0]) &&
-                  AddBranch(bin, tee, PinName(ctx.previewPinName, "Preview"), kFormatNames[1]);
+                  AddBranch(bin, tee, PinName(ctx.capturePinName, "Capture"), kFormatNames[0], true) &&
+                  AddBranch(bin, tee, PinName(ctx.previewPinName, "Preview"), kFormatNames[1], false);
   if (!ok) {
     gst_object_unref(bin);
     return nullptr;
@@ -189,11 +204,23 @@ GstCaps* PinFormat(core::CardContext& c, int pin) {
     caps = gst_caps_make_writable(caps);
     GstStructure* to = gst_caps_get_structure(caps, 0);
     const GstStructure* from = gst_caps_get_structure(set, 0);
-    for (const char* field : {"width", "height", "format"})
+    for (const char* field : {"width", "height", "format", "framerate"})
       if (const GValue* v = gst_structure_get_value(from, field)) gst_structure_set_value(to, field, v);
   }
   if (set) gst_caps_unref(set);
   return caps;
+}
+
+bool DeviceFrameRate(core::CardContext& c, int* num, int* den) {
+  GstCaps* caps = c.captureFilter ? DeviceCaps(c.captureFilter) : nullptr;
+  if (!caps) return false;
+  bool ok = !gst_caps_is_empty(caps) && !gst_caps_is_any(caps);
+  if (ok) {
+    caps = gst_caps_fixate(caps);
+    ok = gst_structure_get_fraction(gst_caps_get_structure(caps, 0), "framerate", num, den) && *num > 0;
+  }
+  gst_caps_unref(caps);
+  return ok;
 }
 
 STROVA_STATUS SetPinFormat(core::CardContext& c, int pin, GstCaps* caps) {

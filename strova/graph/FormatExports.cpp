@@ -6,6 +6,7 @@
 
 #include <gst/video/video.h>
 
+#include <cmath>
 #include <cstring>
 
 using namespace strova::core;
@@ -64,6 +65,36 @@ void FillFromCaps(const GstVideoInfo& vi, VideoInfo* info) {
   info->bitErrorRate = 0;
 }
 
+// Frame times a pin takes, in 100-ns units: 100 frames a second down to
+// one frame in ten seconds. Zero is the card's own rate.
+constexpr int64_t kMinFrameTime = 100000;
+constexpr int64_t kMaxFrameTime = 100000000;
+
+// The pins deliver the whole picture: a rectangle is either empty (the
+// whole picture) or exactly the picture.
+bool WholePicture(const StrovaRect& r, const VideoInfo& info) {
+  const int32_t h = info.bmi.height < 0 ? -info.bmi.height : info.bmi.height;
+  const bool empty = r.left == 0 && r.top == 0 && r.right == 0 && r.bottom == 0;
+  return empty || (r.left == 0 && r.top == 0 && r.right == info.bmi.width && r.bottom == h);
+}
+
+// The rate a frame time asks of the pin: 0 (follow the card) when it is the
+// card's own rate within 1 %. The capture pin converts to any other rate;
+// the preview pin shows the card's frames as they come and refuses one.
+bool FrameRateFor(CardContext& c, int pin, int64_t frameTime, int* num, int* den) {
+  int n = 0, d = 1;
+  if (strova::graph::DeviceFrameRate(c, &n, &d)) {
+    const double own = 1e7 * d / n;
+    if (std::abs(own - static_cast<double>(frameTime)) <= own * 0.01) {
+      *num = 0;
+      return true;
+    }
+  }
+  if (pin != STROVA_PIN_CAPTURE) return false;
+  gst_util_double_to_fraction(1e7 / static_cast<double>(frameTime), num, den);
+  return *num > 0;
+}
+
 }  // namespace
 
 namespace strova::graph {
@@ -80,10 +111,17 @@ STROVA_STATUS ReadPinInfo(CardContext& c, int pin, VideoInfo* info) {
 
 STROVA_STATUS WritePinInfo(CardContext& c, const VideoInfo& info, int pin) {
   if (info.bmi.width <= 0 || info.bmi.width > 4096 || info.bmi.height == 0 || info.bmi.height > 4096 ||
-      info.bmi.height < -4096)
+      info.bmi.height < -4096 || !WholePicture(info.source, info) || !WholePicture(info.target, info))
     return E_INVALIDARG;
+  const int64_t frame = info.avgTimePerFrame;
+  if (frame != 0 && (frame < kMinFrameTime || frame > kMaxFrameTime)) return E_INVALIDARG;
   GstCaps* current = PinFormat(c, pin);
   if (!current) return E_FAIL;
+  int rateN = 0, rateD = 1;
+  if (frame != 0 && !FrameRateFor(c, pin, frame, &rateN, &rateD)) {
+    gst_caps_unref(current);
+    return E_INVALIDARG;
+  }
   const int earlier = c.graphState;
   if (earlier != STROVA_STATE_STOPPED) SetState(c, STROVA_STATE_STOPPED);
   GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, info.bmi.width, "height", G_TYPE_INT,
@@ -94,6 +132,7 @@ STROVA_STATUS WritePinInfo(CardContext& c, const VideoInfo& info, int pin) {
   for (const auto& s : kSubtypes)
     if (s.code == code) format = s.format;
   if (format) gst_caps_set_simple(caps, "format", G_TYPE_STRING, format, nullptr);
+  if (rateN > 0) gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, rateN, rateD, nullptr);
   const STROVA_STATUS st = SetPinFormat(c, pin, caps);
   gst_caps_unref(caps);
   gst_caps_unref(current);

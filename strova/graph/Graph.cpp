@@ -16,6 +16,7 @@ STROVA_STATUS BuildSteps(int card, core::CardContext& c) {
   if (card < 0 || static_cast<size_t>(card) >= infos.size()) return E_FAIL;
   // Each card streams its own device (not the first one of a matching name).
   c.device = card::OpenCard(infos[static_cast<size_t>(card)]);
+  if (c.device) c.device->SetStreamPause([&c](const std::function<bool()>& op) { return RestartSource(c, op); });
   GstElement* base = c.device ? MakeDeviceBin(c) : nullptr;
   if (!base) {
     core::SetDiagnostic("Error %x: Cannot create video capture filter", kFail);

@@ -2,6 +2,8 @@
 // release, the pin formats of the streaming device and the event source.
 #pragma once
 
+#include <functional>
+
 #include "strova/core/Context.h"
 #include "strova/graph/Events.h"
 
@@ -23,8 +25,14 @@ bool NextEvent(core::CardContext& c, GraphEvent* ev);
 // caps: the device's own format with the fields last written to the pin.
 // Null without a capture filter. The caller unrefs.
 GstCaps* PinFormat(core::CardContext& c, int pin);
-// Writes a pin format (width, height and format fields are used).
+// Writes a pin format (width, height, format and framerate fields are used;
+// a frame rate only on the capture pin).
 STROVA_STATUS SetPinFormat(core::CardContext& c, int pin, GstCaps* caps);
+// Runs op with the card's video source stopped (its device closed) and
+// starts the source again; the card's stream pause (Card::SetStreamPause).
+bool RestartSource(core::CardContext& c, const std::function<bool()>& op);
+// The card's own frame rate, as its device delivers it; false when unknown.
+bool DeviceFrameRate(core::CardContext& c, int* num, int* den);
 
 // A pin's format as the 96-byte record, and writing one back (colour code
 // mapped by yuvMode; a running graph is stopped for the write and returned to

@@ -133,6 +133,24 @@ TEST_F(CardControlTest, CameraSwitchBytesAndTable) {
   EXPECT_EQ(sc::ChooseCamera(&card, 4, 5, &stored), sc::kInvalidArg);
 }
 
+// A failing first step does not end the transfer: the bytes are still
+// written and the second byte's write is the result.
+TEST_F(CardControlTest, CameraSwitchRunsEveryStepWhenBeginFails) {
+  struct BeginFails : RecordingCard {
+    sc::Status CameraBegin(sc::CameraTransfer* t, uint32_t v) override {
+      VirtualCard::CameraBegin(t, v);
+      return sc::kFail;
+    }
+  } failing;
+  uint8_t stored = 0xFF;
+  const size_t before = failing.Hardware().CameraTransfers().size();  // the hardware is shared
+  ASSERT_EQ(sc::ChooseCamera(&failing, 2, 7, &stored), sc::kOk);
+  EXPECT_EQ(stored, 7);
+  const auto log = failing.Hardware().CameraTransfers();
+  ASSERT_EQ(log.size(), before + 1);
+  EXPECT_EQ(log.back(), (std::vector<uint8_t>{0xFE, 0xC7}));
+}
+
 TEST_F(CardControlTest, FullBandScanFindsExactlyTheVirtualStations) {
   // The viewer's scan loop over the lock reading.
   std::vector<int> found;

@@ -1,7 +1,9 @@
 // The V4L2 card against a fake device: tuner units, status byte, sound
 // switch, remote scancodes, standards, scaled controls and inputs.
+#include "strova/card/CardControl.h"
 #include "strova/card/Tuner.h"
 #include "strova/card/V4l2Card.h"
+#include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +31,11 @@ class FakeIo : public sc::V4l2Io {
   std::map<uint32_t, int> ctrls{{V4L2_CID_BRIGHTNESS, 128}, {V4L2_CID_AUDIO_MUTE, 0}};
   std::vector<input_event> events;
   bool captureCapable = true;
+  // Driver behaviours: a standard or input set while streaming fails with
+  // busyErrno; the tuner sits at tunerIndex (other indexes are refused).
+  bool streaming = false;
+  int busyErrno = EBUSY;
+  uint32_t tunerIndex = 0;
 
   int Open(const char* path, int) override {
     return std::strcmp(path, "/dev/video7") == 0 ? kVideoFd
@@ -55,26 +62,39 @@ class FakeIo : public sc::V4l2Io {
       }
       case VIDIOC_G_TUNER: {
         auto* t = static_cast<v4l2_tuner*>(arg);
+        if (t->index != tunerIndex) return (errno = EINVAL, -1);
         t->capability = tunerCap;
         t->signal = signal;
         t->afc = afc;
         return 0;
       }
-      case VIDIOC_S_FREQUENCY: frequency = static_cast<v4l2_frequency*>(arg)->frequency; return 0;
+      case VIDIOC_S_FREQUENCY: {
+        auto* f = static_cast<v4l2_frequency*>(arg);
+        if (f->tuner != tunerIndex) return (errno = EINVAL, -1);
+        frequency = f->frequency;
+        return 0;
+      }
       case VIDIOC_ENUMINPUT: {
         auto* in = static_cast<v4l2_input*>(arg);
         static const char* kNames[] = {"Television", "Composite1", "S-Video"};
         if (in->index >= 3) return (errno = EINVAL, -1);
         std::snprintf(reinterpret_cast<char*>(in->name), sizeof in->name, "%s", kNames[in->index]);
         in->type = in->index == 0 ? V4L2_INPUT_TYPE_TUNER : V4L2_INPUT_TYPE_CAMERA;
+        in->tuner = in->index == 0 ? tunerIndex : 0;
         in->status = int(in->index) == input ? inputStatus : 0;
         return 0;
       }
       case VIDIOC_G_INPUT: *static_cast<int*>(arg) = input; return 0;
-      case VIDIOC_S_INPUT: input = *static_cast<int*>(arg); return 0;
+      case VIDIOC_S_INPUT:
+        if (streaming) return (errno = busyErrno, -1);
+        input = *static_cast<int*>(arg);
+        return 0;
       case VIDIOC_S_AUDIO: audio = int(static_cast<v4l2_audio*>(arg)->index); return 0;
       case VIDIOC_G_STD: *static_cast<v4l2_std_id*>(arg) = std; return 0;
-      case VIDIOC_S_STD: std = *static_cast<v4l2_std_id*>(arg); return 0;
+      case VIDIOC_S_STD:
+        if (streaming) return (errno = busyErrno, -1);
+        std = *static_cast<v4l2_std_id*>(arg);
+        return 0;
       case VIDIOC_ENUMSTD: {
         auto* s = static_cast<v4l2_standard*>(arg);
         if (s->index >= 2) return (errno = EINVAL, -1);
@@ -103,6 +123,7 @@ class FakeIo : public sc::V4l2Io {
 };
 
 struct V4l2CardTest : ::testing::Test {
+  tellura::test::ScopedHome home;  // the keymap file lives in the private config folder
   std::shared_ptr<FakeIo> io = std::make_shared<FakeIo>();
   std::unique_ptr<sc::V4l2Card> card =
       sc::V4l2Card::Open({"Fake TV", "/dev/video7", false, "pci:0"}, io, "/dev/input/event9");
@@ -176,20 +197,44 @@ TEST_F(V4l2CardTest, SoundBitsSelectAudioInputAndMute) {
   EXPECT_EQ(io->audio, 0);
 }
 
-TEST_F(V4l2CardTest, ScancodesBecomeKeysLowNineBits) {
-  input_event key{}, sync{}, scan{};
+// Scancodes become the keys the keymap names; the default keymap is written
+// for the user to edit, and an edited one is used by the next card.
+TEST_F(V4l2CardTest, ScancodesBecomeKeysThroughTheKeymap) {
+  input_event key{}, sync{}, scan{}, unknown{};
   key.type = EV_KEY;
-  key.code = KEY_1;
-  scan.type = EV_MSC;
-  scan.code = MSC_SCAN;
-  scan.value = 0x800090;  // only the low 9 bits are the key
-  io->events = {scan, key, sync};
+  key.code = KEY_VOLUMEUP;
+  scan.type = unknown.type = EV_MSC;
+  scan.code = unknown.code = MSC_SCAN;
+  scan.value = 0x1e10;      // RC5 volume up
+  unknown.value = 0x800090;  // in no keymap
+  io->events = {unknown, scan, key, sync};
   uint32_t w = 0;
   ASSERT_EQ(card->ReadControlWord(&w), sc::kOk);
-  EXPECT_EQ(w & sc::kKeyMask, 0x90u);
+  EXPECT_EQ(w & sc::kKeyMask, 176u);
   card->WriteControlWord(w | sc::kKeyMask);
   card->ReadControlWord(&w);
-  EXPECT_EQ(w & sc::kKeyMask, sc::kNoKey);
+  EXPECT_EQ(w & sc::kKeyMask, sc::kNoKey) << "the unknown scancode gave no key";
+
+  const std::string text = tellura::test::ReadFile(sc::RemoteKeymap::UserPath());
+  EXPECT_NE(text.find("0x1e10 vol-up"), std::string::npos) << text;
+  ASSERT_TRUE(tellura::test::WriteFile(sc::RemoteKeymap::UserPath(), "0x800090 snapshot\n"));
+  card = sc::V4l2Card::Open({"Fake TV", "/dev/video7", false, "pci:0"}, io, "/dev/input/event9");
+  io->events = {unknown, sync};
+  card->ReadControlWord(&w);
+  EXPECT_EQ(w & sc::kKeyMask, 160u);
+}
+
+TEST(RemoteKeymap, GarbageLinesAreSkippedAndCounted) {
+  int skipped = -1;
+  const auto map = sc::RemoteKeymap::Parse(
+      "# comment\n\n0x1234 snapshot  # trailing\ngarbage\n0x12\n0xZZ 1\n-5 1\n0x1 1 extra\n"
+      "0x2 no-such-key\n77 0x1FE\n0x3 0x1FF\n",
+      &skipped);
+  EXPECT_EQ(map.Size(), 2u);
+  EXPECT_EQ(skipped, 7);
+  EXPECT_EQ(map.Find(0x1234), 160);
+  EXPECT_EQ(map.Find(77), 0x1FE);
+  EXPECT_FALSE(map.Find(0x3)) << "0x1FF means no key";
 }
 
 TEST_F(V4l2CardTest, StandardsMapToV4l2Ids) {
@@ -232,4 +277,49 @@ TEST_F(V4l2CardTest, InputsAndHorizontalLock) {
   io->inputStatus = V4L2_IN_ST_NO_H_LOCK;
   card->GetHorizontalLocked(&locked);
   EXPECT_EQ(locked, 0);
+}
+
+// A driver busy streaming takes the standard and the input once the stream
+// is stopped, and the stream is started again; other refusals are failures.
+TEST_F(V4l2CardTest, BusyDriverIsSetWithTheStreamStopped) {
+  io->streaming = true;
+  EXPECT_EQ(card->SetStandard(sc::kStdNtscM), sc::kFail) << "no stream to stop";
+  int pauses = 0;
+  card->SetStreamPause([&](const std::function<bool()>& op) {
+    ++pauses;
+    io->streaming = false;
+    const bool ok = op();
+    io->streaming = true;
+    return ok;
+  });
+  ASSERT_EQ(card->SetStandard(sc::kStdNtscM), sc::kOk);
+  EXPECT_EQ(io->std, V4L2_STD_NTSC_M);
+  ASSERT_EQ(card->Route(1, 0), sc::kOk);
+  EXPECT_EQ(io->input, 1);
+  EXPECT_EQ(pauses, 2);
+  EXPECT_TRUE(io->streaming) << "streaming again";
+  io->busyErrno = ENODEV;
+  EXPECT_EQ(card->SetStandard(sc::kStdPalD), sc::kFail);
+  EXPECT_EQ(card->Route(2, 0), sc::kFail);
+  EXPECT_EQ(pauses, 2) << "only a busy driver is retried";
+  io->streaming = false;
+  EXPECT_EQ(card->Route(2, 0), sc::kOk);
+  EXPECT_EQ(pauses, 2) << "an idle driver is set at once";
+}
+
+TEST_F(V4l2CardTest, TunerAtIndexOneGetsTheBusMessages) {
+  io->tunerIndex = 1;
+  card = sc::V4l2Card::Open({"Fake TV", "/dev/video7", false, "pci:0"}, io);
+  ASSERT_NE(card, nullptr);
+  Tune(189250);
+  EXPECT_EQ(io->frequency, 3028u);
+  io->signal = 0xFFFF;
+  EXPECT_EQ(Status(), 0x42);
+}
+
+// The camera switch is the card's own hardware: a V4L2 card has none.
+TEST_F(V4l2CardTest, CameraSwitchIsNotImplemented) {
+  uint8_t stored = 4;
+  EXPECT_EQ(sc::ChooseCamera(card.get(), 1, 5, &stored), sc::kNotImpl);
+  EXPECT_EQ(stored, 4);
 }

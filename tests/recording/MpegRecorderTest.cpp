@@ -54,7 +54,7 @@ struct LivePipeline {
   }
 };
 
-VideoSettings Vcd() { return {352, 288, 25, 1, false, 1120, 15, 3}; }
+VideoSettings Vcd() { return {352, 288, 25, 1, false, 1120, 15, 3, {}, 1.0}; }
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 // Real recordings through the MPEG writer, checked with ffprobe.
+#include "strova/filters/mpeg/Compressors.h"
 #include "strova/filters/mpeg/MpegWriter.h"
 #include "support/TestEnv.h"
 
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <filesystem>
 #include <map>
 #include <sstream>
 #include <sys/stat.h>
@@ -151,7 +153,7 @@ void CheckStream(const std::string& path, const Recording& r, const Expect& e) {
 
 Recording Vcd(const std::string& path) {
   Recording r;
-  r.video = {352, 288, 25, 1, false, 1120, 15, 3};
+  r.video = {352, 288, 25, 1, false, 1120, 15, 3, {}, 1.0};
   r.audio = {true, 44100, 224};
   r.mux = {MuxType::Vcd, 2324, path, {}};
   return r;
@@ -165,7 +167,7 @@ TEST(MpegWriter, VcdAndDvdStreamsCarryWhatTheirFormatPromises) {
   vcd.inWidth = 352;
   vcd.inHeight = 288;
   Recording dvd;
-  dvd.video = {720, 576, 25, 1, true, 4000, 6, 1};
+  dvd.video = {720, 576, 25, 1, true, 4000, 6, 1, {}, 1.0};
   dvd.audio = {true, 48000, 224};
   dvd.mux = {MuxType::Dvd, 2048, home.path("dvd.mpg"), {}};
   dvd.inWidth = 720;
@@ -189,7 +191,7 @@ TEST(MpegWriter, CustomProfilesScaleTheInputAndUseTheGivenRates) {
   m1.audio.bitrateKbps = 64;
   m1.mux.type = MuxType::Mpeg;
   Recording m2;
-  m2.video = {720, 480, 30000, 1001, true, 3000, 6, 1};
+  m2.video = {720, 480, 30000, 1001, true, 3000, 6, 1, {}, 1.0};
   m2.audio = {true, 48000, 384};
   m2.mux = {MuxType::Dvd, 2048, home.path("custom2.mpg"), {}};
   for (auto* r : {&m1, &m2}) {
@@ -327,4 +329,39 @@ TEST(MpegWriter, SoundGapsAndRepeatsKeepSoundWithThePicture) {
   const double video = StreamEnd(path, "v"), audio = StreamEnd(path, "a");
   EXPECT_GT(video, 6.0);  // the stream's start is offset by the muxer's preload
   EXPECT_NEAR(audio, video, 0.04);
+}
+
+// Every offered compressor writes an AVI that ffprobe reads back with that
+// codec and PCM sound; the quality really changes what an encoder spends.
+TEST(MpegWriter, EveryListedCompressorWritesAnAviAndQualityCounts) {
+  ScopedHome home;
+  const std::vector<std::string> names = ListVideoCompressors();
+  ASSERT_FALSE(names.empty());
+  EXPECT_EQ(FindCompressor("no such compressor"), nullptr);
+  std::map<double, uintmax_t> sizes;
+  for (const std::string& name : names) {
+    for (double quality : {0.0, 1.0}) {
+      if (quality == 0.0 && name != "MPEG-4 part 2") continue;
+      Recording r;
+      r.seconds = 1.0;
+      r.video = {320, 240, 25, 1, false, 1000, 12, 1, name, quality};
+      r.mux = {MuxType::Avi, 2048, home.path("c.avi"), {}};
+      MpegWriter w;
+      std::string error;
+      ASSERT_TRUE(w.Open(r.video, r.audio, r.mux, &error)) << name << ": " << error;
+      Record(w, r);
+      ASSERT_EQ(w.Close(), WriteStatus::Ok) << name;
+      auto blocks = Probe(r.mux.path);
+      EXPECT_EQ(Find(blocks, "codec_type", "video")["width"], "320") << name;
+      EXPECT_EQ(Find(blocks, "codec_type", "audio")["codec_name"], "pcm_s16le") << name;
+      EXPECT_EQ(Find(blocks, "block", "[FORMAT]")["format_name"], "avi") << name;
+      EXPECT_NEAR(std::atof(Find(blocks, "block", "[FORMAT]")["duration"].c_str()), 1.0, 0.2) << name << ": header completed";
+      if (name == "MPEG-4 part 2") {
+        EXPECT_EQ(Find(blocks, "codec_type", "video")["codec_name"], "mpeg4");
+        sizes[quality] = std::filesystem::file_size(r.mux.path);
+      }
+    }
+  }
+  ASSERT_EQ(sizes.size(), 2u);
+  EXPECT_GT(sizes[1.0], sizes[0.0] * 2) << "best quality spends more than the smallest";
 }

@@ -48,11 +48,8 @@ TEST(StillFile, FullAndHalfPicturesHaveTheExactLayout) {
   ScopedHome home;
   auto px = Gradient(640, 480);
   Frame f{px.data(), 640, 480, 0, PixelFormat::Rgb24};
-  StillGrabber g;
-  g.Push(f);
-  ASSERT_EQ(g.DibSize(), 921640);
-  std::vector<uint8_t> dib(static_cast<size_t>(g.DibSize()));
-  ASSERT_TRUE(g.CopyDib(dib.data(), dib.size()));
+  std::vector<uint8_t> dib = MakeDib(f, false);
+  ASSERT_EQ(dib.size(), 921640u);
   const std::string path = home.path("shot.jpg");  // the extension does not change the format
   ASSERT_TRUE(WriteBmpFile(path, dib));
   std::string data = ReadFile(path);
@@ -71,11 +68,8 @@ TEST(StillFile, FullAndHalfPicturesHaveTheExactLayout) {
   EXPECT_EQ(static_cast<uint8_t>(data[56]), 0);
   EXPECT_EQ(Magick("'" + path + "' -format '%w %h %[pixel:p{639,0}]' info:"), "640 480 srgb(255,0,77)");
 
-  g.SetParam(StillGrabber::kHalfPicture, 1);
-  EXPECT_EQ(g.Param(StillGrabber::kHalfPicture), 1);
-  EXPECT_EQ(g.DibSize(), 230440);
-  dib.assign(230440, 0);
-  ASSERT_TRUE(g.CopyDib(dib.data(), dib.size()));
+  dib = MakeDib(f, true);
+  EXPECT_EQ(dib.size(), 230440u);
   ASSERT_TRUE(WriteBmpFile(path, dib));  // replaces the earlier file
   data = ReadFile(path);
   EXPECT_EQ(Le32(data, 2), 230454u);
@@ -99,17 +93,9 @@ TEST(StillFile, RowsArePaddedAndFormatsConverted) {
   EXPECT_TRUE(MakeDib({bgrx, 0, 2, 0, PixelFormat::Rgb24}, false).empty());
 }
 
-TEST(StillFile, NoFrameOrBadTargetWritesNothing) {
+TEST(StillFile, BadTargetWritesNothing) {
   ScopedHome home;
-  StillGrabber g;
-  EXPECT_EQ(g.DibSize(), 0);
-  uint8_t buf[64];
-  EXPECT_FALSE(g.CopyDib(buf, sizeof buf));
   auto px = Gradient(16, 16);
-  g.Push({px.data(), 16, 16, 0, PixelFormat::Rgb24});
-  EXPECT_FALSE(g.CopyDib(buf, sizeof buf)) << "too small a buffer is refused";
-  EXPECT_FALSE(g.SetParam(0x700, 1));
-
   auto dib = MakeDib({px.data(), 16, 16, 0, PixelFormat::Rgb24}, false);
   EXPECT_FALSE(WriteBmpFile(home.path("no/such/dir/a.bmp"), dib));
   EXPECT_FALSE(WriteBmpFile("", dib));

@@ -98,3 +98,21 @@ TEST_F(CardSound, StreamComesBackWithTheServerAndThePictureNeverStops) {
 }
 
 }  // namespace
+
+// The sound inputs: the only card's own sound first, then the sound server's
+// sources; the card owning the sound is none (not "no device") until asked.
+TEST_F(CardSound, AudioInputsListTheCardsSoundFirstThenTheServers) {
+  int count = 0;
+  ASSERT_GE(Strova_EnumAudioCaptureDev(nullptr, &count), 0);
+  ASSERT_GE(count, 2) << "the card's sound and the server's null sink monitor";
+  std::vector<char> names(static_cast<size_t>(count) * STROVA_NAME_LEN);
+  ASSERT_GE(Strova_EnumAudioCaptureDev(names.data(), &count), 0);
+  EXPECT_STREQ(names.data(), "Quorvel Tellura Capture (virtual) Audio");
+  bool server = false;
+  for (int i = 1; i < count; ++i)
+    server = server || std::string(&names[static_cast<size_t>(i) * STROVA_NAME_LEN]).find("Null") != std::string::npos;
+  EXPECT_TRUE(server) << &names[STROVA_NAME_LEN];
+  int who = -9;
+  Strova_WhoIsCapturingAudio(&who);
+  EXPECT_EQ(who, -1);
+}

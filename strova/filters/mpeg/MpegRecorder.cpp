@@ -67,13 +67,13 @@ void WatchEos(GstElement* sink, std::atomic<bool>* flag) {
 
 }  // namespace
 
-MpegRecorder::MpegRecorder() {
+MpegRecorder::MpegRecorder(const char* videoPin, const char* audioPin) {
   if (!gst_is_initialized()) gst_init(nullptr, nullptr);
   bin_ = gst_bin_new("Vantrel Multiplexer");
   if (!bin_) return;
   gst_object_ref_sink(bin_);
-  videoSink_ = AddBranch(bin_, "Input0", "videoconvert", "video/x-raw,format=I420");
-  audioSink_ = AddBranch(bin_, "Input1", "audioconvert",
+  videoSink_ = AddBranch(bin_, videoPin, "videoconvert", "video/x-raw,format=I420");
+  audioSink_ = AddBranch(bin_, audioPin, "audioconvert",
                          "audio/x-raw,format=S16LE,layout=interleaved,channels=[1,2]");
   if (!videoSink_ || !audioSink_) {
     gst_object_unref(bin_);

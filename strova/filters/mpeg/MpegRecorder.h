@@ -17,7 +17,8 @@ namespace strova::mpeg {
 
 class MpegRecorder {
  public:
-  MpegRecorder();
+  // The inputs are named by the filter that uses the recorder.
+  explicit MpegRecorder(const char* videoPin = "Input0", const char* audioPin = "Input1");
   ~MpegRecorder();
   MpegRecorder(const MpegRecorder&) = delete;
   MpegRecorder& operator=(const MpegRecorder&) = delete;

@@ -1,9 +1,12 @@
 #include "strova/filters/mpeg/MpegWriter.h"
 
+#include "strova/filters/mpeg/Compressors.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -21,6 +24,11 @@ namespace strova::mpeg {
 namespace {
 
 constexpr int kAvioBufferSize = 64 * 1024;
+// A DVD's program stream runs at 10.08 Mbit/s; its navigation packs and
+// pack headers take about 4 % of that, so the video stays at 9 Mbit/s or
+// below to leave room for any sound rate.
+constexpr int64_t kDvdMuxRate = 10080000;
+constexpr int kDvdMaxVideoKbps = 9000;
 
 AVPixelFormat ToAv(PixelFormat f) {
   switch (f) {
@@ -49,6 +57,7 @@ const char* MuxerName(MuxType t) {
     case MuxType::Vcd: return "vcd";
     case MuxType::Dvd: return "dvd";
     case MuxType::Mpeg: return "mpeg";
+    case MuxType::Avi: return "avi";
   }
   return "mpeg";
 }
@@ -95,6 +104,7 @@ struct MpegWriter::Impl {
   int swrInChannels = 0;
   std::vector<int16_t> pending;  // resampled stereo PCM waiting for a full frame
   int64_t nextVideoPts = 0;
+  int64_t firstVideoNs = -1;
   int64_t nextAudioPts = 0;
   int64_t dropped = 0;
   int64_t repeated = 0;
@@ -102,6 +112,7 @@ struct MpegWriter::Impl {
   bool open = false;
 
   static int WritePacket(void* opaque, uint8_t* buf, int size);
+  static int64_t Seek(void* opaque, int64_t offset, int whence);
   bool OpenSink(std::string* error);
   bool OpenVideo(std::string* error);
   bool OpenAudio(std::string* error);
@@ -112,7 +123,10 @@ struct MpegWriter::Impl {
   WriteStatus FlushAudioFrames(bool final);
   WriteStatus AlignAudio(int64_t timeNs, bool* keep);
   bool EnsureResampler(int rate, int channels);
+  // Samples per encoded sound frame; PCM has no frame size of its own.
+  int AudioFrameSize() const { return aenc->frame_size > 0 ? aenc->frame_size : 1152; }
   WriteStatus StatusOf(int averr) const;
+  int64_t MuxRate() const;
   void Release();
 };
 
@@ -130,6 +144,29 @@ int MpegWriter::Impl::WritePacket(void* opaque, uint8_t* buf, int size) {
     return AVERROR(static_cast<int>(-n));
   }
   return static_cast<int>(n);
+}
+
+int64_t MpegWriter::Impl::Seek(void* opaque, int64_t offset, int whence) {
+  auto* self = static_cast<Impl*>(opaque);
+  if (whence == AVSEEK_SIZE) {
+    struct stat st {};
+    return ::fstat(self->fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : AVERROR(errno);
+  }
+  const off_t at = ::lseek(self->fd, static_cast<off_t>(offset), whence & ~AVSEEK_FORCE);
+  return at < 0 ? AVERROR(errno) : static_cast<int64_t>(at);
+}
+
+// The program stream's rate (bits per second). A DVD has its fixed rate.
+// Otherwise the streams' rates with room for the headers, and at least
+// enough to carry a picture as large as the video buffer within the
+// multiplexer's half-second lead on top of the sound, or the SCR passes the
+// picture's decoding time ("buffer underflow"). At a VCD's own rates the
+// first term rules, which is the rate of that format.
+int64_t MpegWriter::Impl::MuxRate() const {
+  if (mux.type == MuxType::Dvd) return kDvdMuxRate;
+  const int64_t sound = aenc ? aenc->bit_rate : 0;
+  const int64_t streams = (venc->bit_rate + sound) * 21 / 20 + 10000;
+  return std::max<int64_t>(streams, int64_t{venc->rc_buffer_size} * 2 + sound);
 }
 
 WriteStatus MpegWriter::Impl::StatusOf(int averr) const {
@@ -152,19 +189,9 @@ bool MpegWriter::Impl::OpenSink(std::string* error) {
   return true;
 }
 
-bool MpegWriter::Impl::OpenVideo(std::string* error) {
-  const AVCodec* codec =
-      avcodec_find_encoder(video.mpeg2 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO);
-  venc = codec ? avcodec_alloc_context3(codec) : nullptr;
-  if (!venc) {
-    *error = "no MPEG video encoder";
-    return false;
-  }
+// The MPEG stream's rate control and picture structure.
+void SetMpegVideo(AVCodecContext* venc, const VideoSettings& video) {
   const int64_t rate = static_cast<int64_t>(video.bitrateKbps) * 1000;
-  venc->width = video.width;
-  venc->height = video.height;
-  venc->time_base = AVRational{video.fpsDen, video.fpsNum};
-  venc->framerate = AVRational{video.fpsNum, video.fpsDen};
   venc->pix_fmt = AV_PIX_FMT_YUV420P;
   venc->gop_size = video.gopLength > 0 ? video.gopLength : 12;
   venc->max_b_frames = video.bFrameDistance > 1 ? video.bFrameDistance - 1 : 0;
@@ -178,6 +205,36 @@ bool MpegWriter::Impl::OpenVideo(std::string* error) {
                                      : static_cast<int>(std::max<int64_t>(40 * 1024 * 8, rate / 2));
   venc->rc_initial_buffer_occupancy = venc->rc_buffer_size * 3 / 4;
   venc->sample_aspect_ratio = AVRational{video.height >= 480 ? 16 : 12, video.height >= 480 ? 15 : 11};
+  // An MPEG-2 recording is full-height analogue video: interlaced, in the
+  // field order a capture card delivers it (V4L2_FIELD_INTERLACED): top
+  // field first at 625 lines / 25 Hz, bottom field first at 525 lines.
+  if (video.mpeg2) {
+    venc->flags |= AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME;
+    venc->field_order = video.height == 480 ? AV_FIELD_BB : AV_FIELD_TT;
+  }
+  // MPEG-1's small buffer: snow at the VCD rate overflows it at the coarsest
+  // quantiser unless trellis quantisation may trade more detail for bits;
+  // otherwise the multiplexer falls behind the stream ("buffer underflow").
+  if (!video.mpeg2) {
+    av_opt_set_int(venc, "trellis", 1, AV_OPT_SEARCH_CHILDREN);
+    av_opt_set_int(venc, "lmax", 100 * FF_QP2LAMBDA, AV_OPT_SEARCH_CHILDREN);
+  }
+}
+
+bool MpegWriter::Impl::OpenVideo(std::string* error) {
+  const AVCodec* codec = !video.codec.empty() ? FindCompressor(video.codec)
+                         : avcodec_find_encoder(video.mpeg2 ? AV_CODEC_ID_MPEG2VIDEO : AV_CODEC_ID_MPEG1VIDEO);
+  venc = codec ? avcodec_alloc_context3(codec) : nullptr;
+  if (!venc) {
+    *error = video.codec.empty() ? "no MPEG video encoder" : "no video compressor named " + video.codec;
+    return false;
+  }
+  venc->width = video.width;
+  venc->height = video.height;
+  venc->time_base = AVRational{video.fpsDen, video.fpsNum};
+  venc->framerate = AVRational{video.fpsNum, video.fpsDen};
+  if (video.codec.empty()) SetMpegVideo(venc, video);
+  else ConfigureCompressor(venc, codec, video.quality);
   venc->thread_count = 2;
   if (fmt->oformat->flags & AVFMT_GLOBALHEADER) venc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (avcodec_open2(venc, codec, nullptr) < 0) {
@@ -195,17 +252,20 @@ bool MpegWriter::Impl::OpenVideo(std::string* error) {
   }
   vframe = av_frame_alloc();
   if (!vframe) return false;
-  vframe->format = AV_PIX_FMT_YUV420P;
+  vframe->format = venc->pix_fmt;
+  vframe->interlaced_frame = venc->field_order == AV_FIELD_TT || venc->field_order == AV_FIELD_BB;
+  vframe->top_field_first = venc->field_order == AV_FIELD_TT;
   vframe->width = video.width;
   vframe->height = video.height;
   return av_frame_get_buffer(vframe, 0) >= 0;
 }
 
 bool MpegWriter::Impl::OpenAudio(std::string* error) {
-  const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_MP2);
+  const bool pcm = mux.type == MuxType::Avi;
+  const AVCodec* codec = avcodec_find_encoder(pcm ? AV_CODEC_ID_PCM_S16LE : AV_CODEC_ID_MP2);
   aenc = codec ? avcodec_alloc_context3(codec) : nullptr;
   if (!aenc) {
-    *error = "no MP2 encoder";
+    *error = pcm ? "no PCM encoder" : "no MP2 encoder";
     return false;
   }
   aenc->sample_fmt = AV_SAMPLE_FMT_S16;
@@ -223,7 +283,7 @@ bool MpegWriter::Impl::OpenAudio(std::string* error) {
   aframe = av_frame_alloc();
   if (!aframe) return false;
   aframe->format = AV_SAMPLE_FMT_S16;
-  aframe->nb_samples = aenc->frame_size;
+  aframe->nb_samples = AudioFrameSize();
   aframe->sample_rate = audio.sampleRate;
   av_channel_layout_default(&aframe->ch_layout, 2);
   return av_frame_get_buffer(aframe, 0) >= 0;
@@ -254,13 +314,15 @@ WriteStatus MpegWriter::Impl::Encode(AVCodecContext* enc, AVStream* st, AVFrame*
 WriteStatus MpegWriter::Impl::EncodeVideo() {
   if (av_frame_make_writable(vframe) < 0) return WriteStatus::Failed;
   vframe->pts = nextVideoPts++;
+  // A fixed-quantiser encoder takes its quantiser from each picture.
+  vframe->quality = venc->global_quality;
   return Encode(venc, vst, vframe);
 }
 
 WriteStatus MpegWriter::Impl::ConvertFrame(const Frame& f) {
   const AVPixelFormat src = ToAv(f.format);
   sws = sws_getCachedContext(sws, f.width, f.height, src, video.width, video.height,
-                             AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+                             venc->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!sws || av_frame_make_writable(vframe) < 0) return WriteStatus::Failed;
   const int stride = f.stride > 0 ? f.stride : DefaultStride(f);
   const uint8_t* planes[4] = {f.data, nullptr, nullptr, nullptr};
@@ -292,7 +354,7 @@ bool MpegWriter::Impl::EnsureResampler(int rate, int channels) {
 }
 
 WriteStatus MpegWriter::Impl::FlushAudioFrames(bool final) {
-  const size_t frameSamples = static_cast<size_t>(aenc->frame_size) * 2;
+  const size_t frameSamples = static_cast<size_t>(AudioFrameSize()) * 2;
   if (final && !pending.empty()) pending.resize(((pending.size() + frameSamples - 1) / frameSamples) * frameSamples, 0);
   size_t offset = 0;
   WriteStatus st = WriteStatus::Ok;
@@ -300,7 +362,7 @@ WriteStatus MpegWriter::Impl::FlushAudioFrames(bool final) {
     if (av_frame_make_writable(aframe) < 0) return WriteStatus::Failed;
     std::memcpy(aframe->data[0], pending.data() + offset, frameSamples * sizeof(int16_t));
     aframe->pts = nextAudioPts;
-    nextAudioPts += aenc->frame_size;
+    nextAudioPts += AudioFrameSize();
     offset += frameSamples;
     st = Encode(aenc, ast, aframe);
   }
@@ -371,6 +433,7 @@ bool MpegWriter::Open(const VideoSettings& video, const AudioSettings& audio,
   d.video = video;
   d.audio = audio;
   d.mux = mux;
+  if (mux.type == MuxType::Dvd) d.video.bitrateKbps = std::min(video.bitrateKbps, kDvdMaxVideoKbps);
   if (video.width < 16 || video.height < 16 || video.width > 4096 || video.height > 4096 ||
       video.fpsNum <= 0 || video.fpsDen <= 0 || video.bitrateKbps <= 0 || mux.packetSize < 512 ||
       (audio.enabled && (audio.sampleRate <= 0 || audio.bitrateKbps <= 0))) {
@@ -382,16 +445,22 @@ bool MpegWriter::Open(const VideoSettings& video, const AudioSettings& audio,
             (!audio.enabled || d.OpenAudio(error)) && d.OpenSink(error);
   if (ok) {
     auto* buffer = static_cast<uint8_t*>(av_malloc(kAvioBufferSize));
-    d.avio = buffer ? avio_alloc_context(buffer, kAvioBufferSize, 1, &d, nullptr,
-                                         &Impl::WritePacket, nullptr)
+    // An AVI file's header and counts are written last, in place: the file
+    // (not a sink) is seekable for it.
+    const bool seekable = mux.type == MuxType::Avi && d.fd >= 0;
+    d.avio = buffer ? avio_alloc_context(buffer, kAvioBufferSize, 1, &d, nullptr, &Impl::WritePacket,
+                                         seekable ? &Impl::Seek : nullptr)
                     : nullptr;
     if (!d.avio) av_free(buffer);
     ok = d.avio != nullptr;
   }
   if (ok) {
     d.fmt->pb = d.avio;
-    d.fmt->packet_size = mux.packetSize;
-    av_opt_set_int(d.fmt->priv_data, "preload", 500000, 0);
+    if (mux.type != MuxType::Avi) {
+      d.fmt->packet_size = mux.packetSize;
+      av_opt_set_int(d.fmt->priv_data, "preload", 500000, 0);
+      av_opt_set_int(d.fmt->priv_data, "muxrate", d.MuxRate(), 0);
+    }
     ok = avformat_write_header(d.fmt, nullptr) >= 0;
     if (!ok && error->empty()) *error = "the multiplexer refused its settings";
   }
@@ -409,6 +478,12 @@ WriteStatus MpegWriter::WriteVideo(const Frame& frame, int64_t timeNs) {
   Impl& d = *impl_;
   if (!d.open || !frame.data || frame.width <= 0 || frame.height <= 0) return WriteStatus::Failed;
   int64_t slot = d.nextVideoPts;
+  // An AVI file's streams start at zero: its sound is laid out from its
+  // first sample, so the picture counts from its first frame too.
+  if (timeNs >= 0 && d.mux.type == MuxType::Avi) {
+    if (d.firstVideoNs < 0) d.firstVideoNs = timeNs;
+    timeNs = std::max<int64_t>(0, timeNs - d.firstVideoNs);
+  }
   if (timeNs >= 0) {
     slot = av_rescale_q_rnd(timeNs, AVRational{1, 1000000000}, d.venc->time_base,
                             static_cast<AVRounding>(AV_ROUND_NEAR_INF));

@@ -12,8 +12,10 @@
 
 namespace strova::mpeg {
 
-// Multiplexer flavour; the numbers are the multiplexer's mux-type parameter.
-enum class MuxType : int { Mpeg = 0, Dvd = 1, Vcd = 2 };
+// Multiplexer flavour; the numbers up to 2 are the multiplexer's mux-type
+// parameter. Avi writes an AVI file with the video encoder named in
+// VideoSettings::codec and 16-bit PCM sound.
+enum class MuxType : int { Mpeg = 0, Dvd = 1, Vcd = 2, Avi = 3 };
 
 enum class PixelFormat { Rgb24, Bgr24, Bgrx, I420, Yuy2 };
 
@@ -26,6 +28,10 @@ struct VideoSettings {
   int bitrateKbps = 1150;
   int gopLength = 15;
   int bFrameDistance = 3;  // distance between reference frames; 1 = no B frames
+  // A libavcodec encoder name (see Compressors.h); empty = MPEG-1 or MPEG-2
+  // by the flag above, at the constant bit rate.
+  std::string codec;
+  double quality = 1.0;  // 0..1, for a named encoder: its quantiser or rate factor
 };
 
 struct AudioSettings {

@@ -8,8 +8,11 @@
 #include "support/TestEnv.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -235,6 +238,14 @@ TEST_F(Recording, ConnectingTheRecordingPinBuildsTheBranchAndDumpsIt) {
   for (const char* name : {"Smart Tee", "Vantrel Down Scale Filter", "Vantrel Multiplexer", "Vantrel MPEG Video Encoder"})
     EXPECT_NE(dump.find(name), std::string::npos) << name << "\n" << dump;
   std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // Written before the graph ran, the dump shows the formats the pins carry
+  // now that it runs: line for line what a dump of the running graph says.
+  const std::string running = home_.path("running.txt");
+  Strova_ListAllFilter(card_, running.c_str());
+  EXPECT_EQ(dump, tellura::test::ReadFile(running));
+  EXPECT_EQ(dump.find("00000000-0000-0000-"), std::string::npos) << "no empty media type\n" << dump;
+  EXPECT_NE(dump.find("Pin: 'Video In' (Dir:In , MainType:Video , SubType:YUY2)"), std::string::npos) << dump;
+  EXPECT_NE(dump.find("Pin: 'Input1' (Dir:In , MainType:Audio , SubType:00000001-"), std::string::npos) << dump;
   Strova_DisconnectPin(card_, 1);
   EXPECT_EQ(Capturing(), 0);
   const std::string probe = Probe(home_.path("pin.mpg"));
@@ -309,4 +320,143 @@ TEST(RecordingDiskFull, OnAFullDiskTheFileStaysPlayable) {
   const std::string probe = Probe(out + "/full.mpg");
   EXPECT_NE(probe.find("codec_name=mpeg1video|width=352|height=288"), std::string::npos) << probe;
   EXPECT_GT(Duration(probe), 0.5) << probe;
+}
+
+// The compressor list, choice and quality, and the capture frame rate, as
+// the exports keep them; an AVI recording uses the chosen compressor.
+TEST_F(Recording, AviUsesTheChosenCompressor) {
+  int count = 0;
+  ASSERT_EQ(Strova_EnumVideoCompressor(nullptr, &count), S_OK);
+  ASSERT_GE(count, 2);
+  std::vector<char> names(static_cast<size_t>(count) * STROVA_NAME_LEN, 'x');
+  int capacity = 1;
+  EXPECT_EQ(Strova_EnumVideoCompressor(names.data(), &capacity), E_OUTOFMEMORY);
+  EXPECT_EQ(capacity, count);
+  EXPECT_EQ(names[STROVA_NAME_LEN], 'x') << "only the capacity is written";
+  ASSERT_EQ(Strova_EnumVideoCompressor(names.data(), &capacity), S_OK);
+  std::vector<std::string> list;
+  for (int i = 0; i < count; ++i) list.emplace_back(&names[static_cast<size_t>(i) * STROVA_NAME_LEN]);
+  ASSERT_NE(std::find(list.begin(), list.end(), "MPEG-4 part 2"), list.end());
+
+  const std::string tooLong(300, 'M');
+  for (const char* bad : {"", "mpeg-4 part 2", tooLong.c_str()})
+    EXPECT_EQ(Strova_ChooseVideoCompressor(bad), E_INVALIDARG) << bad;
+  ASSERT_EQ(Strova_ChooseVideoCompressor("MPEG-4 part 2"), S_OK);
+  EXPECT_EQ(Strova_ChooseVideoCompressor("unknown"), E_INVALIDARG);
+  char chosen[STROVA_NAME_LEN] = "?";
+  ASSERT_EQ(Strova_GetCurrentVideoCompressor(chosen), S_OK);
+  EXPECT_STREQ(chosen, "MPEG-4 part 2") << "a refused name keeps the choice";
+  EXPECT_EQ(Strova_SetVideoCompressorQuality(101), E_INVALIDARG);
+  ASSERT_EQ(Strova_SetVideoCompressorQuality(29), S_OK);
+  int quality = 0;
+  Strova_GetVideoCompressorQuality(&quality);
+  EXPECT_EQ(quality, 28);
+
+  int use = -1;
+  Strova_SetFrameRateOnCapture(card_, 1, 12.5);
+  Strova_IsUseFrameRate(card_, &use);
+  EXPECT_EQ(use, 1);
+  Strova_SetFrameRateOnCapture(card_ + 1, 1, 12.5);  // invalid card: nothing happens
+  Strova_IsUseFrameRate(card_ + 1, &use);
+  EXPECT_EQ(use, 1);
+
+  SetValue("CaptureMode", 3);
+  const std::string probe = Record(home_.path("mpeg4.avi"), 1500);
+  EXPECT_NE(probe.find("codec_name=mpeg4|width=320|height=240|r_frame_rate=25/1"), std::string::npos) << probe;
+  EXPECT_NE(probe.find("codec_name=pcm_s16le"), std::string::npos) << probe;
+  EXPECT_NEAR(Duration(probe), span_, 0.5) << probe;
+  ASSERT_EQ(Strova_ChooseVideoCompressor(nullptr), S_OK);
+  Strova_GetCurrentVideoCompressor(chosen);
+  EXPECT_STREQ(chosen, "");
+}
+
+// The capture pin takes a frame time of its own and the recording carries
+// it; what a pin cannot do is refused and changes nothing.
+TEST_F(Recording, TheCapturePinsFrameTimeSetsTheRecordingsRate) {
+  VideoInfo info{};
+  ASSERT_EQ(Strova_GetVideoInfo(card_, &info, STROVA_PIN_CAPTURE), S_OK);
+  EXPECT_EQ(info.avgTimePerFrame, 400000) << "the card's PAL rate";
+  const VideoInfo good = info;
+  for (int64_t absurd : {int64_t{-1}, int64_t{1}, int64_t{1000000000}}) {
+    info.avgTimePerFrame = absurd;
+    EXPECT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_CAPTURE), E_INVALIDARG) << absurd;
+  }
+  info = good;
+  info.source = {10, 10, 100, 100};
+  EXPECT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_CAPTURE), E_INVALIDARG) << "no cropping";
+  info = good;
+  info.bmi.width = 0;
+  EXPECT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_CAPTURE), E_INVALIDARG);
+  VideoInfo preview{};
+  ASSERT_EQ(Strova_GetVideoInfo(card_, &preview, STROVA_PIN_PREVIEW), S_OK);
+  preview.avgTimePerFrame = 1000000;
+  EXPECT_EQ(Strova_SetVideoInfo(card_, preview, STROVA_PIN_PREVIEW), E_INVALIDARG) << "the preview shows every frame";
+
+  info = good;
+  info.avgTimePerFrame = 1000000;  // 10 frames a second
+  info.bitRate = 12345;            // derived from the picture, not taken
+  ASSERT_EQ(Strova_SetVideoInfo(card_, info, STROVA_PIN_CAPTURE), S_OK);
+  VideoInfo back{};
+  ASSERT_EQ(Strova_GetVideoInfo(card_, &back, STROVA_PIN_CAPTURE), S_OK);
+  EXPECT_EQ(back.avgTimePerFrame, 1000000);
+  EXPECT_EQ(back.bitRate, back.bmi.sizeImage * 8u * 10u);
+  ASSERT_EQ(Strova_GetVideoInfo(card_, &preview, STROVA_PIN_PREVIEW), S_OK);
+  EXPECT_EQ(preview.avgTimePerFrame, 400000) << "the preview pin keeps the card's rate";
+
+  SetValue("CaptureMode", 3);
+  const std::string probe = Record(home_.path("ten.avi"), 2000);
+  EXPECT_NE(probe.find("codec_name=rawvideo|width=320|height=240|r_frame_rate=10/1"), std::string::npos) << probe;
+  const std::string frames = Shell("ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames "
+                                   "-of csv=p=0 '" + home_.path("ten.avi") + "'");
+  EXPECT_NEAR(std::atof(frames.c_str()), span_ * 10, 5) << frames;
+}
+
+// What the multiplexer reports while a recording is written: its messages go
+// to the standard error, which is read back from a file.
+class StderrCapture {
+ public:
+  explicit StderrCapture(const std::string& path) : path_(path), saved_(dup(2)) {
+    std::fflush(stderr);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 2);
+    ::close(fd);
+  }
+  std::string Stop() {
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    ::close(saved_);
+    return tellura::test::ReadFile(path_);
+  }
+
+ private:
+  std::string path_;
+  int saved_;
+};
+
+// Ten seconds of DVD and of VCD with sound, as a player's buffer model
+// wants them: the multiplexer never lets a stream's buffer run dry, also at
+// the default (lowest) DVD rate with snow, the hardest picture to encode.
+TEST_F(Recording, DvdAndVcdMuxWithoutUnderflow) {
+  SetValue("vid_standard", 16);
+  SetValue("bitstream", 1120);
+  ASSERT_EQ(Strova_RouteInPinToOutPin(card_, 1, 0), S_OK);
+  ASSERT_EQ(SetTvChannelFreg(0, 300000), 1);  // between stations
+  for (int mode : {2, 1}) {
+    SetValue("CaptureMode", mode);
+    SetValue("mpgmode", 0);
+    const std::string file = home_.path(mode == 2 ? "dvd10.mpg" : "vcd10.mpg");
+    StderrCapture err(home_.path("stderr.txt"));
+    const std::string probe = Record(file, 10000);
+    const std::string messages = err.Stop();
+    // The multiplexer's own report; the encoder's rate control may note
+    // that snow does not fit the rate, which is another matter.
+    EXPECT_EQ(messages.find("] buffer underflow st="), std::string::npos) << mode << "\n" << messages;
+    EXPECT_EQ(messages.find("packet too large"), std::string::npos) << mode << "\n" << messages;
+    EXPECT_GT(Duration(probe), 5) << probe;
+    // DVD is interlaced, top field first as a PAL card gives it; VCD is not.
+    const std::string order = Shell("ffprobe -v error -select_streams v -show_entries stream=field_order "
+                                    "-of csv=p=0 '" + file + "'");
+    EXPECT_EQ(order.substr(0, 2) == "tt", mode == 2) << order;
+    EXPECT_EQ(order.find("bb"), std::string::npos) << order;
+  }
 }
