@@ -206,7 +206,6 @@ bool CLumoraView::IsEnabled(int command) const {
         return SlideShowRunning() ||
                (list_.Single() && list_.CurrentIndex() >= 0 && size_t(list_.CurrentIndex()) < list_.Count());
     case ID_SLIDE_DELAY: return true;
-    case ID_USER_MANUAL: return false;
     default: return true;
     }
 }

@@ -10,6 +10,7 @@
 
 #include "lumora/AboutDlg.h"
 #include "lumora/Artwork.h"
+#include "lumora/ImageDialogs.h"
 #include "lumora/LumoraView.h"
 #include "lumora/Resource.h"
 
@@ -143,8 +144,7 @@ CMainFrame::CMainFrame(wxDocManager* manager, const wxString& title)
     Bind(wxEVT_CHAR_HOOK, &CMainFrame::OnCharHook, this);
     Bind(wxEVT_MENU, &CMainFrame::OnExitToVideo, this, ItemId(ID_APP_EXIT_TO_VIDEO));
     Bind(wxEVT_MENU, &CMainFrame::OnAbout, this, wxID_ABOUT);
-    // The user manual button has nothing behind it.
-    Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(false); }, ItemId(ID_USER_MANUAL));
+    Bind(wxEVT_MENU, &CMainFrame::OnUserManual, this, ItemId(ID_USER_MANUAL));
 }
 
 CMainFrame::~CMainFrame() {
@@ -194,4 +194,12 @@ void CMainFrame::OnExitToVideo(wxCommandEvent&) { Close(); }
 void CMainFrame::OnAbout(wxCommandEvent&) {
     CAboutDlg dlg(this);
     dlg.ShowModal();
+}
+
+// The viewer's manual, opened at its chapter on this browser.
+void CMainFrame::OnUserManual(wxCommandEvent&) {
+    if (!m_help) m_help = std::make_unique<CHelpWindow>();
+    if (!m_help->Show("browser.html"))
+        lumora::Ask("The help file " + wxString::FromUTF8(HelpBookPath()) + " could not be opened.",
+                    wxOK | wxICON_ERROR);
 }

@@ -3,7 +3,11 @@
 // button; the program shows it maximized.
 #pragma once
 
+#include <memory>
+
 #include <wx/docview.h>
+
+#include "common/HelpWindow.h"
 
 class wxMenu;
 class wxMenuBar;
@@ -25,4 +29,7 @@ private:
     void OnCharHook(wxKeyEvent& e);
     void OnExitToVideo(wxCommandEvent& e);
     void OnAbout(wxCommandEvent& e);
+    void OnUserManual(wxCommandEvent& e);
+
+    std::unique_ptr<CHelpWindow> m_help;
 };

@@ -32,7 +32,7 @@
 #include "orvane/core/Sizing.h"
 #include "orvane/core/Volume.h"
 #include "orvane/core/Workers.h"
-#include "orvane/ui/HelpWindow.h"
+#include "common/HelpWindow.h"
 #include "orvane/ui/ViewerHost.h"
 #include "platform/Events.h"
 #include "platform/Window.h"
@@ -297,7 +297,7 @@ private:
     wxEventLoopBase* m_loop = nullptr;
     bool m_configOpen = false;
     bool m_imageBrowserOpen = false;  // hidden for the image browser
-    std::unique_ptr<orvane::CHelpWindow> m_help;
+    std::unique_ptr<CHelpWindow> m_help;
     int m_lineCountdown = 0;
     bool m_streamFaultShown = false;  // one message per stopped preview
     std::string m_dialogStartFolder;

@@ -319,10 +319,10 @@ void COrvaneDlg::OpenImageBrowser() {
 
 // The manual in its own window, independent of the viewer's state.
 void COrvaneDlg::ShowHelp() {
-    if (!m_help) m_help = std::make_unique<orvane::CHelpWindow>();
+    if (!m_help) m_help = std::make_unique<CHelpWindow>();
     if (!m_help->Show())
-        Ask("The help file " + wxString::FromUTF8(orvane::HelpBookPath()) + " could not be opened.",
-            orvane::kHelpTitle, wxOK | wxICON_ERROR);
+        Ask("The help file " + wxString::FromUTF8(HelpBookPath()) + " could not be opened.",
+            kHelpTitle, wxOK | wxICON_ERROR);
 }
 
 void COrvaneDlg::OnBrowserClosed(bool videoBrowser) {

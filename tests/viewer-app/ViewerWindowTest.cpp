@@ -226,15 +226,15 @@ TEST(ViewerCommands, HelpOpensTheManualAndItsCloseMessageClosesIt) {
     EXPECT_TRUE(v.asked.empty()) << v.asked.front();
     auto helpFrame = [] {
         for (wxWindow* w : wxTopLevelWindows)
-            if (w->GetLabel() == orvane::kHelpTitle && w->IsShown()) return true;
+            if (w->GetLabel() == kHelpTitle && w->IsShown()) return true;
         return false;
     };
     EXPECT_TRUE(PumpUntil(helpFrame));
-    plat::HWND help = plat::FindWindowA(nullptr, orvane::kHelpTitle);
+    plat::HWND help = plat::FindWindowA(nullptr, kHelpTitle);
     ASSERT_NE(help, nullptr);
     plat::PostMessage(help, 0x0010 /* close */, 0, 0);
     EXPECT_TRUE(PumpUntil([&] { return !helpFrame(); }));
-    EXPECT_EQ(plat::FindWindowA(nullptr, orvane::kHelpTitle), nullptr);
+    EXPECT_EQ(plat::FindWindowA(nullptr, kHelpTitle), nullptr);
 }
 
 TEST(ViewerCommands, PauseRunAndStreamStates) {

@@ -1,4 +1,4 @@
-#include "orvane/ui/HelpWindow.h"
+#include "common/HelpWindow.h"
 
 #include <sys/stat.h>
 
@@ -10,7 +10,6 @@
 #include "platform/Paths.h"
 #include "platform/Window.h"
 
-namespace orvane {
 namespace {
 constexpr plat::UINT kWmClose = 0x0010;
 }
@@ -91,4 +90,3 @@ void CHelpWindow::Close() {
     m_impl->Unpublish();
 }
 
-}  // namespace orvane

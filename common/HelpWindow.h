@@ -1,15 +1,14 @@
 // The manual: the HTML book shipped in the "help" folder beside the programs,
-// shown by wxHtmlHelpController in a window titled "Quorvel Tellura Help".
-// While it is open the window is published under that title, so the viewer's
-// final close (or any program) finds it and closes it with a close message.
+// shown by wxHtmlHelpController in a window titled "Quorvel Tellura Help",
+// for the viewer and the image browser. While it is open the window is
+// published under that title, so the viewer's final close (or any program)
+// finds it and closes it with a close message.
 #pragma once
 #include <memory>
 #include <string>
 
 class wxHtmlHelpController;
 class wxWindow;
-
-namespace orvane {
 
 inline constexpr const char* kHelpTitle = "Quorvel Tellura Help";
 
@@ -35,4 +34,3 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-}  // namespace orvane
