@@ -12,6 +12,7 @@
 #include <wx/textctrl.h>
 
 #include "orvane/ui/ConfigSet.h"
+#include "orvane/ui/PageLayout.h"
 #include "orvane/ui/Resource.h"
 #include "strova/Strova.h"
 
@@ -102,13 +103,7 @@ CConfigLogo::CConfigLogo(wxWindow* parent, int card) : wxDialog(parent, IDD_OVER
         set->Bind(wxEVT_BUTTON, [apply](wxCommandEvent&) { apply(); });
         m_show[item]->Bind(wxEVT_CHECKBOX, [apply](wxCommandEvent&) { apply(); });
     }
-    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-    buttons->AddStretchSpacer();
-    auto* ok = new wxButton(this, wxID_OK, "OK");
-    buttons->Add(ok, 0, wxRIGHT, 8);
-    buttons->Add(new wxButton(this, wxID_CANCEL, "Cancel"));
-    ok->SetDefault();
-    top->Add(buttons, 0, wxEXPAND | wxALL, 12);
+    top->Add(OkCancelRow(this), 0, wxEXPAND | wxALL, 12);
     SetSizerAndFit(top);
     CentreOnParent();
 

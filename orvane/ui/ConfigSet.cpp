@@ -11,6 +11,7 @@
 #include "orvane/core/Settings.h"
 #include "orvane/ui/ConfigDlg.h"
 #include "orvane/ui/OrvaneDlg.h"
+#include "orvane/ui/PageLayout.h"
 #include "orvane/ui/RecMode.h"
 #include "orvane/ui/Resource.h"
 #include "orvane/ui/Timing.h"
@@ -43,13 +44,7 @@ CConfigSet::CConfigSet(wxWindow* parent, ViewerHost& host, std::atomic<int>* rem
 
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(m_sheet, 1, wxEXPAND | wxALL, 10);
-    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-    buttons->AddStretchSpacer();
-    auto* ok = new wxButton(this, wxID_OK, "OK");
-    buttons->Add(ok, 0, wxRIGHT, 8);
-    buttons->Add(new wxButton(this, wxID_CANCEL, "Cancel"));
-    top->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 10);
-    ok->SetDefault();
+    top->Add(OkCancelRow(this), 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 10);
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOk(); }, wxID_OK);
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnCancel(); }, wxID_CANCEL);
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { OnCancel(); });

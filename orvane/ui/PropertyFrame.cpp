@@ -13,6 +13,7 @@
 #include <wx/stattext.h>
 
 #include "orvane/ui/ConfigSet.h"
+#include "orvane/ui/PageLayout.h"
 #include "strova/Strova.h"
 
 namespace {
@@ -51,13 +52,7 @@ CPropertyFrame::CPropertyFrame(wxWindow* parent, int card, int page, const wxStr
     if (page == 1 || page == 2) m_content = BuildFormat(b, box);
     if (page == 3) m_content = BuildInputs(b, box);
     top->Add(box, 1, wxEXPAND | wxALL, 12);
-    auto* buttons = new wxBoxSizer(wxHORIZONTAL);
-    buttons->AddStretchSpacer();
-    auto* ok = new wxButton(this, wxID_OK, "OK");
-    buttons->Add(ok, 0, wxRIGHT, 8);
-    buttons->Add(new wxButton(this, wxID_CANCEL, "Cancel"));
-    ok->SetDefault();
-    top->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 12);
+    top->Add(OkCancelRow(this), 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, 12);
     SetSizerAndFit(top);
     CentreOnParent();
     Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnOk(); }, wxID_OK);
