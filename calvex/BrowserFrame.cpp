@@ -75,7 +75,7 @@ private:
 };
 
 CBrowserFrame::CBrowserFrame(plat::HWND owner, unsigned message, const std::string& folder)
-    : wxFrame(nullptr, wxID_ANY, "Recordings", wxDefaultPosition, wxSize(1100, 640)),
+    : wxFrame(nullptr, wxID_ANY, "Recordings", wxDefaultPosition, wxSize(1180, 680)),
       owner_(owner), message_(message), refresh_(this) {
     std::string title = folder;
     while (title.size() > 1 && title.back() == '/') title.pop_back();
@@ -89,13 +89,17 @@ CBrowserFrame::CBrowserFrame(plat::HWND owner, unsigned message, const std::stri
     thumbs_ = new wxImageList(kThumbW, kThumbH, false);
     thumbs_->Add(Cell(nullptr));  // 0: no picture (yet)
     list_->SetImageList(thumbs_, wxIMAGE_LIST_SMALL);
-    const int widths[] = {250, 80, 80, 130, 200};
+    const int widths[] = {280, 64, 76, 126, 170};
     for (int c = 0; c < 5; ++c)
         list_->AppendColumn(kHeads[c], c == 1 || c == 2 ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT, widths[c]);
     player_ = new CPlayerPanel(split_, [this] { ToggleFullScreen(); });
     split_->SetMinimumPaneSize(240);
     split_->SetSashGravity(0.5);
-    split_->SplitVertically(list_, player_, 560);
+    split_->SplitVertically(list_, player_, 660);
+    // The sash goes where it belongs once the window has its real size.
+    CallAfter([this] {
+        if (split_->IsSplit()) split_->SetSashPosition(GetClientSize().x * 62 / 100);
+    });
     CreateStatusBar();
     list_->Bind(wxEVT_LIST_COL_CLICK, &CBrowserFrame::OnColumnClick, this);
     list_->Bind(wxEVT_LIST_ITEM_SELECTED, &CBrowserFrame::OnSelected, this);
@@ -117,10 +121,10 @@ void CBrowserFrame::BuildToolBar() {
     wxToolBar* tb = CreateToolBar(wxTB_HORIZONTAL | wxTB_TEXT | wxTB_HORZ_LAYOUT | wxTB_FLAT);
     auto art = [](const char* name) { return wxArtProvider::GetBitmap(name, wxART_TOOLBAR, wxSize(22, 22)); };
     tb->AddTool(ID_PLAY, "Play", art("media-playback-start"), "Play the recording (Enter)");
-    tb->AddTool(ID_OPEN_WITH, "Open with the desktop's player", art("applications-multimedia"),
+    tb->AddTool(ID_OPEN_WITH, "Open with the desktop's player", art("document-open"),
                 "Open the recording with the desktop's video player");
     tb->AddSeparator();
-    tb->AddTool(ID_RENAME, "Rename", art("document-edit"), "Rename the recording (F2)");
+    tb->AddTool(ID_RENAME, "Rename", art("accessories-text-editor"), "Rename the recording (F2)");
     tb->AddTool(ID_TRASH, "Move to Trash", art("user-trash"), "Move the recording to the trash (Delete)");
     tb->AddStretchableSpace();
     tb->AddTool(ID_REFRESH, "Reload", art("view-refresh"), "Read the folder again (F5)");

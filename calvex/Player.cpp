@@ -105,10 +105,19 @@ void Player::Pause() {
     playing_ = false;
 }
 
+// The picture's position: after a frame step the sound's sink still reports
+// where it stopped.
 double Player::Position() const {
-    gint64 pos = 0;
-    if (!pipeline_ || !gst_element_query_position(pipeline_, GST_FORMAT_TIME, &pos) || pos < 0) return -1;
-    return double(pos) / GST_SECOND;
+    if (!pipeline_) return -1;
+    gint64 pos = -1;
+    GstElement* sink = nullptr;
+    g_object_get(pipeline_, "video-sink", &sink, nullptr);
+    if (sink) {
+        if (!gst_element_query_position(sink, GST_FORMAT_TIME, &pos)) pos = -1;
+        gst_object_unref(sink);
+    }
+    if (pos < 0 && !gst_element_query_position(pipeline_, GST_FORMAT_TIME, &pos)) return -1;
+    return pos < 0 ? -1 : double(pos) / GST_SECOND;
 }
 
 double Player::Duration() const {
@@ -123,15 +132,13 @@ void Player::Seek(double seconds) {
     gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), t);
 }
 
+// One picture's time on or back, as an accurate seek: the decoder starts
+// from the key picture before it, so the picture shown is exact either way
+// and the position reads true at once.
 void Player::Step(bool forward) {
     if (!pipeline_) return;
     if (playing_) Pause();
     gst_element_get_state(pipeline_, nullptr, nullptr, GST_SECOND);
-    if (forward) {
-        gst_element_send_event(pipeline_, gst_event_new_step(GST_FORMAT_BUFFERS, 1, 1.0, TRUE, FALSE));
-        return;
-    }
-    // Back: an accurate seek one picture's time earlier.
     double frame = 0.04;
     GstElement* sink = nullptr;
     g_object_get(pipeline_, "video-sink", &sink, nullptr);
@@ -145,8 +152,11 @@ void Player::Step(bool forward) {
         if (pad) gst_object_unref(pad);
         gst_object_unref(sink);
     }
-    const double p = Position();
-    if (p > 0) Seek(std::max(0.0, p - frame));
+    const double p = std::max(0.0, Position());
+    const double d = Duration();
+    double to = forward ? p + frame : p - frame;
+    if (d > 0) to = std::min(to, d - frame / 2);
+    Seek(std::max(0.0, to));
 }
 
 void Player::SetVolume(double v) {

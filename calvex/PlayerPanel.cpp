@@ -57,9 +57,9 @@ CPlayerPanel::~CPlayerPanel() {
 
 wxWindow* CPlayerPanel::MakeControls() {
     auto* p = new wxPanel(this);
-    title_ = new wxStaticText(p, wxID_ANY, "");
+    title_ = new wxStaticText(p, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxST_ELLIPSIZE_END);
     title_->SetFont(title_->GetFont().Bold().Larger());
-    detail_ = new wxStaticText(p, wxID_ANY, "");
+    detail_ = new wxStaticText(p, wxID_ANY, "", wxDefaultPosition, wxDefaultSize, wxST_ELLIPSIZE_END);
     detail_->SetForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
     back_ = new wxBitmapButton(p, wxID_ANY, Icon("media-skip-backward"));
     play_ = new wxBitmapButton(p, wxID_ANY, Icon("media-playback-start"));
@@ -85,9 +85,9 @@ wxWindow* CPlayerPanel::MakeControls() {
     seek_->Bind(wxEVT_SCROLL_CHANGED, &CPlayerPanel::OnSeekDone, this);
     volume_->Bind(wxEVT_SLIDER, [this](wxCommandEvent&) { player_.SetVolume(volume_->GetValue() / 100.0); });
 
-    auto* titles = new wxBoxSizer(wxHORIZONTAL);
-    titles->Add(title_, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 12);
-    titles->Add(detail_, 1, wxALIGN_CENTER_VERTICAL);
+    auto* titles = new wxBoxSizer(wxVERTICAL);
+    titles->Add(title_, 0, wxEXPAND);
+    titles->Add(detail_, 0, wxEXPAND | wxTOP, 2);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->Add(back_, 0, wxALIGN_CENTER_VERTICAL);
     row->Add(play_, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 2);
@@ -244,14 +244,16 @@ void CPlayerPanel::UpdateControls() {
 // Until the player draws, the picture area shows the preview frame, or the
 // reason the file does not play.
 void CPlayerPanel::OnPaintVideo(wxPaintEvent&) {
+    if (player_.IsOpen()) {
+        // The sink draws the picture; painting here would cover it.
+        wxPaintDC dc(video_);
+        player_.Expose();
+        return;
+    }
     wxAutoBufferedPaintDC dc(video_);
     dc.SetBackground(*wxBLACK_BRUSH);
     dc.Clear();
     const wxSize c = video_->GetClientSize();
-    if (player_.IsOpen()) {
-        player_.Expose();
-        return;
-    }
     if (frame_.IsOk() && c.x > 0 && c.y > 0) {
         const double s = std::min(double(c.x) / frame_.GetWidth(), double(c.y) / frame_.GetHeight());
         const int w = std::max(1, int(frame_.GetWidth() * s)), h = std::max(1, int(frame_.GetHeight() * s));
