@@ -141,7 +141,7 @@ void CBrowserFrame::UpdateStatus() {
         for (size_t i : order_) bytes += rows_[i].size, seconds += std::max(0.0, rows_[i].info.duration);
         text = wxString::Format("%zu recording%s, %s, %s", order_.size(), order_.size() == 1 ? "" : "s",
                                 wxString::FromUTF8(FormatSize(bytes)), wxString::FromUTF8(FormatDuration(seconds)));
-        if (!folder_.AllProbed()) text += " so far (reading…)";
+        if (!folder_.AllProbed()) text += wxString::FromUTF8(" so far (reading…)");
     }
     SetStatusText(text);
 }

@@ -79,7 +79,7 @@ CBrowserFrame::CBrowserFrame(plat::HWND owner, unsigned message, const std::stri
       owner_(owner), message_(message), refresh_(this) {
     std::string title = folder;
     while (title.size() > 1 && title.back() == '/') title.pop_back();
-    SetTitle("Recordings – " + wxString::FromUTF8(title.substr(title.rfind('/') + 1)));
+    SetTitle(wxString::FromUTF8("Recordings – ") + wxString::FromUTF8(title.substr(title.rfind('/') + 1)));
     SetIcon(wxArtProvider::GetIcon("video-x-generic", wxART_FRAME_ICON));
     BuildToolBar();
     split_ = new wxSplitterWindow(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSP_LIVE_UPDATE | wxSP_3DSASH);
@@ -195,7 +195,7 @@ wxString CBrowserFrame::CellText(long row, long col) const {
     const Recording& r = rows_[order_[size_t(row)]];
     switch (col) {
     case 0: return wxString::FromUTF8(r.name);
-    case 1: return !r.probed ? wxString("…") : wxString::FromUTF8(FormatDuration(r.info.duration));
+    case 1: return !r.probed ? wxString::FromUTF8("…") : wxString::FromUTF8(FormatDuration(r.info.duration));
     case 2: return wxString::FromUTF8(FormatSize(r.size));
     case 3: return wxString::FromUTF8(DateText(r.mtime));
     case 4: return !r.probed ? wxString() : r.info.ok ? wxString::FromUTF8(r.info.format) : wxString("damaged or unknown");
