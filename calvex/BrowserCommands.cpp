@@ -96,7 +96,7 @@ void CBrowserFrame::ToggleFullScreen() {
         GetToolBar()->Hide();
         GetStatusBar()->Hide();
     } else {
-        split_->SplitVertically(listWindow_, player_, GetClientSize().x * 62 / 100);
+        split_->SplitVertically(listWindow_, player_, GetClientSize().x * 60 / 100);
         player_->SetControlsShown(true);
         GetToolBar()->Show();
         GetStatusBar()->Show();

@@ -89,7 +89,7 @@ CBrowserFrame::CBrowserFrame(plat::HWND owner, unsigned message, const std::stri
     thumbs_ = new wxImageList(kThumbW, kThumbH, false);
     thumbs_->Add(Cell(nullptr));  // 0: no picture (yet)
     list_->SetImageList(thumbs_, wxIMAGE_LIST_SMALL);
-    const int widths[] = {280, 64, 76, 126, 170};
+    const int widths[] = {300, 64, 76, 126, 150};
     for (int c = 0; c < 5; ++c)
         list_->AppendColumn(kHeads[c], c == 1 || c == 2 ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT, widths[c]);
     player_ = new CPlayerPanel(split_, [this] { ToggleFullScreen(); });
@@ -98,7 +98,7 @@ CBrowserFrame::CBrowserFrame(plat::HWND owner, unsigned message, const std::stri
     split_->SplitVertically(list_, player_, 660);
     // The sash goes where it belongs once the window has its real size.
     CallAfter([this] {
-        if (split_->IsSplit()) split_->SetSashPosition(GetClientSize().x * 62 / 100);
+        if (split_->IsSplit()) split_->SetSashPosition(GetClientSize().x * 60 / 100);
     });
     CreateStatusBar();
     list_->Bind(wxEVT_LIST_COL_CLICK, &CBrowserFrame::OnColumnClick, this);

@@ -71,8 +71,9 @@ wxWindow* CPlayerPanel::MakeControls() {
     full_->SetToolTip("Full screen (F)");
     seek_ = new wxSlider(p, wxID_ANY, 0, 0, kSeekSteps);
     seek_->SetToolTip("Position");
+    seek_->SetMinSize(wxSize(140, -1));
     time_ = new wxStaticText(p, wxID_ANY, "--:-- / --:--");
-    volume_ = new wxSlider(p, wxID_ANY, 100, 0, 100, wxDefaultPosition, wxSize(90, -1));
+    volume_ = new wxSlider(p, wxID_ANY, 100, 0, 100, wxDefaultPosition, wxSize(100, -1));
     volume_->SetToolTip("Volume");
     auto* speaker = new wxStaticBitmap(p, wxID_ANY, Icon("audio-volume-high"));
 
@@ -88,17 +89,21 @@ wxWindow* CPlayerPanel::MakeControls() {
     auto* titles = new wxBoxSizer(wxVERTICAL);
     titles->Add(title_, 0, wxEXPAND);
     titles->Add(detail_, 0, wxEXPAND | wxTOP, 2);
+    // The seek bar spans the pane; the buttons sit under it.
+    auto* bar = new wxBoxSizer(wxHORIZONTAL);
+    bar->Add(seek_, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
+    bar->Add(time_, 0, wxALIGN_CENTER_VERTICAL);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     row->Add(back_, 0, wxALIGN_CENTER_VERTICAL);
     row->Add(play_, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 2);
     row->Add(forward_, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 2);
-    row->Add(seek_, 1, wxALIGN_CENTER_VERTICAL | wxLEFT | wxRIGHT, 8);
-    row->Add(time_, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 12);
+    row->AddStretchSpacer();
     row->Add(speaker, 0, wxALIGN_CENTER_VERTICAL);
     row->Add(volume_, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
     row->Add(full_, 0, wxALIGN_CENTER_VERTICAL);
     auto* col = new wxBoxSizer(wxVERTICAL);
     col->Add(titles, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 8);
+    col->Add(bar, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 6);
     col->Add(row, 0, wxEXPAND | wxALL, 6);
     p->SetSizer(col);
     return p;
