@@ -184,11 +184,7 @@ void CBrowserFrame::OnRefreshTick(wxTimerEvent&) {
 
 Recording CBrowserFrame::RowAt(size_t row) const { return row < order_.size() ? rows_[order_[row]] : Recording{}; }
 
-long CBrowserFrame::RowOfIndex(size_t index) const {
-    for (size_t r = 0; r < order_.size(); ++r)
-        if (order_[r] == index) return long(r);
-    return -1;
-}
+long CBrowserFrame::RowOfIndex(size_t index) const { return index < rowOf_.size() ? rowOf_[index] : -1; }
 
 wxString CBrowserFrame::CellText(long row, long col) const {
     if (row < 0 || size_t(row) >= order_.size()) return wxString();
@@ -213,8 +209,9 @@ void CBrowserFrame::Resort() {
     const long sel = Selected();
     const size_t keep = sel >= 0 ? order_[size_t(sel)] : size_t(-1);
     order_.clear();
+    rowOf_.assign(rows_.size(), -1);
     for (size_t i : SortOrder(rows_, sortColumn_, ascending_))
-        if (!folder_.Gone(i)) order_.push_back(i);
+        if (!folder_.Gone(i)) rowOf_[i] = long(order_.size()), order_.push_back(i);
     list_->SetItemCount(long(order_.size()));
     list_->ShowSortIndicator(int(sortColumn_), ascending_);
     list_->Refresh();

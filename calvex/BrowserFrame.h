@@ -73,6 +73,7 @@ private:
     VideoFolder folder_;
     std::vector<Recording> rows_;  // copies of the model, by model index
     std::vector<size_t> order_;    // display row -> model index (gone ones left out)
+    std::vector<long> rowOf_;      // model index -> display row (-1 gone)
     std::vector<int> images_;      // model index -> image list index (-1 none)
     std::vector<char> dirty_;      // model index -> changed by a worker
     Column sortColumn_ = Column::Date;
