@@ -3,6 +3,7 @@
 
 #include <wx/artprov.h>
 #include <wx/imaglist.h>
+#include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/settings.h>
 #include <wx/sizer.h>
@@ -104,6 +105,16 @@ CBrowserFrame::CBrowserFrame(plat::HWND owner, unsigned message, const std::stri
     list_->Bind(wxEVT_LIST_COL_CLICK, &CBrowserFrame::OnColumnClick, this);
     list_->Bind(wxEVT_LIST_ITEM_SELECTED, &CBrowserFrame::OnSelected, this);
     list_->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent&) { PlaySelected(); });
+    list_->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, [this](wxListEvent& e) {
+        Select(size_t(e.GetIndex()));
+        wxMenu menu;
+        menu.Append(ID_PLAY, "&Play\tEnter");
+        menu.Append(ID_OPEN_WITH, "&Open with the desktop's player");
+        menu.AppendSeparator();
+        menu.Append(ID_RENAME, "&Rename...\tF2");
+        menu.Append(ID_TRASH, "Move to &Trash\tDelete");
+        PopupMenu(&menu);
+    });
     Bind(wxEVT_CHAR_HOOK, &CBrowserFrame::OnKey, this);
     Bind(wxEVT_CLOSE_WINDOW, &CBrowserFrame::OnClose, this);
     Bind(wxEVT_TIMER, &CBrowserFrame::OnRefreshTick, this);

@@ -155,5 +155,8 @@ TEST(ViewerCapture, VideoBrowserHidesTheViewerUntilItsWindowIsGone) {
         EXPECT_TRUE(d->ControlPanel()->IsShown());
         EXPECT_TRUE(d->Keypad()->IsShown());
     }
+    // Left open: the viewer's final close takes the browser with it.
+    d->SendCommand(IDC_OPEN_VIDEOS);
+    ASSERT_TRUE(PumpUntil([&] { return browser() != nullptr; }));
     EXPECT_TRUE(v.asked.empty());
 }
