@@ -37,8 +37,9 @@ CPlayerPanel::CPlayerPanel(wxWindow* parent, std::function<void()> onFullScreen)
     video_->Bind(wxEVT_PAINT, &CPlayerPanel::OnPaintVideo, this);
     video_->Bind(wxEVT_LEFT_DCLICK, [this](wxMouseEvent&) { onFullScreen_(); });
     video_->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent&) { TogglePlay(); });
+    // The sink redraws at the new size once the native window has it.
     video_->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
-        player_.Expose();
+        CallAfter([this] { player_.Expose(); });
         e.Skip();
     });
     controls_ = MakeControls();
