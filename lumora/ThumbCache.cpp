@@ -1,9 +1,7 @@
-// Thumbnail cache files read and written through GLib and gdk-pixbuf, the
-// same naming as every desktop program uses.
+// The image browser's thumbnails in the freedesktop cache: which entry
+// serves a box, and what the entries carry for a picture.
 #include "lumora/ThumbCache.h"
 
-#include <gdk-pixbuf/gdk-pixbuf.h>
-#include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,42 +11,16 @@
 #include <fstream>
 #include <memory>
 
+#include "common/ThumbFiles.h"
 #include "lumora/ViewLayout.h"
 #include "ornix/Ornix.h"
 
 namespace lumora {
 namespace {
 
-struct GFreeDeleter {
-    void operator()(void* p) const { g_free(p); }
-};
-using GString_ = std::unique_ptr<char, GFreeDeleter>;
-
-struct PixbufDeleter {
-    void operator()(GdkPixbuf* p) const { g_object_unref(p); }
-};
-using Pixbuf = std::unique_ptr<GdkPixbuf, PixbufDeleter>;
-
-std::string CacheRoot() {
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    if (xdg && *xdg == '/') return std::string(xdg) + "/thumbnails/";
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/.cache/thumbnails/";
-}
-
-std::string Uri(const std::string& path) {
-    std::string abs = path;
-    if (abs.empty() || abs[0] != '/') {
-        GString_ cwd(g_get_current_dir());
-        abs = std::string(cwd.get()) + "/" + path;
-    }
-    GString_ uri(g_filename_to_uri(abs.c_str(), nullptr, nullptr));
-    return uri ? uri.get() : std::string();
-}
-
-int OptionInt(GdkPixbuf* pb, const char* key) {
-    const char* v = gdk_pixbuf_get_option(pb, key);
-    return v ? std::atoi(v) : -1;
+int OptionInt(const thumbs::Entry& e, const char* key) {
+    const auto it = e.text.find(key);
+    return it != e.text.end() ? std::atoi(it->second.c_str()) : -1;
 }
 
 // Width and height from the file's own header, for entries other programs
@@ -85,81 +57,39 @@ bool HeaderSize(const std::string& path, int& w, int& h) {
 
 // The cached picture when it is for this file as it is now.
 bool ReadCached(const std::string& file, const std::string& uri, const std::string& path, time_t mtime, Thumb& t) {
-    Pixbuf pb(gdk_pixbuf_new_from_file(file.c_str(), nullptr));
-    if (!pb) return false;
-    const char* u = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::URI");
-    const char* m = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::MTime");
-    if (!u || uri != u || !m || std::strtoll(m, nullptr, 10) != int64_t(mtime)) return false;
-    t.width = OptionInt(pb.get(), "tEXt::Thumb::Image::Width");
-    t.height = OptionInt(pb.get(), "tEXt::Thumb::Image::Height");
-    t.colours = OptionInt(pb.get(), "tEXt::X-Lumora::Colours");
+    thumbs::Entry e;
+    if (!thumbs::ReadEntry(file, uri, mtime, e)) return false;
+    t.width = OptionInt(e, "Thumb::Image::Width");
+    t.height = OptionInt(e, "Thumb::Image::Height");
+    t.colours = OptionInt(e, "X-Lumora::Colours");
     if (t.colours < 0) {
         // Written elsewhere: only files whose label the header gives.
         if (!HeaderSize(path, t.width, t.height)) return false;
         t.colours = 0;
     }
-    if (t.width <= 0 || t.height <= 0 || gdk_pixbuf_get_bits_per_sample(pb.get()) != 8) return false;
-    const int w = gdk_pixbuf_get_width(pb.get()), h = gdk_pixbuf_get_height(pb.get());
-    const int n = gdk_pixbuf_get_n_channels(pb.get()), stride = gdk_pixbuf_get_rowstride(pb.get());
-    if (w <= 0 || h <= 0 || n < 3) return false;
-    const guchar* px = gdk_pixbuf_read_pixels(pb.get());
-    t.rgb.resize(size_t(w) * h * 3);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) std::memcpy(&t.rgb[(size_t(y) * w + x) * 3], px + size_t(y) * stride + size_t(x) * n, 3);
-    t.pixW = w, t.pixH = h, t.ok = true;
+    if (t.width <= 0 || t.height <= 0) return false;
+    t.pixW = e.width, t.pixH = e.height, t.rgb = std::move(e.rgb), t.ok = true;
     return true;
 }
 
-// Writes the entry under a temporary name and renames it into place.
 void WriteCached(const std::string& file, const std::string& uri, time_t mtime, const Thumb& t) {
-    const std::string dir = file.substr(0, file.rfind('/'));
-    if (g_mkdir_with_parents(dir.c_str(), 0700) != 0) return;
-    Pixbuf pb(gdk_pixbuf_new_from_data(t.rgb.data(), GDK_COLORSPACE_RGB, FALSE, 8, t.pixW, t.pixH, t.pixW * 3,
-                                       nullptr, nullptr));
-    if (!pb) return;
-    const std::string temp = file + ".lumora-" + std::to_string(getpid()) + "-" +
-                             std::to_string(reinterpret_cast<uintptr_t>(&t)) + ".png";
-    const std::string mt = std::to_string(int64_t(mtime)), w = std::to_string(t.width), h = std::to_string(t.height),
-                      c = std::to_string(t.colours);
-    const mode_t old = umask(077);
-    const gboolean ok = gdk_pixbuf_save(pb.get(), temp.c_str(), "png", nullptr, "tEXt::Thumb::URI", uri.c_str(),
-                                        "tEXt::Thumb::MTime", mt.c_str(), "tEXt::Thumb::Image::Width", w.c_str(),
-                                        "tEXt::Thumb::Image::Height", h.c_str(), "tEXt::X-Lumora::Colours", c.c_str(),
-                                        "tEXt::Software", "Lumora", nullptr);
-    umask(old);
-    if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) std::remove(temp.c_str());
+    thumbs::Entry e;
+    e.width = t.pixW, e.height = t.pixH, e.rgb = t.rgb;
+    e.text = {{"Thumb::Image::Width", std::to_string(t.width)},
+              {"Thumb::Image::Height", std::to_string(t.height)},
+              {"X-Lumora::Colours", std::to_string(t.colours)}};
+    thumbs::WriteEntry(file, uri, mtime, e, "Lumora");
 }
 
-// The failure entry: a 1 x 1 PNG carrying the file's URI and modification
-// time, so a file that does not decode is not tried again until it changes.
-std::string FailFileFor(const std::string& uri) {
-    GString_ md5(g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.c_str(), -1));
-    return CacheRoot() + "fail/lumora/" + md5.get() + ".png";
-}
-
+// The failure entry carries the file's URI and modification time, so a file
+// that does not decode is not tried again until it changes.
 bool FailedBefore(const std::string& uri, time_t mtime) {
-    Pixbuf pb(gdk_pixbuf_new_from_file(FailFileFor(uri).c_str(), nullptr));
-    if (!pb) return false;
-    const char* u = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::URI");
-    const char* m = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::MTime");
-    return u && uri == u && m && std::strtoll(m, nullptr, 10) == int64_t(mtime);
+    thumbs::Entry e;
+    return thumbs::ReadEntry(thumbs::EntryFile(uri, "fail/lumora"), uri, mtime, e);
 }
 
 void WriteFailed(const std::string& uri, time_t mtime) {
-    const std::string file = FailFileFor(uri);
-    const std::string dir = file.substr(0, file.rfind('/'));
-    if (g_mkdir_with_parents(dir.c_str(), 0700) != 0) return;
-    Pixbuf pb(gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, 1, 1));
-    if (!pb) return;
-    gdk_pixbuf_fill(pb.get(), 0);
-    const std::string temp = file + ".lumora-" + std::to_string(getpid()) + "-" +
-                             std::to_string(reinterpret_cast<uintptr_t>(&pb)) + ".png";
-    const std::string mt = std::to_string(int64_t(mtime));
-    const mode_t old = umask(077);
-    const gboolean ok = gdk_pixbuf_save(pb.get(), temp.c_str(), "png", nullptr, "tEXt::Thumb::URI", uri.c_str(),
-                                        "tEXt::Thumb::MTime", mt.c_str(), "tEXt::Software", "Lumora", nullptr);
-    umask(old);
-    if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) std::remove(temp.c_str());
+    thumbs::WriteEntry(thumbs::EntryFile(uri, "fail/lumora"), uri, mtime, thumbs::Entry{}, "Lumora");
 }
 
 // The thumbnail reduced from a covering picture to the fitted size.
@@ -185,16 +115,15 @@ int CacheSizeFor(int w, int h, int boxW, int boxH) {
 }
 
 std::string CacheFileFor(const std::string& path, int size) {
-    const std::string uri = Uri(path);
+    const std::string uri = thumbs::FileUri(path);
     if (uri.empty()) return std::string();
-    GString_ md5(g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.c_str(), -1));
-    return CacheRoot() + (size == 256 ? "large/" : "x-large/") + md5.get() + ".png";
+    return thumbs::EntryFile(uri, size == 256 ? "large" : "x-large");
 }
 
 Thumb LoadThumbnail(const std::string& path, int boxW, int boxH, std::function<void()>* deferredWrite) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return DecodeThumbnail(path, boxW, boxH);
-    const std::string uri = Uri(path);
+    const std::string uri = thumbs::FileUri(path);
     if (!uri.empty() && FailedBefore(uri, st.st_mtim.tv_sec)) return Thumb{};
     // The smaller entry first; it serves when it covers the fitted size.
     for (int size : {256, 512}) {

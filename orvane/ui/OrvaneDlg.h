@@ -236,6 +236,7 @@ private:
     void OnLibraryNotify(plat::WPARAM wp, plat::LPARAM lp);
     void OnBrowserClosed(bool videoBrowser);
     void OpenImageBrowser();
+    void OpenVideoBrowser();
     void ShowHelp();
     void SetMenuText(int command, const wxString& text);
     void CheckMenu(int command, bool check);
@@ -297,6 +298,7 @@ private:
     wxEventLoopBase* m_loop = nullptr;
     bool m_configOpen = false;
     bool m_imageBrowserOpen = false;  // hidden for the image browser
+    bool m_videoBrowserOpen = false;  // hidden for the video browser
     std::unique_ptr<CHelpWindow> m_help;
     int m_lineCountdown = 0;
     bool m_streamFaultShown = false;  // one message per stopped preview

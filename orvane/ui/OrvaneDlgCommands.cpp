@@ -20,21 +20,11 @@
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "strova/Strova.h"
+#include "calvex/Calvex.h"
 
 using orvane::Rt;
 
 namespace {
-
-// Commands whose windows arrive later: present in the menu and on the panel,
-// shown disabled.
-bool IsLaterCommand(int id) {
-    switch (id) {
-    case IDC_OPEN_VIDEOS:
-        return true;
-    default:
-        return false;
-    }
-}
 
 bool IsCaptureCommand(int id) { return id == IDC_RECORD || id == IDC_SAVE_IMAGE_AS || id == IDC_SNAPSHOT; }
 
@@ -57,7 +47,6 @@ void COrvaneDlg::OnCommand(wxCommandEvent& e) {
 void COrvaneDlg::SendCommand(int id) { RunCommand(id); }
 
 bool COrvaneDlg::IsMenuEnabled(int id) const {
-    if (IsLaterCommand(id)) return false;
     if (IsCaptureCommand(id) && !CaptureCommandsEnabled()) return false;
     if (IsScanRunning() && GrayedDuringScan(id)) return false;
     return ChannelCommandEnabled(id);
@@ -83,7 +72,7 @@ void COrvaneDlg::OnUpdateCommand(wxUpdateUIEvent& e) {
 
 bool COrvaneDlg::RunCommand(int id) {
     orvane::RunTime& rt = Rt();
-    if (!IsMenuEnabled(id) && (IsLaterCommand(id) || IsCaptureCommand(id))) return true;
+    if (!IsMenuEnabled(id) && IsCaptureCommand(id)) return true;
     switch (id) {
     case IDC_SHOW_CONTROL_PANEL: TogglePanel(); break;
     case IDC_CONFIGURATION: ConfigurationCommand(); break;
@@ -97,6 +86,7 @@ bool COrvaneDlg::RunCommand(int id) {
     case ID_CLOSE: CloseOperation(); break;
     case ID_APP_ABOUT: ShowAbout(); break;
     case IDC_OPEN_IMAGES: OpenImageBrowser(); break;
+    case IDC_OPEN_VIDEOS: OpenVideoBrowser(); break;
     case IDC_HELP: ShowHelp(); break;
     case ID_MINIMIZE: Iconize(true); break;
     case ID_NORMAL_SIZE: NormalSize(); break;
@@ -119,7 +109,7 @@ bool COrvaneDlg::RunCommand(int id) {
         CloseOperation();
         if (m_tray) m_tray->RemoveTrayIcon();
         break;
-    default: return IsLaterCommand(id);
+    default: return false;
     }
     return true;
 }
@@ -317,6 +307,21 @@ void COrvaneDlg::OpenImageBrowser() {
     orvane::SetLineInputMute(true);
 }
 
+// Opens the video browser on the recordings folder and steps aside, tuner
+// sound off, until the browser's window is gone (it posts 0x5831 then,
+// however it closes). A browser that does not open changes nothing.
+void COrvaneDlg::OpenVideoBrowser() {
+    if (IsRecording() || m_videoBrowserOpen) return;
+    if (!Calvex_Open(m_hwnd, WM_VIDEO_BROWSER_CLOSED, Rt().recordPath)) return;
+    m_videoBrowserOpen = true;
+    Hide();
+    if (m_keypad) m_keypad->Hide();
+    if (m_panel) m_panel->Hide();
+    SetTVSoundData(0, 0);
+    StopRemote();
+    orvane::SetLineInputMute(true);
+}
+
 // The manual in its own window, independent of the viewer's state.
 void COrvaneDlg::ShowHelp() {
     if (!m_help) m_help = std::make_unique<CHelpWindow>();
@@ -327,6 +332,7 @@ void COrvaneDlg::ShowHelp() {
 
 void COrvaneDlg::OnBrowserClosed(bool videoBrowser) {
     if (!videoBrowser) m_imageBrowserOpen = false;
+    if (videoBrowser) m_videoBrowserOpen = false;
     Rt().hidden = false;
     Show();
     if (videoBrowser && m_keypad) m_keypad->Show(Rt().ctrShow != 0);

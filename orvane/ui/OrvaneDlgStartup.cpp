@@ -20,6 +20,7 @@
 #include "orvane/ui/dispDlg.h"
 #include "platform/Paths.h"
 #include "strova/Strova.h"
+#include "calvex/Calvex.h"
 
 using orvane::Rt;
 
@@ -356,6 +357,7 @@ void COrvaneDlg::FinalClose() {
     rt.bMainWnd = r.y + r.h;
     if (plat::HWND help = plat::FindWindowA(nullptr, "Quorvel Tellura Help"))  // 3
         plat::PostMessage(help, kWmClose, 0, 0);
+    Calvex_Close(m_hwnd);  // an open video browser goes with the viewer, silently
     if (m_panel) {                                 // 4
         const wxPoint p = m_panel->GetPosition();
         rt.xToolWnd = p.x;

@@ -4,7 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <wx/app.h>
 #include <wx/event.h>
+#include <wx/toplevel.h>
 
 #include "ViewerAppSupport.h"
 #include "orvane/core/Settings.h"
@@ -12,6 +14,7 @@
 #include "orvane/ui/ControlDlg.h"
 #include "orvane/ui/OrvaneDlg.h"
 #include "orvane/ui/Resource.h"
+#include "orvane/ui/TVControl.h"
 #include "orvane/ui/dispDlg.h"
 #include "strova/Strova.h"
 
@@ -107,5 +110,53 @@ TEST(ViewerCapture, RecordingByRemoteKeyDrivesTheWindow) {
     const std::string file = Named(videos.c_str(), 1, ".mpg");
     EXPECT_NE(Shell("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 '" + file + "'").find("mpeg1video"),
               std::string::npos);
+    EXPECT_TRUE(v.asked.empty());
+}
+
+// The video browser: refused while recording; otherwise the viewer, panel
+// and keypad step aside until the browser's window is gone, whatever way.
+TEST(ViewerCapture, VideoBrowserHidesTheViewerUntilItsWindowIsGone) {
+    tellura::test::ScopedHome home;
+    const std::string videos = home.path("videos/");
+    ::mkdir(videos.c_str(), 0755);
+    InProcessViewer v([&](orvane::RunTime& rt) {
+        orvane::CopyField(rt.recordPath, videos);
+        rt.ctrShow = 1;
+    });
+    COrvaneDlg* d = v.dlg;
+    ASSERT_NE(d, nullptr);
+    auto browser = []() -> wxWindow* {
+        for (wxWindow* w : wxTopLevelWindows)
+            if (w->GetLabel().StartsWith("Recordings") && w->IsShown() && !w->IsBeingDeleted()) return w;
+        return nullptr;
+    };
+    d->OnRemoteKey(42);
+    ASSERT_TRUE(d->IsRecording());
+    d->SendCommand(IDC_OPEN_VIDEOS);
+    Pump(100);
+    EXPECT_EQ(browser(), nullptr);
+    EXPECT_TRUE(d->IsShown());
+    Pump(1000);
+    d->OnRemoteKey(0x1FF);
+    d->OnRemoteKey(42);
+    ASSERT_FALSE(d->IsRecording());
+
+    for (int round = 0; round < 2; ++round) {
+        d->SendCommand(IDC_OPEN_VIDEOS);
+        ASSERT_TRUE(PumpUntil([&] { return browser() != nullptr; }));
+        EXPECT_FALSE(d->IsShown());
+        EXPECT_FALSE(d->ControlPanel()->IsShown());
+        EXPECT_FALSE(d->Keypad()->IsShown());
+        // First its own close; then the window destroyed outright, which
+        // must bring the viewer back just the same.
+        if (round == 0) browser()->Close();
+        else browser()->Destroy();
+        ASSERT_TRUE(PumpUntil([&] { wxTheApp->ProcessIdle(); return d->IsShown(); })) << round;
+        EXPECT_TRUE(d->ControlPanel()->IsShown());
+        EXPECT_TRUE(d->Keypad()->IsShown());
+    }
+    // Left open: the viewer's final close takes the browser with it.
+    d->SendCommand(IDC_OPEN_VIDEOS);
+    ASSERT_TRUE(PumpUntil([&] { return browser() != nullptr; }));
     EXPECT_TRUE(v.asked.empty());
 }

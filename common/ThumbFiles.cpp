@@ -1,0 +1,112 @@
+// Thumbnail cache entries read and written through GLib and gdk-pixbuf, the
+// same naming as every desktop program uses.
+#include "common/ThumbFiles.h"
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <glib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace thumbs {
+namespace {
+
+struct GFreeDeleter {
+    void operator()(void* p) const { g_free(p); }
+};
+using GStr = std::unique_ptr<char, GFreeDeleter>;
+
+struct PixbufDeleter {
+    void operator()(GdkPixbuf* p) const { g_object_unref(p); }
+};
+using Pixbuf = std::unique_ptr<GdkPixbuf, PixbufDeleter>;
+
+std::string CacheRoot() {
+    const char* xdg = std::getenv("XDG_CACHE_HOME");
+    if (xdg && *xdg == '/') return std::string(xdg) + "/thumbnails/";
+    const char* home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/.cache/thumbnails/";
+}
+
+}  // namespace
+
+std::string FileUri(const std::string& path) {
+    std::string abs = path;
+    if (abs.empty() || abs[0] != '/') {
+        GStr cwd(g_get_current_dir());
+        abs = std::string(cwd.get()) + "/" + path;
+    }
+    GStr uri(g_filename_to_uri(abs.c_str(), nullptr, nullptr));
+    return uri ? uri.get() : std::string();
+}
+
+std::string EntryFile(const std::string& uri, const std::string& folder) {
+    GStr md5(g_compute_checksum_for_string(G_CHECKSUM_MD5, uri.c_str(), -1));
+    return CacheRoot() + folder + "/" + md5.get() + ".png";
+}
+
+bool ReadEntry(const std::string& file, const std::string& uri, time_t mtime, Entry& out) {
+    Pixbuf pb(gdk_pixbuf_new_from_file(file.c_str(), nullptr));
+    if (!pb) return false;
+    const char* u = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::URI");
+    const char* m = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::MTime");
+    if (!u || uri != u || !m || std::strtoll(m, nullptr, 10) != int64_t(mtime)) return false;
+    const int w = gdk_pixbuf_get_width(pb.get()), h = gdk_pixbuf_get_height(pb.get());
+    const int n = gdk_pixbuf_get_n_channels(pb.get()), stride = gdk_pixbuf_get_rowstride(pb.get());
+    if (w <= 0 || h <= 0 || n < 3 || gdk_pixbuf_get_bits_per_sample(pb.get()) != 8) return false;
+    GHashTable* options = gdk_pixbuf_get_options(pb.get());
+    out.text.clear();
+    if (options) {
+        GHashTableIter it;
+        gpointer k, v;
+        g_hash_table_iter_init(&it, options);
+        while (g_hash_table_iter_next(&it, &k, &v)) {
+            const std::string key = static_cast<const char*>(k);
+            if (key.rfind("tEXt::", 0) == 0) out.text[key.substr(6)] = static_cast<const char*>(v);
+        }
+        g_hash_table_unref(options);
+    }
+    const guchar* px = gdk_pixbuf_read_pixels(pb.get());
+    out.rgb.resize(size_t(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            std::memcpy(&out.rgb[(size_t(y) * w + x) * 3], px + size_t(y) * stride + size_t(x) * n, 3);
+    out.width = w, out.height = h;
+    return true;
+}
+
+bool WriteEntry(const std::string& file, const std::string& uri, time_t mtime, const Entry& entry,
+                const char* software) {
+    const std::string dir = file.substr(0, file.rfind('/'));
+    if (g_mkdir_with_parents(dir.c_str(), 0700) != 0) return false;
+    static const uint8_t kMark[3] = {0, 0, 0};
+    const bool mark = entry.rgb.empty() || entry.width <= 0 || entry.height <= 0;
+    const int w = mark ? 1 : entry.width, h = mark ? 1 : entry.height;
+    if (!mark && entry.rgb.size() < size_t(w) * h * 3) return false;
+    Pixbuf pb(gdk_pixbuf_new_from_data(mark ? kMark : entry.rgb.data(), GDK_COLORSPACE_RGB, FALSE, 8, w, h, w * 3,
+                                       nullptr, nullptr));
+    if (!pb) return false;
+    static std::atomic<unsigned> serial{0};
+    const std::string temp = file + "." + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".png";
+    std::vector<std::string> keys = {"tEXt::Thumb::URI", "tEXt::Thumb::MTime", "tEXt::Software"};
+    std::vector<std::string> values = {uri, std::to_string(int64_t(mtime)), software};
+    for (const auto& [k, v] : entry.text) keys.push_back("tEXt::" + k), values.push_back(v);
+    std::vector<char*> kp, vp;
+    for (size_t i = 0; i < keys.size(); ++i) kp.push_back(keys[i].data()), vp.push_back(values[i].data());
+    kp.push_back(nullptr), vp.push_back(nullptr);
+    const mode_t old = umask(077);
+    const gboolean ok = gdk_pixbuf_savev(pb.get(), temp.c_str(), "png", kp.data(), vp.data(), nullptr);
+    umask(old);
+    if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace thumbs
