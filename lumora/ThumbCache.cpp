@@ -83,9 +83,25 @@ bool HeaderSize(const std::string& path, int& w, int& h) {
     return false;
 }
 
+// A cache entry as a picture, when it is a PNG of at most maxSide pixels a
+// side. The header is checked first: the cache is shared with other programs,
+// and a damaged or hostile entry must not make the decoder allocate what its
+// header declares, nor reach decoders of other formats.
+Pixbuf OpenEntry(const std::string& file, int maxSide) {
+    uint8_t head[24];
+    std::ifstream in(file, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return nullptr;
+    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (std::memcmp(head, kPng, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0) return nullptr;
+    const uint32_t w = uint32_t(head[16]) << 24 | head[17] << 16 | head[18] << 8 | head[19];
+    const uint32_t h = uint32_t(head[20]) << 24 | head[21] << 16 | head[22] << 8 | head[23];
+    if (w == 0 || h == 0 || w > uint32_t(maxSide) || h > uint32_t(maxSide)) return nullptr;
+    return Pixbuf(gdk_pixbuf_new_from_file(file.c_str(), nullptr));
+}
+
 // The cached picture when it is for this file as it is now.
 bool ReadCached(const std::string& file, const std::string& uri, const std::string& path, time_t mtime, Thumb& t) {
-    Pixbuf pb(gdk_pixbuf_new_from_file(file.c_str(), nullptr));
+    Pixbuf pb = OpenEntry(file, 512);
     if (!pb) return false;
     const char* u = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::URI");
     const char* m = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::MTime");
@@ -138,7 +154,7 @@ std::string FailFileFor(const std::string& uri) {
 }
 
 bool FailedBefore(const std::string& uri, time_t mtime) {
-    Pixbuf pb(gdk_pixbuf_new_from_file(FailFileFor(uri).c_str(), nullptr));
+    Pixbuf pb = OpenEntry(FailFileFor(uri), 16);
     if (!pb) return false;
     const char* u = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::URI");
     const char* m = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::MTime");
