@@ -140,11 +140,11 @@ bool AddMpegFilters(int card, CardContext& c, const RecordingValues& v) {
   if (!set) return false;
   g_sessions[static_cast<size_t>(card)].mpeg = set;
   std::weak_ptr<mpeg::MpegFilterSet> weak = set;
-  if (g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->Multiplexer())), g::kMultiplexer) < 0) return false;
+  if (g::AddFilter(c, set->Multiplexer(), g::kMultiplexer) < 0) return false;
   // The filters live while the multiplexer is in the graph; leaving it ends the file.
   g::SetFilterOwner(set->Multiplexer(), [set] { set->Finish(); });
-  g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->VideoEncoder())), kVideoEncoder);
-  g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->AudioEncoder())), kAudioEncoder);
+  g::AddFilter(c, set->VideoEncoder(), kVideoEncoder);
+  g::AddFilter(c, set->AudioEncoder(), kAudioEncoder);
   g::AttachParams(set->Multiplexer(), [weak](uint32_t id, intptr_t value) {
     auto s = weak.lock();
     return s && s->SetMuxParam(id, value);
@@ -295,7 +295,7 @@ bool AddAviWriter(int card, CardContext& c) {
     if (!error.empty()) core::SetDiagnostic("%s", error.c_str());
     return false;
   }
-  if (g::AddFilter(c, GST_ELEMENT(gst_object_ref(writer->Bin())), kAviMux) < 0) return false;
+  if (g::AddFilter(c, writer->Bin(), kAviMux) < 0) return false;
   g::SetFilterOwner(writer->Bin(), [writer] { writer->Stop(); });
   writer->SetEndHandler([&c](mpeg::WriteStatus st) {
     g::PostEvent(c, g::kEventAbort,
