@@ -50,7 +50,25 @@ std::string EntryFile(const std::string& uri, const std::string& folder) {
     return CacheRoot() + folder + "/" + md5.get() + ".png";
 }
 
+// True when the file starts as a PNG of at most 1024 pixels a side (the
+// largest cache size). The cache is shared with other programs: a damaged or
+// hostile entry must not make the decoder allocate what its header declares,
+// nor reach the decoders of other formats.
+static bool PlausibleEntry(const std::string& file) {
+    uint8_t head[24];
+    FILE* f = std::fopen(file.c_str(), "rb");
+    if (!f) return false;
+    const bool read = std::fread(head, 1, sizeof head, f) == sizeof head;
+    std::fclose(f);
+    static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (!read || std::memcmp(head, kPng, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0) return false;
+    const uint32_t w = uint32_t(head[16]) << 24 | head[17] << 16 | head[18] << 8 | head[19];
+    const uint32_t h = uint32_t(head[20]) << 24 | head[21] << 16 | head[22] << 8 | head[23];
+    return w > 0 && h > 0 && w <= 1024 && h <= 1024;
+}
+
 bool ReadEntry(const std::string& file, const std::string& uri, time_t mtime, Entry& out) {
+    if (!PlausibleEntry(file)) return false;
     Pixbuf pb(gdk_pixbuf_new_from_file(file.c_str(), nullptr));
     if (!pb) return false;
     const char* u = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::URI");

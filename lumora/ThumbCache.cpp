@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,7 @@ bool HeaderSize(const std::string& path, int& w, int& h) {
     if (type == ORNIX_TYPE_BMP && head.size() >= 26) {
         w = int(d[18] | d[19] << 8 | d[20] << 16 | unsigned(d[21]) << 24);
         h = int(d[22] | d[23] << 8 | d[24] << 16 | unsigned(d[25]) << 24);
+        if (h == INT_MIN) return false;  // no positive height to give
         h = h < 0 ? -h : h;
         return w > 0 && h > 0;
     }

@@ -30,12 +30,26 @@ int WriteMem(GifFileType* g, const GifByteType* buf, int n) {
     return n;
 }
 
-ORNIX_HANDLE FromGif(GifFileType* g) {
-    if (g->ImageCount < 1) return SetError(ORNIX_ERR_TRUNCATED), nullptr;
-    if (!CheckSize(g->SWidth, g->SHeight)) return nullptr;
-    const SavedImage& f = g->SavedImages[0];
-    const ColorMapObject* map = f.ImageDesc.ColorMap ? f.ImageDesc.ColorMap : g->SColorMap;
-    if (!map || !f.RasterBits) return SetError(ORNIX_ERR_UNSUPPORTED), nullptr;
+// Copies decoded frame rows onto the screen-sized canvas; rows and pixels
+// outside the screen are dropped.
+void PutRow(Image& img, const GifImageDesc& d, long y, const std::vector<GifPixelType>& row) {
+    long ty = long(d.Top) + y;
+    if (ty < 0 || ty >= img.height) return;
+    uint8_t* out = &img.pixels[size_t(ty) * img.width];
+    for (long x = 0; x < d.Width; ++x) {
+        long tx = long(d.Left) + x;
+        if (tx >= 0 && tx < img.width) out[tx] = row[size_t(x)];
+    }
+}
+
+// Decodes the current frame (its descriptor just read) row by row into the
+// canvas. Only one row of the frame is held, whatever size the frame declares,
+// and decoding ends where the data ends (the rows read so far are kept) or,
+// for a frame stored top to bottom, where it leaves the screen.
+ORNIX_HANDLE ReadFrame(GifFileType* g) {
+    const GifImageDesc& d = g->Image;
+    const ColorMapObject* map = d.ColorMap ? d.ColorMap : g->SColorMap;
+    if (!map) return SetError(ORNIX_ERR_UNSUPPORTED), nullptr;
     Image img;
     img.width = g->SWidth, img.height = g->SHeight, img.bits = 8;
     img.palette.assign(256, 0);
@@ -43,14 +57,39 @@ ORNIX_HANDLE FromGif(GifFileType* g) {
         img.palette[i] = (uint32_t(map->Colors[i].Red) << 16) | (uint32_t(map->Colors[i].Green) << 8) | map->Colors[i].Blue;
     int bg = g->SBackGroundColor >= 0 && g->SBackGroundColor < 256 ? g->SBackGroundColor : 0;
     img.pixels.assign(size_t(img.width) * img.height, uint8_t(bg));
-    const GifImageDesc& d = f.ImageDesc;
-    for (int y = 0; y < d.Height; ++y)
-        for (int x = 0; x < d.Width; ++x) {
-            long tx = long(d.Left) + x, ty = long(d.Top) + y;
-            if (tx < 0 || ty < 0 || tx >= img.width || ty >= img.height) continue;
-            img.pixels[size_t(ty) * img.width + tx] = f.RasterBits[size_t(y) * d.Width + x];
-        }
+    if (d.Width > 0 && d.Height > 0) {
+        std::vector<GifPixelType> row(size_t(d.Width));
+        static const int kStart[4] = {0, 4, 2, 1}, kStep[4] = {8, 8, 4, 2};
+        bool more = true;
+        for (int pass = 0; more && pass < (d.Interlace ? 4 : 1); ++pass)
+            for (long y = d.Interlace ? kStart[pass] : 0; more && y < d.Height; y += d.Interlace ? kStep[pass] : 1) {
+                if (!d.Interlace && long(d.Top) + y >= img.height) more = false;
+                else if (DGifGetLine(g, row.data(), d.Width) != GIF_OK) more = false;
+                else PutRow(img, d, y, row);
+            }
+    }
     return MakeHandle(img);
+}
+
+// Skips extensions up to the first frame and decodes it; later frames are
+// never read.
+ORNIX_HANDLE FirstFrame(GifFileType* g) {
+    GifRecordType type;
+    while (DGifGetRecordType(g, &type) == GIF_OK) {
+        if (type == IMAGE_DESC_RECORD_TYPE) {
+            if (DGifGetImageDesc(g) != GIF_OK) break;
+            return ReadFrame(g);
+        }
+        if (type == TERMINATE_RECORD_TYPE) break;
+        if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* ext = nullptr;
+            if (DGifGetExtension(g, &code, &ext) != GIF_OK) break;
+            while (ext)
+                if (DGifGetExtensionNext(g, &ext) != GIF_OK) return SetError(ORNIX_ERR_TRUNCATED), nullptr;
+        }
+    }
+    return SetError(ORNIX_ERR_TRUNCATED), nullptr;
 }
 
 }  // namespace
@@ -59,17 +98,13 @@ extern "C" ORNIX_HANDLE LoadGIF(const char* path) {
     std::vector<uint8_t> data;
     if (!ReadWholeFile(path, data)) return nullptr;
     if (data.size() < 13 || std::memcmp(data.data(), "GIF8", 4) != 0) return SetError(ORNIX_ERR_NOT_FORMAT), nullptr;
-    // The logical screen size is checked before giflib allocates anything for it.
+    // The logical screen size is checked before anything is allocated for it.
     if (!CheckSize(Le16(&data[6]), Le16(&data[8]))) return nullptr;
     Reader r{&data, 0};
     int err = 0;
     GifFileType* g = DGifOpen(&r, ReadMem, &err);
     if (!g) return SetError(ORNIX_ERR_NOT_FORMAT), nullptr;
-    ORNIX_HANDLE out = nullptr;
-    if (DGifSlurp(g) == GIF_OK || g->ImageCount > 0)
-        out = FromGif(g);
-    else
-        SetError(ORNIX_ERR_TRUNCATED);
+    ORNIX_HANDLE out = FirstFrame(g);
     DGifCloseFile(g, &err);
     return out;
 }

@@ -310,13 +310,22 @@ private:
         std::string_view path = line.substr(1, line.size() - 2);
         skipping = path[0] == '-';
         if (skipping) {
-            out.RemoveTree(path.substr(1));
+            out.RemoveTree(Collapsed(path.substr(1)));
             current = nullptr;
             return true;
         }
         if (path.front() == '\\' || path.back() == '\\' || HasControl(path)) return false;
-        current = &out.Ensure(path);
+        current = &out.Ensure(Collapsed(path));
         return true;
+    }
+
+    // A key path with runs of backslashes (empty names, which no call can
+    // create) reduced to single ones, so the file written back parses again.
+    static std::string Collapsed(std::string_view path) {
+        std::string out;
+        for (char c : path)
+            if (c != '\\' || out.empty() || out.back() != '\\') out += c;
+        return out;
     }
 
     static bool ValueLine(std::string_view line, Key* current) {

@@ -3,6 +3,7 @@
 #include "strova/capture/RecordingProfile.h"
 #include "strova/dump/GraphDump.h"
 #include "strova/dump/GstGraphView.h"
+#include "strova/capture/RecordingRepair.h"
 #include "strova/filters/AviFilters.h"
 #include "strova/filters/StreamFilters.h"
 #include "strova/filters/mpeg/MpegFilters.h"
@@ -43,6 +44,7 @@ struct Session {
   std::weak_ptr<mpeg::MpegFilterSet> mpeg;
   std::shared_ptr<std::atomic<bool>> aviDone;
   std::weak_ptr<mpeg::MpegRecorder> aviWriter;
+  std::string note;  // the journal's note of the recording
 };
 std::array<Session, core::kMaxCards> g_sessions;
 
@@ -138,11 +140,11 @@ bool AddMpegFilters(int card, CardContext& c, const RecordingValues& v) {
   if (!set) return false;
   g_sessions[static_cast<size_t>(card)].mpeg = set;
   std::weak_ptr<mpeg::MpegFilterSet> weak = set;
-  if (g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->Multiplexer())), g::kMultiplexer) < 0) return false;
+  if (g::AddFilter(c, set->Multiplexer(), g::kMultiplexer) < 0) return false;
   // The filters live while the multiplexer is in the graph; leaving it ends the file.
   g::SetFilterOwner(set->Multiplexer(), [set] { set->Finish(); });
-  g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->VideoEncoder())), kVideoEncoder);
-  g::AddFilter(c, GST_ELEMENT(gst_object_ref(set->AudioEncoder())), kAudioEncoder);
+  g::AddFilter(c, set->VideoEncoder(), kVideoEncoder);
+  g::AddFilter(c, set->AudioEncoder(), kAudioEncoder);
   g::AttachParams(set->Multiplexer(), [weak](uint32_t id, intptr_t value) {
     auto s = weak.lock();
     return s && s->SetMuxParam(id, value);
@@ -293,7 +295,7 @@ bool AddAviWriter(int card, CardContext& c) {
     if (!error.empty()) core::SetDiagnostic("%s", error.c_str());
     return false;
   }
-  if (g::AddFilter(c, GST_ELEMENT(gst_object_ref(writer->Bin())), kAviMux) < 0) return false;
+  if (g::AddFilter(c, writer->Bin(), kAviMux) < 0) return false;
   g::SetFilterOwner(writer->Bin(), [writer] { writer->Stop(); });
   writer->SetEndHandler([&c](mpeg::WriteStatus st) {
     g::PostEvent(c, g::kEventAbort,
@@ -372,7 +374,9 @@ STROVA_STATUS BuildRecordingBranch(int card, CardContext& c) {
   }
   if (!c.captureFile[0]) return E_FAIL;
   if (g::EnsureStreamingDevice(c) < 0) return E_FAIL;
-  return v.Avi() ? BuildAvi(card, c) : BuildMpeg(card, c, v);
+  const STROVA_STATUS st = v.Avi() ? BuildAvi(card, c) : BuildMpeg(card, c, v);
+  if (st >= 0) g_sessions[static_cast<size_t>(card)].note = JournalBegin(c.captureFile);
+  return st;
 }
 
 void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
@@ -393,7 +397,9 @@ void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
 }
 
 void ForgetRecording(int card) {
-  if (card >= 0 && card < core::kMaxCards) g_sessions[static_cast<size_t>(card)] = Session{};
+  if (card < 0 || card >= core::kMaxCards) return;
+  JournalEnd(g_sessions[static_cast<size_t>(card)].note);
+  g_sessions[static_cast<size_t>(card)] = Session{};
 }
 
 }  // namespace strova::capture

@@ -2,6 +2,7 @@
 // notification window and the translation of graph events into notifications.
 #include "strova/Strova.h"
 #include "strova/card/Card.h"
+#include "strova/capture/RecordingRepair.h"
 #include "strova/core/AlsaMessages.h"
 #include "strova/core/Context.h"
 #include "strova/core/SharedState.h"
@@ -76,12 +77,14 @@ STROVA_API STROVA_STATUS Strova_Initialize(void) {
   ctx.compressorQuality = 1.0;
   ctx.selectedCompressor = -1;
   ctx.compressorNames = strova::mpeg::ListVideoCompressors();
+  strova::capture::StartRepairs();  // recordings cut off last time
   return S_OK;
 }
 
 STROVA_API void Strova_Uninitialize(void) {
   LibraryContext& ctx = Context();
   for (int i = 0; i < ctx.cardCount; ++i) Strova_DisconnectDevice(i);
+  strova::capture::StopRepairs();
   ctx.compressorNames.clear();
 }
 

@@ -242,10 +242,12 @@ class SoundPlayer {
     stream_.muted = muted;
   }
 
-  // Nothing reads the stream's bus: every message is dropped here, and an
-  // error (the server went away) makes the next buffer rebuild the stream.
+  // Nothing reads the stream's bus: every message is dropped here (a sync
+  // handler that drops a message owns it), and an error (the server went
+  // away) makes the next buffer rebuild the stream.
   static GstBusSyncReply OnMessage(GstBus*, GstMessage* m, gpointer self) {
     if (GST_MESSAGE_TYPE(m) == GST_MESSAGE_ERROR) static_cast<SoundPlayer*>(self)->failed_ = true;
+    gst_message_unref(m);
     return GST_BUS_DROP;
   }
 
@@ -323,7 +325,7 @@ bool AddCardSound(core::CardContext& c) {
   gst_object_ref_sink(device);
   GstElement* split = filters::CardSoundSplit(device);
   const bool ok = split && AttachTap(device, split) && Opens(device) &&
-                  AddFilter(c, GST_ELEMENT(gst_object_ref(device)), kAudioDevice) == S_OK;
+                  AddFilter(c, device, kAudioDevice) == S_OK;
   gst_object_unref(device);
   return ok;
 }

@@ -90,6 +90,10 @@ GstBusSyncReply EventQueue::OnMessage(GstBus*, GstMessage* msg, gpointer data) {
     default:
       break;
   }
+  // Nothing pops the bus: every message ends here. A sync handler that drops
+  // a message owns it; each message holds its source element, so one not
+  // released would keep every filter that ever posted alive.
+  gst_message_unref(msg);
   return GST_BUS_DROP;
 }
 

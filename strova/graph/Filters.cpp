@@ -26,9 +26,13 @@ GstElement* FilterOf(core::CardContext& c, GstPad* pad) {
   return filter;
 }
 
-// Clears the record's pointers to a filter that is leaving the graph.
+// Clears the record's pointers to a filter that is leaving the graph; the
+// capture filter's pointer holds a reference of its own, given back here.
 void Forget(core::CardContext& c, GstElement* filter) {
-  if (c.captureFilter == filter) c.captureFilter = nullptr;
+  if (c.captureFilter == filter) {
+    gst_object_unref(c.captureFilter);
+    c.captureFilter = nullptr;
+  }
   if (c.cardFilter == filter) c.cardFilter = nullptr;
   if (c.renderer == filter) c.renderer = nullptr;
 }

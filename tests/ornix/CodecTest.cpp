@@ -141,6 +141,13 @@ TEST(OrnixPeer, FilesWrittenByImageMagickLoadToSamePixels) {
         }
         plat::GlobalFree(back);
     }
+    // An interlaced GIF stores its rows in four passes.
+    std::string gif = home.path("im-interlaced.gif");
+    ASSERT_TRUE(Shell("convert " + ref + " -interlace GIF " + gif));
+    ORNIX_HANDLE back = LoadGIF(gif.c_str());
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(MaxDiff(Rgb(back), src), 0);
+    plat::GlobalFree(back);
     plat::GlobalFree(h);
 }
 

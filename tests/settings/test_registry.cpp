@@ -186,7 +186,8 @@ TEST(Registry, AcceptsHandWrittenWindowsExport) {
         "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n\n"
         "; comment\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvel\\Tellura]\n"
         "@=\"default\"\n\"Wide\"=hex(2):41,00,\\\n  42,00\n\"Gone\"=-\n"
-        "[HKEY_CURRENT_USER\\Other]\n\"keep\"=dword:00000009\n";
+        "[HKEY_CURRENT_USER\\Other]\n\"keep\"=dword:00000009\n"
+        "[HKEY_CURRENT_USER\\Two\\\\Slashes]\n\"v\"=dword:00000002\n";  // an empty key name
     WriteFile(RegistryFilePath(), text);
     HKEY k = Open();
     char buf[16] = {};
@@ -202,6 +203,13 @@ TEST(Registry, AcceptsHandWrittenWindowsExport) {
     std::string out = ReadFile(RegistryFilePath());
     EXPECT_NE(out.find("[HKEY_CURRENT_USER\\Other]\r\n\"keep\"=dword:00000009"), std::string::npos);
     EXPECT_NE(out.find("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Quorvel\\Tellura]"), std::string::npos);
+    // What was written reads again (a new inode makes the store re-read it).
+    WriteFile(RegistryFilePath() + std::string(".new"), out);
+    fs::rename(RegistryFilePath() + std::string(".new"), RegistryFilePath());
+    k = Open();
+    uint32_t v = 0;
+    EXPECT_TRUE(GetDword(k, "new", v));
+    RegCloseKey(k);
     EXPECT_EQ(CountBadFiles(fs::path(RegistryFilePath()).parent_path()), 0);
 }
 

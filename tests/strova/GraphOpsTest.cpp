@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <cmath>
@@ -239,18 +241,27 @@ TEST_F(GraphOps, AbortsStopTheDrainAndLaterEventsWait) {
   EXPECT_EQ(size->wParam, 320u | (240u << 16));
 }
 
-TEST_F(GraphOps, DeviceThatGoesAwayAbortsAndDisconnectStillWorks) {
-  NotifyWindow w;
-  ASSERT_EQ(Strova_SetNotifyWindow(card_, w.Handle(), kMessage), S_OK);
-  // What a capture device reports when it is unplugged while streaming.
-  GstElement* device = g::FindFilter(*c_, g::kStreamingDevice);
-  GstElement* source = gst_bin_get_by_name(GST_BIN(device), "source");
-  ASSERT_NE(source, nullptr);
+namespace {
+
+// What a capture device's source reports when it is unplugged while streaming.
+bool PostDeviceGone(strova::core::CardContext& c) {
+  GstElement* device = g::FindFilter(c, g::kStreamingDevice);
+  GstElement* source = device ? gst_bin_get_by_name(GST_BIN(device), "source") : nullptr;
+  if (!source) return false;
   GError* err = g_error_new(GST_STREAM_ERROR, GST_STREAM_ERROR_FAILED, "Internal data stream error.");
   const std::string details = std::string("dequeue failed: ") + std::strerror(ENODEV);
   gst_element_post_message(source, gst_message_new_error(GST_OBJECT(source), err, details.c_str()));
   g_error_free(err);
   gst_object_unref(source);
+  return true;
+}
+
+}  // namespace
+
+TEST_F(GraphOps, DeviceThatGoesAwayAbortsAndDisconnectStillWorks) {
+  NotifyWindow w;
+  ASSERT_EQ(Strova_SetNotifyWindow(card_, w.Handle(), kMessage), S_OK);
+  ASSERT_TRUE(PostDeviceGone(*c_));
   ASSERT_TRUE(strova_test::WaitFor([&] {
     Strova_ManageNotifyMessage(card_);
     return w.First(NOTIFY_ABORTED).has_value();
@@ -262,6 +273,36 @@ TEST_F(GraphOps, DeviceThatGoesAwayAbortsAndDisconnectStillWorks) {
   int connected = 1;
   EXPECT_EQ(Strova_IsConnected(card_, &connected), S_OK);
   EXPECT_EQ(connected, 0);
+}
+
+// Unplugged while recording: the recording stops as the viewer stops it on
+// the notification, the file plays, and a card can be connected again.
+TEST_F(GraphOps, DeviceThatGoesAwayWhileRecordingLeavesAPlayableFile) {
+  NotifyWindow w;
+  ASSERT_EQ(Strova_SetNotifyWindow(card_, w.Handle(), kMessage), S_OK);
+  const std::string file = home_.path("unplugged.mpg");
+  Strova_SetCaptureFile(card_, file.c_str());
+  ASSERT_EQ(Strova_StartCapture(card_), 1);
+  ASSERT_TRUE(strova_test::WaitFor([&] {
+    std::error_code ec;
+    return std::filesystem::file_size(file, ec) > 200000;  // about a second of pictures
+  }, 20000));
+  ASSERT_TRUE(PostDeviceGone(*c_));
+  ASSERT_TRUE(strova_test::WaitFor([&] {
+    Strova_ManageNotifyMessage(card_);
+    return w.First(NOTIFY_ABORTED).has_value();
+  }));
+  EXPECT_EQ(Strova_StopCapture(card_), 1);
+  std::string probe;
+  if (FILE* p = popen(("ffprobe -v error -show_entries format=duration -of csv=p=0 '" + file + "'").c_str(), "r")) {
+    char line[128] = {};
+    if (fgets(line, sizeof line, p)) probe = line;
+    pclose(p);
+  }
+  EXPECT_GT(std::atof(probe.c_str()), 0.5) << probe;
+  EXPECT_EQ(Strova_DisconnectDevice(card_), S_OK);
+  ASSERT_EQ(Strova_ConnectDevice(card_, 0, nullptr), S_OK);
+  EXPECT_EQ(Strova_SetStreamStatus(card_, STROVA_STATE_RUNNING), S_OK);
 }
 
 TEST_F(GraphOps, PausingTheGraphNotifiesPaused) {

@@ -252,6 +252,23 @@ TEST_F(Recording, ConnectingTheRecordingPinBuildsTheBranchAndDumpsIt) {
   EXPECT_NE(probe.find("mpeg2video|width=720|height=576"), std::string::npos) << probe;
 }
 
+// Each recording's filters are released when it ends (a filter that stays
+// holds its bus's two descriptors and its buffers), in both formats.
+TEST_F(Recording, RecordingsLeaveNoFiltersBehind) {
+  const auto openFiles = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator{});
+  };
+  for (int mode : {1, 3}) {
+    SetValue("CaptureMode", mode);
+    const std::string ext = mode == 1 ? ".mpg" : ".avi";
+    Record(home_.path("first" + ext), 600);
+    const auto settled = openFiles();
+    Record(home_.path("second" + ext), 600);
+    Record(home_.path("third" + ext), 600);
+    EXPECT_EQ(openFiles(), settled) << ext;
+  }
+}
+
 TEST_F(Recording, DisconnectingWhileRecordingLeavesAFinishedFile) {
   SetValue("CaptureMode", 1);
   const std::string path = home_.path("cut.mpg");

@@ -1,0 +1,70 @@
+// libFuzzer target for the image browser's file probing: the input is a
+// picture file handed to the thumbnailer (header sizes, the JPEG fast path,
+// the codec library), or, built with FUZZ_THUMB_CACHE, the freedesktop cache
+// entry of a real picture, which the cache reader must check and read.
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "fuzz/FuzzFile.h"
+#include "lumora/ThumbCache.h"
+#include "ornix/Ornix.h"
+#include "platform/GlobalMemory.h"
+
+namespace {
+
+std::string g_root;
+
+bool Put(const std::string& path, const uint8_t* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::fwrite(data, 1, size, f);
+    return std::fclose(f) == 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+#ifdef FUZZ_THUMB_CACHE
+    // A fixed place and time, which the seed entries name.
+    g_root = "/dev/shm/tellura-fuzz-thumbcache";
+#else
+    g_root = FuzzFilePath("thumb");
+#endif
+    setenv("XDG_CACHE_HOME", (g_root + "/cache").c_str(), 1);
+    std::string mk = "mkdir -p '" + g_root + "/cache/thumbnails/large' '" + g_root + "/cache/thumbnails/x-large'";
+    if (std::system(mk.c_str()) != 0) return 0;
+#ifdef FUZZ_THUMB_CACHE
+    // A real 40 x 30 picture whose cache entry the inputs stand in for (small:
+    // a rejected entry means decoding it).
+    static uint8_t bmp[54 + 40 * 30 * 3] = {'B', 'M'};
+    const uint32_t fields[][2] = {{2, sizeof bmp}, {10, 54}, {14, 40}, {18, 40}, {22, 30}, {34, 40 * 30 * 3}};
+    for (const auto& f : fields)
+        for (int i = 0; i < 4; ++i) bmp[f[0] + i] = uint8_t(f[1] >> (8 * i));
+    bmp[26] = 1, bmp[28] = 24;
+    Put(g_root + "/picture.bmp", bmp, sizeof bmp);
+    utimbuf when{1700000000, 1700000000};
+    utime((g_root + "/picture.bmp").c_str(), &when);
+#endif
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+#ifdef FUZZ_THUMB_CACHE
+    const std::string picture = g_root + "/picture.bmp";
+    for (int box : {256, 512}) Put(lumora::CacheFileFor(picture, box), data, size);
+    std::function<void()> deferred;  // a rejected entry is not replaced
+    lumora::LoadThumbnail(picture, 200, 150, &deferred);
+#else
+    const std::string picture = g_root + "/input";
+    Put(picture, data, size);
+    std::function<void()> deferred;  // no cache writes: each input is new
+    lumora::Thumb t = lumora::LoadThumbnail(picture, 160, 120, &deferred);
+    if (t.ok && (t.pixW <= 0 || t.pixH <= 0 || t.rgb.size() != size_t(t.pixW) * t.pixH * 3)) __builtin_trap();
+#endif
+    return 0;
+}
