@@ -87,15 +87,11 @@ GstElement* MakeSmartTee() {
 }
 
 ParamFilter MakeDownScaleFilter(bool deinterlace) {
-  GstElement* fields = gst_element_factory_make("deinterlace", "deinterlace");
+  GstElement* fields = MakeDeinterlacer("deinterlace", deinterlace);
   GstElement* scale = Make("videoscale");
   GstElement* caps = Make("capsfilter");
   GstElement* bin = gst_bin_new("Vantrel Down Scale Filter");
   if (!fields || !scale || !caps || !bin) return {Abandon({fields, scale, caps, bin}), {}};
-  // As the preview pin's: motion-adaptive, one picture per frame.
-  gst_util_set_object_arg(G_OBJECT(fields), "method", "greedyh");
-  gst_util_set_object_arg(G_OBJECT(fields), "fields", "top");
-  gst_util_set_object_arg(G_OBJECT(fields), "mode", deinterlace ? "auto" : "disabled");
   // deinterlace answers a format question from downstream with everything it
   // could ever take; asking upstream instead lets the filter's output show
   // the format it will carry before the graph runs (the graph dump).

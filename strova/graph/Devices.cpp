@@ -3,6 +3,7 @@
 // Mixer and the Color Space Converter; and the pin formats of the streaming
 // device.
 #include "strova/card/Card.h"
+#include "strova/filters/FilterPads.h"
 #include "strova/graph/Branches.h"
 #include "strova/graph/Graph.h"
 #include "strova/overlay/VideoOverlay.h"
@@ -18,18 +19,6 @@ const char* PinName(const std::string& localised, const char* fallback) {
 }
 
 constexpr const char* kDeinterlacers[2] = {"capture-deinterlace", "preview-deinterlace"};
-
-// A pin's deinterlacer: motion-adaptive (greedyh: still areas keep both
-// fields, moving ones are rebuilt from one), one picture per frame. In auto
-// mode it passes progressive sources through untouched.
-GstElement* MakeDeinterlacer(const char* name, bool on) {
-  GstElement* d = gst_element_factory_make("deinterlace", name);
-  if (!d) return nullptr;
-  gst_util_set_object_arg(G_OBJECT(d), "method", "greedyh");
-  gst_util_set_object_arg(G_OBJECT(d), "fields", "top");
-  gst_util_set_object_arg(G_OBJECT(d), "mode", on ? "auto" : "disabled");
-  return d;
-}
 
 // A branch whose pin is not connected gets no frames, so it costs nothing
 // and never reports "not linked".
@@ -47,7 +36,7 @@ bool AddBranch(GstElement* bin, GstElement* tee, int pin) {
   const bool capture = pin == 0;
   GstElement* queue = gst_element_factory_make("queue", nullptr);
   GstElement* rate = gst_element_factory_make(capture ? "videorate" : "identity", nullptr);
-  GstElement* fields = MakeDeinterlacer(kDeinterlacers[pin], !capture && core::Context().deinterlace);
+  GstElement* fields = filters::MakeDeinterlacer(kDeinterlacers[pin], !capture && core::Context().deinterlace);
   GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
   GstElement* scale = gst_element_factory_make("videoscale", nullptr);
   GstElement* format = gst_element_factory_make("capsfilter", kFormatNames[pin]);
@@ -116,15 +105,13 @@ GstCaps* DeviceCaps(GstElement* device) {
 void SetDeinterlace(core::CardContext& c, int pin, bool on) {
   if (pin != STROVA_PIN_CAPTURE && pin != STROVA_PIN_PREVIEW) return;
   GstElement* d = c.captureFilter ? Child(c.captureFilter, kDeinterlacers[pin - 1]) : nullptr;
-  // Also while running: the element renegotiates at the next frame.
-  if (d) gst_util_set_object_arg(G_OBJECT(d), "mode", on ? "auto" : "disabled");
+  filters::SetDeinterlacer(d, on);
   if (pin == STROVA_PIN_PREVIEW)
     if (still::StillCapture* grabber = still::StillCapture::From(FindFilter(c, kStillCapture)))
       grabber->SetDeinterlace(on);
   // A full-width recording's preview comes through the down-scale filter.
   GstElement* down = pin == STROVA_PIN_PREVIEW ? FindFilter(c, "Vantrel Down Scale Filter") : nullptr;
-  if (GstElement* fields = down ? Child(down, "deinterlace") : nullptr)
-    gst_util_set_object_arg(G_OBJECT(fields), "mode", on ? "auto" : "disabled");
+  if (down) filters::SetDeinterlacer(Child(down, "deinterlace"), on);
 }
 
 bool RestartSource(core::CardContext& c, const std::function<bool()>& op) {
