@@ -133,6 +133,11 @@ STROVA_API STROVA_STATUS Strova_ConnectDevice(int card, int yuvMode, STROVA_HWND
 STROVA_API STROVA_STATUS Strova_DisconnectDevice(int card);
 STROVA_API STROVA_STATUS Strova_IsConnected(int card, int* connected);
 STROVA_API int Strova_SetDispMode(int mode);
+/* Deinterlacing of the preview (and of the stills taken from it) for
+ * interlaced sources: non-zero on (the default), 0 off. Applies to every
+ * card at once, running previews included. */
+STROVA_API STROVA_STATUS Strova_SetDeinterlace(int on);
+STROVA_API STROVA_STATUS Strova_IsDeinterlace(int* on);
 STROVA_API STROVA_STATUS Strova_SetOwnerWnd(int card, STROVA_HWND owner);
 STROVA_API STROVA_STATUS Strova_GetOwnerWnd(int card, STROVA_HWND* owner);
 STROVA_API STROVA_STATUS Strova_SetMessageDrain(int card, STROVA_HWND drain);

@@ -111,6 +111,8 @@ const Entry kEntries[] = {
     Num("mpgmode", &RunTime::mpgMode, 0, NoBound, false),
     Num("audiorate", &RunTime::audioRate, 7, NoBound, false),
     Num("bitstream", &RunTime::bitStream, 1120, NoBound, false),
+    // Written by the Advanced Settings page when it changes.
+    Num("deinterlace", &RunTime::deinterlace, 1, NoBound, false),
 };
 #undef TEXT_ENTRY
 

@@ -80,6 +80,7 @@ struct RunTime {
     int preView;     // "PreView"
     int curInd;      // "CurInd"
     int sefDef;      // "sefdef"
+    int deinterlace;  // "deinterlace": the preview deinterlaces interlaced sources
     // Recording format values: read at load, written only by the dialogs.
     int captureMode, mpgMode, audioRate, bitStream;  // "CaptureMode", "mpgmode", "audiorate", "bitstream"
 

@@ -91,9 +91,13 @@ CConfigDlg::CConfigDlg(wxWindow* parent, CConfigSet& sheet) : wxPanel(parent, 19
     auto* otherBox = new wxStaticBoxSizer(wxVERTICAL, this, "Other options");
     wxWindow* ob = otherBox->GetStaticBox();
     m_overlay = new wxCheckBox(ob, 1015, "Overlay Mode");
+    m_deinterlace = new wxCheckBox(ob, wxID_ANY, "Deinterlace the picture");
     m_audio = new wxCheckBox(ob, 1014, "Capture audio when recording");
     m_auto = new wxCheckBox(ob, 1043, "Auto Startup");
-    for (wxCheckBox* c : {m_overlay, m_audio, m_auto}) otherBox->Add(c, 0, wxALL, 4);
+    // Two columns, so the page keeps its height with the deinterlace choice.
+    auto* options = new wxGridSizer(2, wxSize(16, 0));
+    for (wxCheckBox* c : {m_overlay, m_deinterlace, m_audio, m_auto}) options->Add(c, 0, wxALL, 4);
+    otherBox->Add(options, 0, wxEXPAND);
     top->Add(otherBox, 0, wxEXPAND);
     SetSizer(top);
 
@@ -103,6 +107,7 @@ CConfigDlg::CConfigDlg(wxWindow* parent, CConfigSet& sheet) : wxPanel(parent, 19
     m_rename->SetValue(rt.userEnSnap != 0);
     m_half->SetValue(rt.halfPic != 0);
     m_overlay->SetValue(rt.preView != 0);
+    m_deinterlace->SetValue(rt.deinterlace != 0);
     m_audio->SetValue(rt.isCaptureAudio != 0);
     m_auto->SetValue(rt.autoStart != 0);
 
@@ -177,6 +182,12 @@ void CConfigDlg::OkStep() {
         Strova_DisconnectPin(0, kPreviewBranch);
         Strova_SetDispMode(rt.preView);
         Strova_ConnectPin(0, kPreviewBranch);
+    }
+    const int deinterlace = m_deinterlace->GetValue() ? 1 : 0;
+    if (deinterlace != rt.deinterlace) {
+        rt.deinterlace = deinterlace;
+        orvane::WriteSettingNumber("deinterlace", unsigned(deinterlace));
+        Strova_SetDeinterlace(deinterlace);  // the running preview follows at once
     }
     rt.isCaptureAudio = m_audio->GetValue() ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 // CConfigDlg: the "Advanced Settings" page: snapshot and video folders (with
 // the folder picker), snapshot file type and JPEG quality, rename before
-// saving, 320 x 240 snapshots, overlay mode, sound capture and auto start.
+// saving, 320 x 240 snapshots, overlay mode, deinterlacing, sound capture and
+// auto start.
 // It stores nothing until the System Settings dialog runs its OK step.
 #pragma once
 #include <string>
@@ -45,6 +46,7 @@ private:
     wxCheckBox* m_rename = nullptr;
     wxCheckBox* m_half = nullptr;
     wxCheckBox* m_overlay = nullptr;
+    wxCheckBox* m_deinterlace = nullptr;
     wxCheckBox* m_audio = nullptr;
     wxCheckBox* m_auto = nullptr;
 };

@@ -149,6 +149,7 @@ bool COrvaneApp::PrepareStart(bool withSplash) {
     }
     const Device& chosen = devices[size_t(ChooseDevice(devices, rt.deviceName))];  // 6
     Strova_SetDispMode(rt.preView);                                          // 7
+    Strova_SetDeinterlace(rt.deinterlace);
     rt.deviceIndex = chosen.index;                                           // 8
     orvane::CopyField(rt.deviceName, chosen.name);
     if (Strova_ConnectDevice(rt.deviceIndex, 0, nullptr) < 0) {              // 9

@@ -75,6 +75,7 @@ GstElement* MakePlatformFilter(const char* name) {
 
 bool AddStillCapture(CardContext& c) {
   auto* grabber = new still::StillCapture;
+  grabber->SetDeinterlace(Context().deinterlace != 0);
   if (!grabber->Valid() || g::AddFilter(c, grabber->Bin(), g::kStillCapture) < 0) {
     delete grabber;
     return false;
@@ -125,7 +126,7 @@ bool AddMpegFilters(int card, CardContext& c, const RecordingValues& v) {
   if (v.FullWidth()) {
     if (!Has(c, g::kSmartTee)) g::AddFilter(c, filters::MakeSmartTee(), g::kSmartTee);
     if (!Has(c, kDownScale)) {
-      filters::ParamFilter down = filters::MakeDownScaleFilter();
+      filters::ParamFilter down = filters::MakeDownScaleFilter(Context().deinterlace != 0);
       if (down.bin && g::AddFilter(c, down.bin, kDownScale) >= 0) {
         g::AttachParams(down.bin, down.setParam);
         g::SetFilterParam(down.bin, 0x700, 1);
@@ -212,6 +213,7 @@ STROVA_STATUS BuildMpeg(int card, CardContext& c, const RecordingValues& v) {
   CapturePinSize(v, &width, &height);
   if (!WritePinFormat(card, STROVA_PIN_CAPTURE, PreviewColorCode(), width, height, &captureStatus))
     return E_FAIL;
+  g::SetDeinterlace(c, STROVA_PIN_CAPTURE, !InterlacedRecording(v));
   if (c.captureAudio) g::ConnectPins(c, g::kAudioDevice, "Capture", kAudioEncoder, "Audio In");
   ConnectMpegVideo(c, v);
   SetParam(c, g::kStillCapture, 0x602, 3);
@@ -317,6 +319,7 @@ STROVA_STATUS BuildAvi(int card, CardContext& c) {
     g::TeardownRecording(c);
     return E_FAIL;
   }
+  g::SetDeinterlace(c, STROVA_PIN_CAPTURE, true);  // AVI pictures are progressive
   const bool compress = CompressorChosen();
   if (!compress && !Has(c, kFileWriter)) g::AddFilter(c, filters::MakeFileWriter(), kFileWriter);
   if (c.captureAudio && !AddAudioDevice(c)) {

@@ -51,6 +51,14 @@ ParamList VideoEncoderParams(const RecordingValues& v) {
   return p;
 }
 
+bool InterlacedRecording(const RecordingValues& v) {
+  if (v.Avi()) return false;
+  bool mpeg2 = false;
+  for (const auto& [id, value] : VideoEncoderParams(v))
+    if (id == 8) mpeg2 = value != 0;
+  return mpeg2;
+}
+
 int32_t AudioEncoderBitrate(const RecordingValues& v) {
   return v.captureMode >= 1 ? 224 : AudioRateKbps(v.audioRate);
 }

@@ -43,6 +43,9 @@ void CapturePinSize(const RecordingValues& v, int* width, int* height);
 
 // Parameters in the order they are set.
 ParamList VideoEncoderParams(const RecordingValues& v);
+// True when the recording is MPEG-2, which keeps the card's fields; every
+// other format is progressive and gets a deinterlaced picture.
+bool InterlacedRecording(const RecordingValues& v);
 int32_t AudioEncoderBitrate(const RecordingValues& v);
 ParamList MultiplexerParams(const RecordingValues& v);  // without 0x20A / 0x208
 

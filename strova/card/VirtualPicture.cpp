@@ -75,8 +75,8 @@ I420Frame I420Frame::Over(uint8_t* data, int w, int h) {
 }
 
 VideoMode ModeFor(long standard) {
-  if (Is525Line(standard)) return {720, 480, 30000, 1001};
-  return {720, 576, 25, 1};
+  if (Is525Line(standard)) return {720, 480, 30000, 1001, false};
+  return {720, 576, 25, 1, true};
 }
 
 VirtualPicture::VirtualPicture() : snow_(kSnowBytes) {
@@ -209,17 +209,38 @@ void VirtualPicture::ApplyColour(const VirtualView& view, I420Frame& f) {
   }
 }
 
-void VirtualPicture::Render(const VirtualView& view, const std::vector<Station>& stations,
-                            uint64_t n, double t, I420Frame& f) {
+void VirtualPicture::DrawScene(const VirtualView& view, const std::vector<Station>& stations,
+                               double t, I420Frame& f) {
   if (view.input == 0) {
     DrawCameraA(t, f);
   } else if (view.input == 2) {
     DrawCameraB(t, f);
-  } else {
-    const bool onStation = view.station >= 0 && view.quality > 0.0;
-    if (onStation) DrawStation(stations[view.station], t, f);
-    if (!onStation || view.quality < 1.0) MixSnow(onStation ? view.quality : 0.0, n, f);
+  } else if (view.station >= 0 && view.quality > 0.0) {
+    DrawStation(stations[view.station], t, f);
   }
+}
+
+void VirtualPicture::Render(const VirtualView& view, const std::vector<Station>& stations,
+                            uint64_t n, double t, I420Frame& f, double fieldGap, bool topFirst) {
+  const bool tuner = view.input != 0 && view.input != 2;
+  const bool onStation = view.station >= 0 && view.quality > 0.0;
+  DrawScene(view, stations, t, f);
+  if (fieldGap > 0.0 && (!tuner || onStation)) {
+    // The second field: the scene a field period later, its lines woven in.
+    // Chroma rows alternate between the fields as the luma rows do.
+    later_.resize(I420Frame::Size(f.width, f.height));
+    I420Frame g = I420Frame::Over(later_.data(), f.width, f.height);
+    DrawScene(view, stations, t + fieldGap, g);
+    const int first = topFirst ? 1 : 0;  // the first line of the later field
+    for (int y = first; y < f.height; y += 2)
+      std::memcpy(f.y + size_t(y) * f.width, g.y + size_t(y) * f.width, f.width);
+    const int cw = f.width / 2;
+    for (int y = first; y < f.height / 2; y += 2) {
+      std::memcpy(f.u + size_t(y) * cw, g.u + size_t(y) * cw, cw);
+      std::memcpy(f.v + size_t(y) * cw, g.v + size_t(y) * cw, cw);
+    }
+  }
+  if (tuner && (!onStation || view.quality < 1.0)) MixSnow(onStation ? view.quality : 0.0, n, f);
   ApplyColour(view, f);
 }
 

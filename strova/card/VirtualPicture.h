@@ -22,11 +22,16 @@ struct I420Frame {
 class VirtualPicture {
  public:
   VirtualPicture();
-  // Draws frame number n (t = stream time in seconds) for what the card shows.
+  // Draws frame number n (t = stream time in seconds) for what the card shows
+  // as an interlaced frame: the first field's lines (the even ones when
+  // topFirst) show the scene at t, the other field's at t + fieldGap, as a
+  // camera scanning fields delivers it. fieldGap 0 draws a progressive frame.
   void Render(const VirtualView& view, const std::vector<Station>& stations, uint64_t n,
-              double t, I420Frame& f);
+              double t, I420Frame& f, double fieldGap = 0.0, bool topFirst = true);
 
  private:
+  void DrawScene(const VirtualView& view, const std::vector<Station>& stations, double t,
+                 I420Frame& f);
   void DrawStation(const Station& s, double t, I420Frame& f);
   void DrawCameraA(double t, I420Frame& f);
   void DrawCameraB(double t, I420Frame& f);
@@ -35,12 +40,18 @@ class VirtualPicture {
   uint32_t NextRandom();
 
   std::vector<uint8_t> snow_;
+  std::vector<uint8_t> later_;  // the second field's scene
   uint32_t rng_ = 0x12345678u;
 };
 
-// Video frame size and rate for a standard.
+// Video frame size, rate and field order for a standard: 625-line pictures
+// come top field first, 525-line ones bottom field first, as analogue
+// capture cards deliver them.
 struct VideoMode {
   int width, height, fpsNum, fpsDen;
+  bool topFieldFirst;
+  // Time between the two fields of a frame, in seconds.
+  double FieldGap() const { return double(fpsDen) / (2.0 * fpsNum); }
 };
 VideoMode ModeFor(long standard);
 

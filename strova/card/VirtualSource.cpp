@@ -3,6 +3,8 @@
 #include "strova/card/VirtualPicture.h"
 #include "strova/card/VirtualSound.h"
 
+#include <gst/video/video.h>
+
 #include <cstdlib>
 
 namespace strova::card {
@@ -69,11 +71,15 @@ struct VideoFeed {
   uint64_t frame = 0;
 };
 
+// Interlaced frames with both fields woven into one buffer, in the
+// standard's field order, so the elements downstream know how to treat them.
 GstCaps* VideoCaps(const VideoMode& m) {
   return gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "I420", "width",
                              G_TYPE_INT, m.width, "height", G_TYPE_INT, m.height, "framerate",
                              GST_TYPE_FRACTION, m.fpsNum, m.fpsDen, "pixel-aspect-ratio",
-                             GST_TYPE_FRACTION, 1, 1, nullptr);
+                             GST_TYPE_FRACTION, 1, 1, "interlace-mode", G_TYPE_STRING,
+                             "interleaved", "field-order", G_TYPE_STRING,
+                             m.topFieldFirst ? "top-field-first" : "bottom-field-first", nullptr);
 }
 
 void OnVideoNeedData(GstElement* src, guint, gpointer data) {
@@ -96,8 +102,11 @@ void OnVideoNeedData(GstElement* src, guint, gpointer data) {
     return;
   }
   I420Frame f = I420Frame::Over(map.data, mode.width, mode.height);
-  feed->picture.Render(view, feed->hw->Stations(), feed->frame, double(pts) / GST_SECOND, f);
+  feed->picture.Render(view, feed->hw->Stations(), feed->frame, double(pts) / GST_SECOND, f,
+                       mode.FieldGap(), mode.topFieldFirst);
   gst_buffer_unmap(buf, &map);
+  GST_BUFFER_FLAG_SET(buf, GST_VIDEO_BUFFER_FLAG_INTERLACED);
+  if (mode.topFieldFirst) GST_BUFFER_FLAG_SET(buf, GST_VIDEO_BUFFER_FLAG_TFF);
   GST_BUFFER_PTS(buf) = pts;
   GST_BUFFER_DURATION(buf) = duration;
   GST_BUFFER_OFFSET(buf) = feed->frame++;

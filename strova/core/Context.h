@@ -67,6 +67,7 @@ struct LibraryContext {
   int selectedCompressor = -1;
   double compressorQuality = 1.0;
   int displayMode = 1;  // 1 Overlay Mixer, 0 Color Space Converter
+  int deinterlace = 1;  // the preview deinterlaces interlaced sources
   std::string capturePinName;
   std::string previewPinName;
   int lastConnectedCard = -1;  // card whose graph was built last (card control)

@@ -14,4 +14,12 @@ bool GhostPad(GstElement* bin, GstElement* inner, const char* innerPad, const ch
 // event that carries one.
 bool CapsEventSize(GstPadProbeInfo* info, int* width, int* height);
 
+// A motion-adaptive deinterlacer (greedyh: still areas keep both fields,
+// moving ones are rebuilt from one), one picture per frame; on, it
+// deinterlaces interlaced pictures and passes progressive ones untouched,
+// off it passes everything. Floating; null when GStreamer lacks it.
+GstElement* MakeDeinterlacer(const char* name, bool on);
+// Switches such a deinterlacer, also while it runs (it renegotiates).
+void SetDeinterlacer(GstElement* deinterlacer, bool on);
+
 }  // namespace strova::filters

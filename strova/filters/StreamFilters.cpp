@@ -86,14 +86,21 @@ GstElement* MakeSmartTee() {
   return bin;
 }
 
-ParamFilter MakeDownScaleFilter() {
+ParamFilter MakeDownScaleFilter(bool deinterlace) {
+  GstElement* fields = MakeDeinterlacer("deinterlace", deinterlace);
   GstElement* scale = Make("videoscale");
   GstElement* caps = Make("capsfilter");
   GstElement* bin = gst_bin_new("Vantrel Down Scale Filter");
-  if (!scale || !caps || !bin) return {Abandon({scale, caps, bin}), {}};
-  gst_bin_add_many(GST_BIN(bin), scale, caps, nullptr);
-  gst_element_link(scale, caps);
-  GhostPad(bin, scale, "sink", "Input");
+  if (!fields || !scale || !caps || !bin) return {Abandon({fields, scale, caps, bin}), {}};
+  // deinterlace answers a format question from downstream with everything it
+  // could ever take; asking upstream instead lets the filter's output show
+  // the format it will carry before the graph runs (the graph dump).
+  GstPad* fieldsOut = gst_element_get_static_pad(fields, "src");
+  GST_OBJECT_FLAG_SET(fieldsOut, GST_PAD_FLAG_PROXY_CAPS);
+  gst_object_unref(fieldsOut);
+  gst_bin_add_many(GST_BIN(bin), fields, scale, caps, nullptr);
+  gst_element_link_many(fields, scale, caps, nullptr);
+  GhostPad(bin, fields, "sink", "Input");
   GhostPad(bin, caps, "src", "Output");
   // The probe and the parameter interface share the state; the probe's copy
   // goes with the pad, the setter's with whoever holds the setter.

@@ -31,8 +31,10 @@ struct ParamFilter {
 // New floating bins; null when GStreamer lacks an element they need.
 GstElement* MakeSmartTee();
 // Parameters: 0x700 non-zero turns scaling on, 0x701 = n divides width and
-// height by 2^n (0..3). Off, the picture passes unchanged.
-ParamFilter MakeDownScaleFilter();
+// height by 2^n (0..3). Off, the picture passes unchanged. With deinterlace,
+// an interlaced picture is deinterlaced before it is scaled (its element is
+// named "deinterlace", switchable through its "mode").
+ParamFilter MakeDownScaleFilter(bool deinterlace = false);
 // The sound of the card when it has its own (the virtual card's, a real
 // card's ALSA device), else the desktop's sound input (PulseAudio, else ALSA).
 // Its pin "Capture" may stay unlinked.

@@ -3,14 +3,22 @@
 // Mixer and the Color Space Converter; and the pin formats of the streaming
 // device.
 #include "strova/card/Card.h"
+#include "strova/filters/FilterPads.h"
 #include "strova/graph/Branches.h"
 #include "strova/graph/Graph.h"
 #include "strova/overlay/VideoOverlay.h"
+#include "strova/still/StillCapture.h"
 
 namespace strova::graph {
 namespace {
 
 constexpr const char* kFormatNames[2] = {"capture-format", "preview-format"};
+const char* PinName(const std::string& localised, const char* fallback) {
+  // The device names its pins in the language the library chose at start.
+  return localised.empty() ? fallback : localised.c_str();
+}
+
+constexpr const char* kDeinterlacers[2] = {"capture-deinterlace", "preview-deinterlace"};
 
 // A branch whose pin is not connected gets no frames, so it costs nothing
 // and never reports "not linked".
@@ -18,29 +26,35 @@ GstPadProbeReturn DropWhenUnlinked(GstPad*, GstPadProbeInfo*, gpointer ghost) {
   return gst_pad_is_linked(GST_PAD(ghost)) ? GST_PAD_PROBE_OK : GST_PAD_PROBE_DROP;
 }
 
-// tee -> queue -> [videorate] -> videoconvert -> videoscale -> capsfilter -> pin
+// tee -> queue -> rate -> deinterlace -> videoconvert -> videoscale -> capsfilter -> pin
 // The capture pin can deliver another frame rate than the card's (frames
-// dropped or repeated); the preview pin shows every frame without delay.
-bool AddBranch(GstElement* bin, GstElement* tee, const char* pinName, const char* formatName, bool withRate) {
+// dropped or repeated; rate is videorate there, identity on the preview pin,
+// which shows every frame without delay). Deinterlacing comes before the
+// scaling, since a scaled interlaced picture still combs; the preview's
+// follows the library's setting, the capture pin's the recording's format.
+bool AddBranch(GstElement* bin, GstElement* tee, int pin) {
+  const bool capture = pin == 0;
   GstElement* queue = gst_element_factory_make("queue", nullptr);
-  GstElement* rate = withRate ? gst_element_factory_make("videorate", nullptr)
-                              : gst_element_factory_make("identity", nullptr);
+  GstElement* rate = gst_element_factory_make(capture ? "videorate" : "identity", nullptr);
+  GstElement* fields = filters::MakeDeinterlacer(kDeinterlacers[pin], !capture && core::Context().deinterlace);
   GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
   GstElement* scale = gst_element_factory_make("videoscale", nullptr);
-  GstElement* format = gst_element_factory_make("capsfilter", formatName);
-  if (!queue || !rate || !convert || !scale || !format) {
-    for (GstElement* e : {queue, rate, convert, scale, format})
+  GstElement* format = gst_element_factory_make("capsfilter", kFormatNames[pin]);
+  if (!queue || !rate || !fields || !convert || !scale || !format) {
+    for (GstElement* e : {queue, rate, fields, convert, scale, format})
       if (e) gst_object_unref(e);
     return false;
   }
   g_object_set(queue, "max-size-buffers", 4u, "max-size-bytes", 0u, "max-size-time", guint64{0}, nullptr);
-  gst_bin_add_many(GST_BIN(bin), queue, rate, convert, scale, format, nullptr);
+  gst_bin_add_many(GST_BIN(bin), queue, rate, fields, convert, scale, format, nullptr);
   GstPad* teePad = gst_element_request_pad_simple(tee, "src_%u");
   GstPad* queuePad = gst_element_get_static_pad(queue, "sink");
   const bool linked = teePad && gst_pad_link(teePad, queuePad) == GST_PAD_LINK_OK &&
-                      gst_element_link_many(queue, rate, convert, scale, format, nullptr);
+                      gst_element_link_many(queue, rate, fields, convert, scale, format, nullptr);
   gst_object_unref(queuePad);
   GstPad* out = gst_element_get_static_pad(format, "src");
+  const core::LibraryContext& ctx = core::Context();
+  const char* pinName = capture ? PinName(ctx.capturePinName, "Capture") : PinName(ctx.previewPinName, "Preview");
   GstPad* ghost = gst_ghost_pad_new(pinName, out);
   gst_object_unref(out);
   const bool added = ghost && gst_element_add_pad(bin, ghost);
@@ -70,11 +84,6 @@ void ApplyFormats(core::CardContext& c, GstElement* device) {
   }
 }
 
-const char* PinName(const std::string& localised, const char* fallback) {
-  // The device names its pins in the language the library chose at start.
-  return localised.empty() ? fallback : localised.c_str();
-}
-
 // What the device delivers: a source with a fixed format says it in its
 // "caps" property, others answer a caps query.
 GstCaps* DeviceCaps(GstElement* device) {
@@ -92,6 +101,18 @@ GstCaps* DeviceCaps(GstElement* device) {
 }
 
 }  // namespace
+
+void SetDeinterlace(core::CardContext& c, int pin, bool on) {
+  if (pin != STROVA_PIN_CAPTURE && pin != STROVA_PIN_PREVIEW) return;
+  GstElement* d = c.captureFilter ? Child(c.captureFilter, kDeinterlacers[pin - 1]) : nullptr;
+  filters::SetDeinterlacer(d, on);
+  if (pin == STROVA_PIN_PREVIEW)
+    if (still::StillCapture* grabber = still::StillCapture::From(FindFilter(c, kStillCapture)))
+      grabber->SetDeinterlace(on);
+  // A full-width recording's preview comes through the down-scale filter.
+  GstElement* down = pin == STROVA_PIN_PREVIEW ? FindFilter(c, "Vantrel Down Scale Filter") : nullptr;
+  if (down) filters::SetDeinterlacer(Child(down, "deinterlace"), on);
+}
 
 bool RestartSource(core::CardContext& c, const std::function<bool()>& op) {
   GstElement* source = c.captureFilter ? Child(c.captureFilter, "source") : nullptr;
@@ -117,11 +138,8 @@ GstElement* MakeDeviceBin(core::CardContext& c) {
   g_object_set(tee, "allow-not-linked", TRUE, nullptr);
   GstElement* bin = gst_bin_new(nullptr);
   gst_bin_add_many(GST_BIN(bin), source, tee, nullptr);
-  const core::LibraryContext& ctx = core::Context();
   // The capture pin is the first pin, the preview pin the second.
-  const bool ok = gst_element_link(source, tee) &&
-                  AddBranch(bin, tee, PinName(ctx.capturePinName, "Capture"), kFormatNames[0], true) &&
-                  AddBranch(bin, tee, PinName(ctx.previewPinName, "Preview"), kFormatNames[1], false);
+  const bool ok = gst_element_link(source, tee) && AddBranch(bin, tee, 0) && AddBranch(bin, tee, 1);
   if (!ok) {
     gst_object_unref(bin);
     return nullptr;

@@ -31,6 +31,9 @@ STROVA_STATUS SetPinFormat(core::CardContext& c, int pin, GstCaps* caps);
 // Runs op with the card's video source stopped (its device closed) and
 // starts the source again; the card's stream pause (Card::SetStreamPause).
 bool RestartSource(core::CardContext& c, const std::function<bool()>& op);
+// Switches a pin's deinterlacer (pin 1 capture, 2 preview) on or off, also
+// while the graph runs. On, it deinterlaces interlaced sources only.
+void SetDeinterlace(core::CardContext& c, int pin, bool on);
 // The card's own frame rate, as its device delivers it; false when unknown.
 bool DeviceFrameRate(core::CardContext& c, int* num, int* den);
 

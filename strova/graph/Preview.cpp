@@ -47,6 +47,7 @@ bool AddStillCapture(core::CardContext& c) {
     delete grabber;
     return false;
   }
+  grabber->SetDeinterlace(core::Context().deinterlace != 0);
   GstElement* bin = grabber->Bin();
   SetFilterOwner(bin, [grabber] { delete grabber; });
   return AddFilter(c, bin, kStillCapture) == S_OK;

@@ -67,6 +67,18 @@ STROVA_API int Strova_SetDispMode(int mode) {
   return 1;
 }
 
+STROVA_API STROVA_STATUS Strova_SetDeinterlace(int on) {
+  Context().deinterlace = on ? 1 : 0;
+  for (CardContext& c : Context().cards) graph::SetDeinterlace(c, STROVA_PIN_PREVIEW, on != 0);
+  return S_OK;
+}
+
+STROVA_API STROVA_STATUS Strova_IsDeinterlace(int* on) {
+  if (!on) return E_INVALIDARG;
+  *on = Context().deinterlace;
+  return S_OK;
+}
+
 STROVA_API STROVA_STATUS Strova_SetOwnerWnd(int card, STROVA_HWND owner) {
   CardContext* c = CardAt(card);
   if (!c) return E_INVALIDARG;

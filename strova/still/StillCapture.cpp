@@ -5,6 +5,7 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace strova::still {
@@ -19,6 +20,55 @@ GstPadProbeReturn OnBuffer(GstPad* pad, GstPadProbeInfo* info, gpointer data) {
   if (buf && caps) static_cast<StillCapture*>(data)->Store(gst_sample_new(buf, caps, nullptr, nullptr));
   if (caps) gst_caps_unref(caps);
   return GST_PAD_PROBE_OK;
+}
+
+// A progressive copy of an interlaced frame: the later field's rows of each
+// plane become the mean of the first field's rows around them (rows of a
+// plane alternate between the fields, chroma rows of 4:2:0 too). Null when
+// the frame is not interlaced or cannot be read.
+GstSample* FirstField(GstSample* sample) {
+  GstVideoInfo info;
+  GstCaps* caps = gst_sample_get_caps(sample);
+  if (!caps || !gst_video_info_from_caps(&info, caps) || !GST_VIDEO_INFO_IS_INTERLACED(&info) ||
+      GST_VIDEO_INFO_INTERLACE_MODE(&info) == GST_VIDEO_INTERLACE_MODE_ALTERNATE)
+    return nullptr;
+  GstBuffer* in = gst_sample_get_buffer(sample);
+  if (!in || (GST_VIDEO_INFO_INTERLACE_MODE(&info) == GST_VIDEO_INTERLACE_MODE_MIXED &&
+              !GST_BUFFER_FLAG_IS_SET(in, GST_VIDEO_BUFFER_FLAG_INTERLACED)))
+    return nullptr;  // a progressive frame of a mixed stream
+  GstBuffer* out = gst_buffer_copy_deep(in);
+  GstVideoFrame frame;
+  if (!out || !gst_video_frame_map(&frame, &info, out, GST_MAP_READWRITE)) {
+    if (out) gst_buffer_unref(out);
+    return nullptr;
+  }
+  const GstVideoFieldOrder order = GST_VIDEO_INFO_FIELD_ORDER(&info);
+  const bool topFirst = order == GST_VIDEO_FIELD_ORDER_TOP_FIELD_FIRST ||
+                        (order == GST_VIDEO_FIELD_ORDER_UNKNOWN && GST_BUFFER_FLAG_IS_SET(in, GST_VIDEO_BUFFER_FLAG_TFF));
+  for (guint p = 0; p < GST_VIDEO_FRAME_N_PLANES(&frame); ++p) {
+    auto* data = static_cast<uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, p));
+    const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, p);
+    int rows = 0;  // the height of the plane's components
+    for (guint c = 0; c < GST_VIDEO_FRAME_N_COMPONENTS(&frame); ++c)
+      if (GST_VIDEO_FORMAT_INFO_PLANE(frame.info.finfo, c) == p) rows = GST_VIDEO_FRAME_COMP_HEIGHT(&frame, c);
+    const int bytes = std::abs(stride);
+    for (int y = topFirst ? 1 : 0; y < rows; y += 2) {
+      uint8_t* row = data + ptrdiff_t(y) * stride;
+      const uint8_t* above = y > 0 ? row - stride : row + stride;
+      const uint8_t* below = y + 1 < rows ? row + stride : above;
+      for (int x = 0; x < bytes; ++x) row[x] = uint8_t((above[x] + below[x] + 1) / 2);
+    }
+  }
+  gst_video_frame_unmap(&frame);
+  GstCaps* progressive = gst_caps_copy(caps);
+  gst_caps_set_simple(progressive, "interlace-mode", G_TYPE_STRING, "progressive", nullptr);
+  gst_structure_remove_field(gst_caps_get_structure(progressive, 0), "field-order");
+  GST_BUFFER_FLAG_UNSET(out, GST_VIDEO_BUFFER_FLAG_INTERLACED);
+  GST_BUFFER_FLAG_UNSET(out, GST_VIDEO_BUFFER_FLAG_TFF);
+  GstSample* result = gst_sample_new(out, progressive, nullptr, nullptr);
+  gst_buffer_unref(out);
+  gst_caps_unref(progressive);
+  return result;
 }
 
 }  // namespace
@@ -79,6 +129,15 @@ bool StillCapture::SetParam(uint32_t id, int32_t value) {
   return true;
 }
 
+void StillCapture::SetDeinterlace(bool on) {
+  std::lock_guard lock(mutex_);
+  if (deinterlace_ != on && converted_) {
+    gst_sample_unref(converted_);
+    converted_ = nullptr;
+  }
+  deinterlace_ = on;
+}
+
 // Makes the DIB of the newest frame unless it was already made from it.
 // Called with the mutex held.
 bool StillCapture::Convert() {
@@ -91,7 +150,9 @@ bool StillCapture::Convert() {
   GstCaps* to = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGR", "width", G_TYPE_INT, w,
                                     "height", G_TYPE_INT, h, nullptr);
   GError* err = nullptr;
-  GstSample* bgr = gst_video_convert_sample(newest_, to, kConvertTimeout, &err);
+  GstSample* single = deinterlace_ ? FirstField(newest_) : nullptr;
+  GstSample* bgr = gst_video_convert_sample(single ? single : newest_, to, kConvertTimeout, &err);
+  if (single) gst_sample_unref(single);
   gst_caps_unref(to);
   if (err) g_error_free(err);
   if (!bgr) return false;

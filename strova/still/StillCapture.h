@@ -31,6 +31,10 @@ class StillCapture {
   // The bin carries its grabber so the exports find it from the graph.
   static StillCapture* From(GstElement* bin);
 
+  // On (the default), a still of an interlaced frame shows one moment: the
+  // first field, its lines interpolated in place of the other field's.
+  void SetDeinterlace(bool on);
+
   // Called from the streaming thread with each passing frame (takes the sample).
   void Store(GstSample* sample);
 
@@ -41,6 +45,7 @@ class StillCapture {
   std::mutex mutex_;
   GstSample* newest_ = nullptr;
   bool half_ = false;
+  bool deinterlace_ = true;
   int32_t params_[4] = {0, 0, 0, 0};
   std::vector<uint8_t> dib_;
   GstSample* converted_ = nullptr;  // sample the DIB was made from

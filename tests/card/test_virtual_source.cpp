@@ -1,12 +1,15 @@
 // The virtual card's sources really stream: frames at the standard's size,
 // a station picture that differs from snow, colour controls and sound switch.
 #include "strova/card/Tuner.h"
+#include "strova/card/VirtualPicture.h"
 #include "strova/card/VirtualCard.h"
 
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "support/TestEnv.h"
@@ -17,6 +20,7 @@ namespace {
 
 struct Grab {
   int width = 0, height = 0;
+  std::string fieldOrder;  // of interleaved caps, else empty
   std::vector<uint8_t> data;
 };
 
@@ -47,6 +51,9 @@ Grab Capture(GstElement* src, int frames) {
     GstStructure* st = gst_caps_get_structure(gst_sample_get_caps(sample), 0);
     gst_structure_get_int(st, "width", &g.width);
     gst_structure_get_int(st, "height", &g.height);
+    if (const char* mode = gst_structure_get_string(st, "interlace-mode");
+        mode && std::string(mode) == "interleaved")
+      if (const char* order = gst_structure_get_string(st, "field-order")) g.fieldOrder = order;
     GstMapInfo map;
     GstBuffer* buf = gst_sample_get_buffer(sample);
     if (gst_buffer_map(buf, &map, GST_MAP_READ)) {
@@ -126,6 +133,40 @@ TEST_F(VirtualSourceTest, NtscStandardGives480Lines) {
   const Grab g = Capture(card.CreateVideoSource(), 2);
   EXPECT_EQ(g.width, 720);
   EXPECT_EQ(g.height, 480);
+}
+
+// Each field is the scene at its own time: the first field's lines at the
+// frame's time, the other field's a field period later; PAL delivers the top
+// field first, 525-line standards the bottom field, and the caps say so.
+TEST_F(VirtualSourceTest, FieldsAreAFieldPeriodApartInTheStandardsOrder) {
+  for (long standard : {sc::kStdPalB, sc::kStdNtscM}) {
+    const sc::VideoMode m = sc::ModeFor(standard);
+    sc::VirtualView view;
+    view.input = 0;  // the camera scene: its shape moves at every moment
+    view.standard = standard;
+    view.procAmp.fill(5000);
+    const double t = 1.0;
+    auto render = [&](double at, double gap) {
+      std::vector<uint8_t> buf(sc::I420Frame::Size(m.width, m.height));
+      sc::I420Frame f = sc::I420Frame::Over(buf.data(), m.width, m.height);
+      sc::VirtualPicture().Render(view, {}, 0, at, f, gap, m.topFieldFirst);
+      return buf;
+    };
+    const auto woven = render(t, m.FieldGap()), early = render(t, 0), late = render(t + m.FieldGap(), 0);
+    ASSERT_NE(early, late);
+    const int laterLine = m.topFieldFirst ? 1 : 0;
+    for (int y = 0; y < m.height; ++y) {
+      const auto& expected = (y % 2 == laterLine) ? late : early;
+      const size_t at = size_t(y) * m.width;
+      ASSERT_TRUE(std::equal(woven.begin() + at, woven.begin() + at + m.width, expected.begin() + at))
+          << "standard " << standard << " line " << y;
+    }
+    ASSERT_EQ(card.SetStandard(standard), sc::kOk);
+    EXPECT_EQ(Capture(card.CreateVideoSource(), 1).fieldOrder,
+              m.topFieldFirst ? "top-field-first" : "bottom-field-first");
+  }
+  EXPECT_TRUE(sc::ModeFor(sc::kStdPalB).topFieldFirst);
+  EXPECT_FALSE(sc::ModeFor(sc::kStdNtscM).topFieldFirst);
 }
 
 TEST_F(VirtualSourceTest, SoundSwitchMutesAndSelects) {

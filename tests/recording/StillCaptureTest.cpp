@@ -5,6 +5,10 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
 using strova::still::StillCapture;
 
 namespace {
@@ -56,4 +60,38 @@ TEST(StillCapture, GrabsTheNewestFrameInFullAndHalfSize) {
     Stop(pipe);
   }
   EXPECT_EQ(StillCapture::From(nullptr), nullptr);
+}
+
+// A still of an interlaced frame whose fields differ (the top field light,
+// the bottom field dark, as a fast edge leaves them) shows one field's moment
+// without the comb; with deinterlacing off it keeps both fields.
+TEST(StillCapture, InterlacedFrameGivesOneFieldUnlessTurnedOff) {
+  gst_init(nullptr, nullptr);
+  constexpr int kW = 64, kH = 32;
+  GstBuffer* buf = gst_buffer_new_allocate(nullptr, kW * kH * 3 / 2, nullptr);
+  GstMapInfo map;
+  ASSERT_TRUE(gst_buffer_map(buf, &map, GST_MAP_WRITE));
+  for (int y = 0; y < kH; ++y) std::memset(map.data + y * kW, y % 2 ? 40 : 200, kW);
+  std::memset(map.data + kW * kH, 128, kW * kH / 2);
+  gst_buffer_unmap(buf, &map);
+  GstCaps* caps = gst_caps_from_string(
+      "video/x-raw,format=I420,width=64,height=32,framerate=25/1,interlace-mode=interleaved,"
+      "field-order=top-field-first");
+  for (bool on : {true, false}) {
+    StillCapture g;
+    g.SetDeinterlace(on);
+    g.Store(gst_sample_new(buf, caps, nullptr, nullptr));
+    std::vector<uint8_t> dib(size_t(g.DibSize()));
+    ASSERT_TRUE(g.CopyDib(dib.data(), dib.size()));
+    int lo = 255, hi = 0;
+    for (int row = 0; row < kH; ++row) {
+      const int v = dib[40 + size_t(row) * kW * 3 + 1];  // green of the row's first pixel
+      lo = std::min(lo, v);
+      hi = std::max(hi, v);
+    }
+    if (on) EXPECT_LT(hi - lo, 8) << "rows " << lo << ".." << hi;
+    else EXPECT_GT(hi - lo, 100) << "rows " << lo << ".." << hi;
+  }
+  gst_caps_unref(caps);
+  gst_buffer_unref(buf);
 }

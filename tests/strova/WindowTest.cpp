@@ -1,6 +1,6 @@
 // The live picture on screen under the test X server: the preview draws into
 // a real X11 window of the caller, placed where the video rectangle says,
-// moving, and can take the whole screen.
+// moving, also after a standard change, and can take the whole screen.
 #include <gtest/gtest.h>
 
 #include "StrovaTestUtil.h"
@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -91,6 +92,17 @@ TEST_F(StrovaWindow, LivePictureFillsTheVideoRectangleAndMoves) {
     second = Grab(dpy_, kOwnerX + 40, kOwnerY + 30, 320, 240);
     return second != first;
   }));
+
+  // After a standard change the new format is agreed down to the screen: the
+  // picture keeps moving (frames of the old format are few).
+  ASSERT_EQ(Strova_SetVideoStandard(card_, 0x1 /* NTSC-M */), S_OK);
+  int changes = 0;
+  EXPECT_TRUE(strova_test::WaitFor([&] {
+    std::vector<uint32_t> now = Grab(dpy_, kOwnerX + 40, kOwnerY + 30, 320, 240);
+    if (now != second) ++changes;
+    second = std::move(now);
+    return changes >= 8;
+  })) << changes << " changes";
 
   // Moved to the other corner: the picture follows.
   ASSERT_EQ(Strova_SetWindowPos(card_, 400, 300, 640, 480), S_OK);

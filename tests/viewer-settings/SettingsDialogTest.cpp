@@ -109,6 +109,7 @@ TEST(VideoPage, LiveChangesCancelAndOk) {
 // with its message and the picker (the dialog still closes); a folder chosen
 // in the picker gets its trailing '/'. Auto start writes "SetPath" and the
 // autostart entry, and turning it off empties the one and hides the other.
+// The deinterlace choice is stored and given to the library at once.
 TEST(AdvancedPage, FolderChecksAndAutoStart) {
     ScopedHome home;
     const std::string videos = home.path("videos/");
@@ -152,8 +153,14 @@ TEST(AdvancedPage, FolderChecksAndAutoStart) {
         page->BrowseSnapshotFolder();
         EXPECT_EQ(Ctl<wxTextCtrl>(page, 1009)->GetValue().utf8_string(), videos);
         Click(Ctl<wxWindow>(page, 1043));
+        Click(wxWindow::FindWindowByLabel("Deinterlace the picture", page));
         Press(&dlg, wxID_OK);
         EXPECT_EQ(std::string(Rt().snapshotPath), videos);
+        // Deinterlacing, on by default, goes off and on again: stored and in effect.
+        int deinterlace = -1;
+        Strova_IsDeinterlace(&deinterlace);
+        EXPECT_EQ(deinterlace, on ? 0 : 1);
+        EXPECT_EQ(StoredNumber("deinterlace"), on ? 0u : 1u);
         EXPECT_EQ(Rt().jpegQuality, 10);
         EXPECT_EQ(StoredNumber("auto"), on ? 1u : 0u);
         EXPECT_EQ(RunValue(), on ? plat::ProgramDir() + "Mirvale.exe" : "");

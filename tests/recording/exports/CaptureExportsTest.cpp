@@ -477,3 +477,45 @@ TEST_F(Recording, DvdAndVcdMuxWithoutUnderflow) {
     EXPECT_EQ(order.find("bb"), std::string::npos) << order;
   }
 }
+
+namespace {
+
+// Share of pixels (per thousand) in a comb over the frames of a recording
+// decoded to grey: a pixel and the one below it each differ from both their
+// vertical neighbours in the same direction, as where two fields of
+// different moments are woven along a moving edge.
+double Combing(const std::string& file, int width, int height) {
+  const std::string grey = Shell("ffmpeg -v error -i '" + file + "' -vf fps=5 -f rawvideo -pix_fmt gray -");
+  const size_t frame = size_t(width) * height;
+  long combed = 0, pixels = 0;
+  for (size_t at = 0; at + frame <= grey.size(); at += frame) {
+    auto luma = [&](int x, int y) { return int(uint8_t(grey[at + size_t(y) * width + x])); };
+    auto tooth = [&](int x, int y) {
+      const int d1 = luma(x, y) - luma(x, y - 1), d2 = luma(x, y) - luma(x, y + 1);
+      return (d1 > 24 && d2 > 24) ? 1 : (d1 < -24 && d2 < -24) ? -1 : 0;
+    };
+    for (int y = 1; y + 2 < height; ++y)
+      for (int x = 0; x < width; ++x, ++pixels)
+        if (const int t = tooth(x, y); t != 0 && tooth(x, y + 1) == -t) ++combed;
+  }
+  return pixels ? 1000.0 * double(combed) / double(pixels) : -1;
+}
+
+}  // namespace
+
+// The card's picture is interlaced; VCD and AVI pictures are progressive, so
+// a moving edge in them must not show the comb of woven fields.
+TEST_F(Recording, ProgressiveFormatsShowNoCombOfTheFields) {
+  SetValue("vid_standard", 16);
+  SetValue("mpgmode", 0);
+  ASSERT_EQ(Strova_RouteInPinToOutPin(card_, 1, 0), S_OK);
+  ASSERT_EQ(SetTvChannelFreg(0, 189250), 1);  // a station: its ball moves
+  for (int mode : {1, 3}) {
+    SetValue("CaptureMode", mode);
+    const std::string file = home_.path(mode == 1 ? "vcd.mpg" : "clip.avi");
+    Record(file, 2000);
+    const double comb = mode == 1 ? Combing(file, 352, 288) : Combing(file, 320, 240);
+    EXPECT_GE(comb, 0) << mode;
+    EXPECT_LT(comb, 0.2) << mode;
+  }
+}
