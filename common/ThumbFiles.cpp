@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace thumbs {
 namespace {
@@ -50,21 +51,31 @@ std::string EntryFile(const std::string& uri, const std::string& folder) {
     return CacheRoot() + folder + "/" + md5.get() + ".png";
 }
 
-// True when the file starts as a PNG of at most 1024 pixels a side (the
-// largest cache size). The cache is shared with other programs: a damaged or
-// hostile entry must not make the decoder allocate what its header declares,
-// nor reach the decoders of other formats.
+// True when the file is a PNG of at most 1024 pixels a side (the largest
+// cache size) whose chunks all lie within the file. The cache is shared with
+// other programs: a damaged or hostile entry must not make the decoder
+// allocate what a header or a chunk length declares, nor reach the decoders
+// of other formats.
 static bool PlausibleEntry(const std::string& file) {
-    uint8_t head[24];
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 || st.st_size > (16 << 20)) return false;  // far above any entry
+    std::vector<uint8_t> d(size_t(st.st_size));
     FILE* f = std::fopen(file.c_str(), "rb");
     if (!f) return false;
-    const bool read = std::fread(head, 1, sizeof head, f) == sizeof head;
+    d.resize(std::fread(d.data(), 1, d.size(), f));
     std::fclose(f);
     static const uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (!read || std::memcmp(head, kPng, 8) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0) return false;
-    const uint32_t w = uint32_t(head[16]) << 24 | head[17] << 16 | head[18] << 8 | head[19];
-    const uint32_t h = uint32_t(head[20]) << 24 | head[21] << 16 | head[22] << 8 | head[23];
-    return w > 0 && h > 0 && w <= 1024 && h <= 1024;
+    if (d.size() < 33 || std::memcmp(d.data(), kPng, 8) != 0 || std::memcmp(&d[12], "IHDR", 4) != 0) return false;
+    const auto be32 = [&](size_t at) { return uint32_t(d[at]) << 24 | d[at + 1] << 16 | d[at + 2] << 8 | d[at + 3]; };
+    const uint32_t w = be32(16), h = be32(20);
+    if (w == 0 || h == 0 || w > 1024 || h > 1024) return false;
+    for (size_t at = 8; at + 12 <= d.size();) {
+        const uint64_t len = be32(at);
+        if (len > d.size() - at - 12) return false;
+        if (std::memcmp(&d[at + 4], "IEND", 4) == 0) return true;
+        at += 12 + len;
+    }
+    return false;
 }
 
 bool ReadEntry(const std::string& file, const std::string& uri, time_t mtime, Entry& out) {

@@ -47,7 +47,7 @@ targets | while IFS='|' read -r name args; do
   seeds=$root/fuzz/corpus/$name
   [ -d "$seeds" ] || seeds=$root/fuzz/corpus/images
   mkdir -p "$work"
-  if ! ASAN_OPTIONS=detect_leaks=1 "$bin" $limit -max_len=65536 -rss_limit_mb=2048 -timeout=10 \
+  if ! ASAN_OPTIONS=detect_leaks=1:quarantine_size_mb=64 "$bin" $limit -max_len=65536 -rss_limit_mb=2048 -timeout=10 \
        -artifact_prefix="$out/crash-$name-" -print_final_stats=1 "$work" "$seeds" >"$out/fuzz-$name.log" 2>&1; then
     echo "fuzz-$name: fault found, see $out/fuzz-$name.log" >&2
     echo fail >>"$out/status"
