@@ -1,16 +1,17 @@
 #!/bin/sh
-# Builds the Debian package: build-package/tellura_<version>_<arch>.deb.
-# Install it with `sudo apt install ./build-package/tellura_*.deb`.
+# Builds the Debian package tellura_<version>_<arch>.deb into BUILD/package/,
+# from the build folder BUILD (default build/, made by scripts/setup.sh and
+# configured here when missing). Install it with
+#   sudo apt install ./build/package/tellura_*.deb
+# The package installs under /usr whatever prefix BUILD was configured with.
 set -e
-cd "$(dirname "$0")/.."
-dir=${1:-build-package}
-launcher=
-if command -v ccache >/dev/null 2>&1; then
-  launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache"
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$top" -B "$build" -G Ninja
 fi
-# shellcheck disable=SC2086
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON $launcher
-cmake --build "$dir" --target tellura-installables
-(cd "$dir" && cpack)
-ls "$dir"/tellura_*.deb
+cmake --build "$build" --target tellura-installables
+cd "$build"
+rm -f package/tellura_*.deb
+cpack -B "$build/package"
+ls "$build"/package/tellura_*.deb
