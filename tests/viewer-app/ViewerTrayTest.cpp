@@ -35,6 +35,27 @@ bool SelectionOwned(const char* name) {
     return XGetSelectionOwner(XDisplay(), XInternAtom(XDisplay(), name, False)) != None;
 }
 
+// Whether the window under screen point (x, y) is an embedded tray icon
+// (an XEmbed client carries _XEMBED_INFO).
+bool XEmbedIconAt(int x, int y) {
+    Display* dpy = XDisplay();
+    const Window root = DefaultRootWindow(dpy);
+    const Atom info = XInternAtom(dpy, "_XEMBED_INFO", False);
+    Window w = root, child = None;
+    int cx = 0, cy = 0;
+    while (XTranslateCoordinates(dpy, root, w, x, y, &cx, &cy, &child) && child != None) {
+        w = child;
+        Atom type = None;
+        int format = 0;
+        unsigned long n = 0, after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(dpy, w, info, 0, 2, False, AnyPropertyType, &type, &format, &n, &after, &data);
+        if (data) XFree(data);
+        if (type != None) return true;
+    }
+    return false;
+}
+
 // A window manager on this test's own display, until the object goes.
 struct Child {
     int pid = -1;
@@ -324,13 +345,12 @@ TEST(ViewerTray, XEmbedIconDoubleClickRestores) {
     COrvaneDlg* d = v.dlg;
     ASSERT_NE(d, nullptr);
     d->SendCommand(ID_CLOSE);
-    Pump(100);
     EXPECT_TRUE(Rt().hidden);
-    EXPECT_FALSE(d->IsShown());
+    EXPECT_TRUE(PumpUntil([&] { return !d->IsShown(); }));
     ASSERT_EQ(d->Tray()->GetKind(), CSystemTray::Kind::XEmbed);
     Rt().autoStart = 0;
-    Pump(500);  // the tray host embeds the icon
-    Spawn("/usr/bin/xdotool", {"mousemove", "12", "12", "click", "--repeat", "2", "--delay", "80", "1"});
+    ASSERT_TRUE(PumpUntil([] { return XEmbedIconAt(12, 12); })) << "the tray host shows no icon";
+    Child click{Spawn("/usr/bin/xdotool", {"mousemove", "12", "12", "click", "--repeat", "2", "--delay", "80", "1"})};
     EXPECT_TRUE(PumpUntil([&] { return !Rt().hidden; }));
     ExpectRestored(d);
     EXPECT_FALSE(d->Ended());
