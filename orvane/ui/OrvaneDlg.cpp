@@ -32,6 +32,7 @@ const wxSize kTemplateSize(395, 327);
 }  // namespace
 
 unsigned long NativeXidOf(wxWindow* w);  // OrvaneDlgNative.cpp
+bool WindowManagerRunning();             // OrvaneDlgNative.cpp
 
 COrvaneDlg::COrvaneDlg()
     : wxFrame(nullptr, wxID_ANY, wxString(), wxDefaultPosition, kTemplateSize,
@@ -103,10 +104,13 @@ void COrvaneDlg::BindEvents() {
     Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_drag = Drag::Idle; });
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnTimerTick(); }, TIMER_MAIN);
     // Without a notification area hiding is a minimise; whatever brings the
-    // window back (task bar, window manager) must run the full restore.
+    // window back from it (task bar, window manager) must run the full restore.
+    // Without a window manager nothing minimises, and the first mapping of a
+    // window started minimised is no restore.
     Bind(wxEVT_ICONIZE, [this](wxIconizeEvent& e) {
         e.Skip();
-        if (!e.IsIconized() && m_initialised && !m_ended && Rt().hidden) ShowFromTray();
+        if (!e.IsIconized() && m_initialised && !m_ended && Rt().hidden && WindowManagerRunning())
+            ShowFromTray();
     });
 }
 
