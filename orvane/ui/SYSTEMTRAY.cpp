@@ -74,7 +74,7 @@ void CSystemTray::SetDefaultMenuItem(int item, bool byPosition) {
     m_defaultByPosition = byPosition;
 }
 
-wxMenu* CSystemTray::CreateMenu() {
+wxMenu* CSystemTray::CreateMenu(bool forPopup) {
     wxMenu* menu = LoadMenuResource(m_id);
     if (!menu) {
         wxMessageBox("Loading menu failed,maybe there is no enough system resource or any other "
@@ -82,7 +82,7 @@ wxMenu* CSystemTray::CreateMenu() {
                      "Error", wxOK | wxICON_ERROR);
         return nullptr;
     }
-    if (m_parent) m_parent->Raise();
+    if (forPopup && m_parent) m_parent->Raise();
     return menu;
 }
 

@@ -50,7 +50,8 @@ public:
     // Raises the host; the icon's double click (or its activation).
     void OnLeftDoubleClick();
     // Menu 305, or nullptr after telling the user it could not be loaded.
-    wxMenu* CreateMenu();
+    // A menu about to pop up brings the main window forward first.
+    wxMenu* CreateMenu(bool forPopup = true);
     // A command chosen in the icon's menu, by menu item id.
     void OnMenuCommand(int itemId);
     // The notification area went away while the icon was up.

@@ -100,8 +100,9 @@ private:
     }
 
     // Menu 305 as a GTK menu, its mnemonics kept; each item sends its command.
+    // The desktop shows it whenever the user asks, so it is built once.
     GtkWidget* BuildMenu() {
-        std::unique_ptr<wxMenu> source(m_owner ? m_owner->CreateMenu() : nullptr);
+        std::unique_ptr<wxMenu> source(m_owner ? m_owner->CreateMenu(false) : nullptr);
         if (!source) return nullptr;
         GtkWidget* menu = gtk_menu_new();
         for (const wxMenuItem* item : source->GetMenuItems()) {
