@@ -19,7 +19,14 @@ bool StartProcess(const std::string& program, const std::vector<std::string>& ar
 
 bool StartProcess(const std::string& program, const std::vector<std::string>& args,
                   std::function<void()> onExit) {
-    if (program.empty()) return false;
+    return StartProcessStatus(program, args, [onExit = std::move(onExit)](int) {
+               if (onExit) onExit();
+           }) == 0;
+}
+
+int StartProcessStatus(const std::string& program, const std::vector<std::string>& args,
+                       std::function<void(int exitCode)> onExit) {
+    if (program.empty()) return ENOENT;
     std::vector<std::string> argv0{program};
     argv0.insert(argv0.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -29,14 +36,16 @@ bool StartProcess(const std::string& program, const std::vector<std::string>& ar
     bool byPath = program.find('/') == std::string::npos;
     int rc = byPath ? posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ)
                     : posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
-    if (rc != 0) return false;
+    if (rc != 0) return rc;
     std::thread([pid, onExit = std::move(onExit)] {
         int status = 0;
         while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
         }
-        if (onExit) onExit();
+        const int code = WIFEXITED(status) ? WEXITSTATUS(status)
+                         : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 255;
+        if (onExit) onExit(code);
     }).detach();
-    return true;
+    return 0;
 }
 
 bool OpenDocument(const std::string& pathOrUrl) {

@@ -12,6 +12,11 @@ bool StartProcess(const std::string& program, const std::vector<std::string>& ar
 // The same; onExit runs on a background thread once the program has ended.
 bool StartProcess(const std::string& program, const std::vector<std::string>& args,
                   std::function<void()> onExit);
+// The same, reporting how the program ended: onExit gets its exit code (128 +
+// the signal number when it was killed), on a background thread. Returns 0
+// when the program started, else the error number of the failed start.
+int StartProcessStatus(const std::string& program, const std::vector<std::string>& args,
+                       std::function<void(int exitCode)> onExit);
 // Opens a file or link with the desktop's handler (xdg-open).
 bool OpenDocument(const std::string& pathOrUrl);
 }  // namespace plat

@@ -1,19 +1,16 @@
 #include "orvane/ui/HyperLink.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cerrno>
-#include <thread>
 
 #include <wx/dcbuffer.h>
 #include <wx/msgdlg.h>
 #include <wx/settings.h>
+#include <wx/app.h>
 #include <wx/utils.h>
 
+#include "orvane/ui/OrvaneDlg.h"
 #include "orvane/ui/Resource.h"
-
-extern char** environ;
+#include "platform/Process.h"
 
 const wxColour CHyperLink::kLink(0, 0, 238);
 const wxColour CHyperLink::kVisited(85, 26, 139);
@@ -21,17 +18,30 @@ const wxColour CHyperLink::kHover(255, 0, 0);
 
 namespace {
 
-// Starts xdg-open with the target as its only argument (no shell involved).
-int OpenWithDesktop(const wxString& target) {
-    const std::string t = target.utf8_string();
-    char prog[] = "xdg-open";
-    char* argv[] = {prog, const_cast<char*>(t.c_str()), nullptr};
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, prog, nullptr, nullptr, argv, environ);
-    if (rc != 0) return rc == ENOENT ? 2 : rc == EACCES ? 5 : rc == ENOMEM ? 8 : 0;
-    // xdg-open hands the target over and ends; reap it without blocking the UI.
-    std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
-    return 33;
+// The opener's result for xdg-open's exit code: 2 a missing file, 3 no
+// program for the target's kind, 4 the program failed.
+int XdgOpenResult(int exitCode) {
+    switch (exitCode) {
+    case 0: return 33;
+    case 1: return 27;
+    case 2: return 2;
+    case 3: case 4: return 31;
+    default: return exitCode;
+    }
+}
+
+int SpawnErrorResult(int error) {
+    return error == ENOENT ? 2 : error == EACCES ? 5 : error == ENOMEM ? 8 : 0;
+}
+
+// Runs xdg-open with the target as its only argument (no shell involved) and
+// reports its exit status on the UI thread once it has ended.
+void OpenWithDesktop(const wxString& target, CHyperLink::Done done) {
+    auto shared = std::make_shared<CHyperLink::Done>(std::move(done));
+    const int error = plat::StartProcessStatus("xdg-open", {target.utf8_string()}, [shared](int code) {
+        if (wxTheApp) wxTheApp->CallAfter([shared, code] { (*shared)(XdgOpenResult(code)); });
+    });
+    if (error) (*shared)(SpawnErrorResult(error));
 }
 
 CHyperLink::Opener& CurrentOpener() {
@@ -82,6 +92,8 @@ CHyperLink::CHyperLink(wxWindow* parent, int id, const wxString& text, const wxP
     Bind(wxEVT_LEFT_UP, [this](wxMouseEvent&) { Click(); });
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { CheckHover(wxGetMousePosition()); }, TIMER_HYPERLINK);
 }
+
+CHyperLink::~CHyperLink() { *m_alive = false; }
 
 void CHyperLink::SetTarget(const wxString& target) {
     m_target = target;
@@ -149,12 +161,20 @@ void CHyperLink::CheckHover(const wxPoint& screenPointer) {
 
 void CHyperLink::Click() {
     m_over = false;
-    const int result = CurrentOpener()(m_target);
+    Refresh();
+    std::shared_ptr<bool> alive = m_alive;
+    CurrentOpener()(m_target, [this, alive](int result) {
+        if (*alive) Opened(result);
+    });
+}
+
+void CHyperLink::Opened(int result) {
     if (result > 32) {
         SetVisited(true);
         return;
     }
     wxBell();
-    wxMessageBox("Unable to open hyperlink:\n\n" + HyperlinkErrorText(result), "Error",
-                 wxOK | wxICON_EXCLAMATION, this);
+    const wxString text = "Unable to open hyperlink:\n\n" + HyperlinkErrorText(result);
+    if (COrvaneDlg::MessageBoxHook()) COrvaneDlg::MessageBoxHook()(text, "Error", wxOK | wxICON_EXCLAMATION);
+    else wxMessageBox(text, "Error", wxOK | wxICON_EXCLAMATION, this);
 }

@@ -32,6 +32,7 @@ const wxSize kTemplateSize(395, 327);
 }  // namespace
 
 unsigned long NativeXidOf(wxWindow* w);  // OrvaneDlgNative.cpp
+bool WindowManagerRunning();             // OrvaneDlgNative.cpp
 
 COrvaneDlg::COrvaneDlg()
     : wxFrame(nullptr, wxID_ANY, wxString(), wxDefaultPosition, kTemplateSize,
@@ -102,6 +103,15 @@ void COrvaneDlg::BindEvents() {
     Bind(wxEVT_CLOSE_WINDOW, &COrvaneDlg::OnCloseWindow, this);
     Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_drag = Drag::Idle; });
     Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnTimerTick(); }, TIMER_MAIN);
+    // Without a notification area hiding is a minimise; whatever brings the
+    // window back from it (task bar, window manager) must run the full restore.
+    // Without a window manager nothing minimises, and the first mapping of a
+    // window started minimised is no restore.
+    Bind(wxEVT_ICONIZE, [this](wxIconizeEvent& e) {
+        e.Skip();
+        if (!e.IsIconized() && m_initialised && !m_ended && Rt().hidden && WindowManagerRunning())
+            ShowFromTray();
+    });
 }
 
 int COrvaneDlg::DoModal() {
@@ -398,6 +408,13 @@ void COrvaneDlg::HoldLineInput() {
 void COrvaneDlg::SelectChannelNumber(int number) { orvane::SelectChannel(Rt(), *this, number); }
 void COrvaneDlg::SetCardTvSound(int on) { SetTVSoundData(0, on); }
 void COrvaneDlg::SetCardLineSound(int on) { SetADSoundData(0, on); }
+// The icon's notification area is gone: the window is minimised instead, so
+// the task bar can bring it back.
+void COrvaneDlg::TrayAreaLost() {
+    if (Rt().hidden) HideMainWindow(false);
+}
+
+// A double click on the tray icon always restores; it never closes the viewer.
 void COrvaneDlg::RestoreFromTray() {
-    if (Rt().hidden) CloseOperation();
+    if (Rt().hidden) ShowFromTray();
 }

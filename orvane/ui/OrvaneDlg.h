@@ -115,6 +115,7 @@ public:
     void SetCardTvSound(int on) override;
     void SetCardLineSound(int on) override;
     void RestoreFromTray() override;
+    void TrayAreaLost() override;
 
     // orvane::TuneHost
     void SetFrequency(int kHz) override;
@@ -292,6 +293,7 @@ private:
     orvane::Rect m_restoreRect;          // rectangle before full screen
     bool m_onTop = false;
     bool m_initialised = false;
+    int m_trayIcon = 128;                // icon 128, or 306 while recording
     bool m_ended = false;
     int m_endCode = 0;
     bool m_inLoop = false;

@@ -58,6 +58,7 @@ void COrvaneDlg::CaptureUi(const orvane::UiChange& c) {
     case K::ButtonToggled: SetButtonToggled(c.id, c.on); break;
     case K::ButtonTip: SetButtonTip(c.id, wxString::FromUTF8(c.text)); break;
     case K::TrayIcon:
+        m_trayIcon = c.id;
         if (m_tray) m_tray->ChangeTrayIcon(c.id);
         break;
     }

@@ -1,5 +1,7 @@
-// The native X11 window behind a wx window, for the video sink. Kept apart
-// because the X11 headers define macros that clash with ordinary names.
+// X11 details of the main window: its native window for the video sink, and
+// whether a window manager runs. Kept apart: the X11 headers define clashing macros.
+#include <string>
+
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
@@ -18,4 +20,15 @@ unsigned long NativeXidOf(wxWindow* w) {
     // server must know ours first.
     gdk_display_sync(gdk_window_get_display(gw));
     return gdk_x11_window_get_xid(gw);
+}
+
+// Whether a window manager runs on the screen (it owns the WM_Sn selection).
+// Only a window manager can minimise a window; without one a window that
+// was asked to start minimised simply appears.
+bool WindowManagerRunning() {
+    GdkDisplay* display = gdk_display_get_default();
+    if (!display || !GDK_IS_X11_DISPLAY(display)) return false;
+    Display* x = gdk_x11_display_get_xdisplay(display);
+    const std::string selection = "WM_S" + std::to_string(DefaultScreen(x));
+    return XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None;
 }

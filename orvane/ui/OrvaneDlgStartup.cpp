@@ -99,7 +99,7 @@ bool COrvaneDlg::OnInitDialog() {
 
 void COrvaneDlg::CreateTray() {
     m_tray = std::make_unique<CSystemTray>(this);
-    m_tray->AddTrayIcon(this, WM_TRAY_NOTIFY, kTrayTipText, LoadSkinIcon(IDR_MAINFRAME), IDR_TRAY_MENU);
+    m_tray->AddTrayIcon(this, WM_TRAY_NOTIFY, kTrayTipText, m_trayIcon, IDR_TRAY_MENU);
     wxIconBundle icons;
     icons.AddIcon(LoadSkinIcon(IDR_MAINFRAME, 32));
     icons.AddIcon(LoadSkinIcon(IDR_MAINFRAME, 16));
@@ -309,10 +309,15 @@ void COrvaneDlg::ShowFromTray() {
 }
 
 // Without a notification area the window is minimised instead of hidden, so
-// the user can still bring it back from the task bar.
+// the user can still bring it back from the task bar. A window not yet shown
+// (hidden start) is shown minimised.
 void COrvaneDlg::HideMainWindow(bool trayShown) {
-    if (trayShown) Hide();
-    else Iconize(true);
+    if (trayShown) {
+        Hide();
+        return;
+    }
+    Iconize(true);
+    if (!IsShown()) Show();
 }
 
 void COrvaneDlg::HideToTray() {
@@ -322,8 +327,7 @@ void COrvaneDlg::HideToTray() {
     SetMenuText(IDC_SHOW_CONTROL_PANEL, "S&how Control Panel");
     if (m_keypad) m_keypad->Hide();
     if (m_osd) m_osd->Reposition(this, false);
-    const bool tray = m_tray->AddTrayIcon(this, WM_TRAY_NOTIFY, kTrayTipText,
-                                          LoadSkinIcon(IDR_MAINFRAME), IDR_TRAY_MENU);
+    const bool tray = m_tray->AddTrayIcon(this, WM_TRAY_NOTIFY, kTrayTipText, m_trayIcon, IDR_TRAY_MENU);
     HideMainWindow(tray);
     rt.hidden = true;
     SetTVSoundData(0, 0);

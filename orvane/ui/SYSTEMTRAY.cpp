@@ -1,11 +1,11 @@
 #include "orvane/ui/SYSTEMTRAY.h"
 
+#include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/window.h>
 
 #include "orvane/ui/Menus.h"
-#include "orvane/ui/Resource.h"
-#include "orvane/ui/Skin.h"
+#include "orvane/ui/TrayBackends.h"
 #include "orvane/ui/ViewerHost.h"
 
 namespace {
@@ -13,55 +13,68 @@ constexpr int kUserMessageBase = 0x400;
 constexpr size_t kMaxTip = 63;
 }  // namespace
 
-void CSystemTray::BindEvents() {
-    Bind(wxEVT_MENU, &CSystemTray::ForwardCommand, this);
-    Bind(wxEVT_TASKBAR_LEFT_DCLICK, [this](wxTaskBarIconEvent&) { OnLeftDoubleClick(); });
+CSystemTray::CSystemTray(ViewerHost* host) : m_host(host) {}
+
+CSystemTray::~CSystemTray() { RemoveTrayIcon(); }
+
+CSystemTray::Kind CSystemTray::Available() {
+    if (StatusNotifierWatcherPresent()) return Kind::StatusNotifier;
+    if (XEmbedTrayPresent()) return Kind::XEmbed;
+    return Kind::NoTray;
 }
 
-bool CSystemTray::AddTrayIcon(wxWindow* parent, int message, const wxString& tip,
-                              const wxIcon& icon, int id) {
-    if (message < kUserMessageBase || !wxTaskBarIcon::IsAvailable()) return false;
+bool CSystemTray::AddTrayIcon(wxWindow* parent, int message, const wxString& tip, int iconResource,
+                              int id) {
+    if (message < kUserMessageBase) return false;
+    RemoveTrayIcon();
+    m_kind = Available();
+    if (m_kind == Kind::NoTray) return false;
     m_parent = parent;
     m_tip = tip.Left(kMaxTip);
-    m_icon = icon;
+    m_iconResource = iconResource;
     m_id = id;
-    m_enabled = SetIcon(m_icon, m_tip);
+    m_backend = m_kind == Kind::StatusNotifier ? MakeStatusNotifierTray(*this) : MakeXEmbedTray(*this);
+    m_enabled = m_backend && m_backend->Show(m_iconResource, m_tip);
+    if (!m_enabled) {
+        m_backend.reset();
+        m_kind = Kind::NoTray;
+    }
     m_hidden = false;
     return m_enabled;
 }
 
 void CSystemTray::HideTrayIcon() {
     if (!m_enabled || m_hidden) return;
-    RemoveIcon();
+    m_backend->Hide();
     m_hidden = true;
 }
 
 void CSystemTray::ShowTrayIcon() {
     if (!m_enabled || !m_hidden) return;
-    SetIcon(m_icon, m_tip);
+    m_backend->Show(m_iconResource, m_tip);
     m_hidden = false;
 }
 
 void CSystemTray::RemoveTrayIcon() {
     if (!m_enabled) return;
-    if (!m_hidden) RemoveIcon();
+    if (!m_hidden) m_backend->Hide();
+    m_backend.reset();
+    m_kind = Kind::NoTray;
     m_enabled = false;
 }
 
-void CSystemTray::ChangeTrayIcon(const wxIcon& icon) {
+void CSystemTray::ChangeTrayIcon(int iconResource) {
     if (!m_enabled) return;
-    m_icon = icon;
-    if (!m_hidden) SetIcon(m_icon, m_tip);
+    m_iconResource = iconResource;
+    if (!m_hidden) m_backend->ChangeIcon(m_iconResource);
 }
-
-void CSystemTray::ChangeTrayIcon(int iconResource) { ChangeTrayIcon(LoadSkinIcon(iconResource)); }
 
 void CSystemTray::SetDefaultMenuItem(int item, bool byPosition) {
     m_defaultItem = item;
     m_defaultByPosition = byPosition;
 }
 
-wxMenu* CSystemTray::CreatePopupMenu() {
+wxMenu* CSystemTray::CreateMenu(bool forPopup) {
     wxMenu* menu = LoadMenuResource(m_id);
     if (!menu) {
         wxMessageBox("Loading menu failed,maybe there is no enough system resource or any other "
@@ -69,17 +82,21 @@ wxMenu* CSystemTray::CreatePopupMenu() {
                      "Error", wxOK | wxICON_ERROR);
         return nullptr;
     }
-    if (m_parent) m_parent->Raise();
+    if (forPopup && m_parent) m_parent->Raise();
     return menu;
 }
 
 // The menu's commands belong to the main window.
-void CSystemTray::ForwardCommand(wxCommandEvent& e) {
+void CSystemTray::OnMenuCommand(int itemId) {
     if (!m_parent) return;
-    wxCommandEvent cmd(wxEVT_MENU, CommandFromMenuItem(e.GetId()));
+    wxCommandEvent cmd(wxEVT_MENU, CommandFromMenuItem(itemId));
     m_parent->GetEventHandler()->ProcessEvent(cmd);
 }
 
 void CSystemTray::OnLeftDoubleClick() {
     if (m_host) m_host->RestoreFromTray();
+}
+
+void CSystemTray::OnAreaLost() {
+    if (m_enabled && !m_hidden && m_host) m_host->TrayAreaLost();
 }

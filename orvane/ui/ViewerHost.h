@@ -47,4 +47,6 @@ public:
     virtual void SetCardLineSound(int on) = 0;
     // Tray icon double click: bring the viewer back from the tray.
     virtual void RestoreFromTray() = 0;
+    // The notification area went away while the viewer was hidden in it.
+    virtual void TrayAreaLost() {}
 };

@@ -11,6 +11,7 @@
 
 #include "support/TestEnv.h"
 #include "platform/Paths.h"
+#include "platform/Session.h"
 
 namespace {
 using tellura::test::ReadFile;
@@ -133,3 +134,38 @@ TEST(AtomicWrite, AKilledWriterLeavesTheOldOrTheNewFile) {
 }
 
 }  // namespace
+
+// Under Wayland the programs go through XWayland unless the user chose a
+// backend; a Wayland session without an X server is reported.
+TEST(Session, WaylandChoosesX11UnlessTheUserChoseAndReportsMissingXWayland) {
+    struct Case {
+        const char *wayland, *sessionType, *backend, *display;
+        const char* expectBackend;
+        bool reported;
+    } cases[] = {
+        {"wayland-0", nullptr, nullptr, ":0", "x11", false},
+        {nullptr, "wayland", nullptr, ":0", "x11", false},
+        {"wayland-0", nullptr, "wayland", ":0", "wayland", false},
+        {"wayland-0", nullptr, nullptr, nullptr, "x11", true},
+        {nullptr, "x11", nullptr, ":0", nullptr, false},
+    };
+    const char* display = getenv("DISPLAY");
+    const std::string savedDisplay = display ? display : "";
+    for (const Case& c : cases) {
+        auto put = [](const char* name, const char* value) {
+            if (value) setenv(name, value, 1);
+            else unsetenv(name);
+        };
+        put("WAYLAND_DISPLAY", c.wayland);
+        put("XDG_SESSION_TYPE", c.sessionType);
+        put("GDK_BACKEND", c.backend);
+        put("DISPLAY", c.display);
+        const bool reported = !plat::PreferX11Session().empty();
+        const char* backend = getenv("GDK_BACKEND");
+        EXPECT_EQ(backend ? std::string(backend) : "", c.expectBackend ? c.expectBackend : "");
+        EXPECT_EQ(reported, c.reported);
+    }
+    for (const char* name : {"WAYLAND_DISPLAY", "XDG_SESSION_TYPE", "GDK_BACKEND"}) unsetenv(name);
+    if (savedDisplay.empty()) unsetenv("DISPLAY");
+    else setenv("DISPLAY", savedDisplay.c_str(), 1);
+}

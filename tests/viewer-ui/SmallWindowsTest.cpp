@@ -1,6 +1,7 @@
 // Splash picture loading, hyperlink behaviour, the About box and the tray icon.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include <wx/image.h>
@@ -9,6 +10,7 @@
 #include "orvane/ui/AboutDlg.h"
 #include "orvane/ui/HyperLink.h"
 #include "orvane/ui/Menus.h"
+#include "orvane/ui/OrvaneDlg.h"
 #include "orvane/ui/Resource.h"
 #include "orvane/ui/SYSTEMTRAY.h"
 #include "orvane/ui/SplashDlg.h"
@@ -68,7 +70,10 @@ TEST(Splash, RefusesMissingShortForeignAndDamagedFiles) {
 TEST(HyperLink, OpensTargetMarksVisitedAndDropsUnderlineWhenPointerLeaves) {
     RecordingHost host;
     std::vector<wxString> opened;
-    CHyperLink::SetOpener([&](const wxString& t) { opened.push_back(t); return 42; });
+    CHyperLink::SetOpener([&](const wxString& t, CHyperLink::Done done) {
+        opened.push_back(t);
+        done(42);
+    });
     auto* link = new CHyperLink(host.main, IDC_WEB_LINK, "tellura-tv.org", wxPoint(10, 10));
     link->SetTarget("https://tellura-tv.org/");
     EXPECT_EQ(link->GetToolTipText(), "https://tellura-tv.org/");
@@ -92,6 +97,53 @@ TEST(HyperLink, OpensTargetMarksVisitedAndDropsUnderlineWhenPointerLeaves) {
     link->SetUnderline(CHyperLink::kUnderlineAlways);
     EXPECT_TRUE(link->IsUnderlined());
     CHyperLink::SetOpener(nullptr);
+}
+
+// The real opener: xdg-open's exit status decides, and a missing xdg-open is
+// reported too. The link stays unvisited after a failure.
+TEST(HyperLink, FailedOpenBeepsReportsAndLeavesLinkUnvisited) {
+    RecordingHost host;
+    tellura::test::ScopedHome home;
+    std::vector<wxString> asked;
+    COrvaneDlg::MessageBoxHook() = [&](const wxString& text, const wxString&, long) {
+        asked.push_back(text);
+        return wxOK;
+    };
+    const std::string bin = home.path("bin");
+    const char* oldPath = getenv("PATH");
+    const std::string savedPath = oldPath ? oldPath : "";
+    auto* link = new CHyperLink(host.main, IDC_WEB_LINK, "tellura-tv.org");
+    const struct {
+        const char* script;  // nullptr: no xdg-open at all
+        const char* message;
+    } cases[] = {
+        {"exit 3", "There is no application associated\nwith the given filename extension."},
+        {"exit 2", "The specified file was not found."},
+        {nullptr, "The specified file was not found."},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(bin);
+        if (c.script) {
+            ASSERT_TRUE(tellura::test::WriteFile(bin + "/xdg-open", std::string("#!/bin/sh\n") + c.script + "\n"));
+            std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
+        }
+        setenv("PATH", (bin + ":/nonexistent").c_str(), 1);
+        asked.clear();
+        link->Click();
+        EXPECT_TRUE(PumpUntil([&] { return !asked.empty(); })) << (c.script ? c.script : "missing");
+        if (!asked.empty()) {
+            EXPECT_EQ(asked[0], wxString("Unable to open hyperlink:\n\n") + c.message);
+        }
+        EXPECT_FALSE(link->IsVisited());
+    }
+    ASSERT_TRUE(tellura::test::WriteFile(bin + "/xdg-open", "#!/bin/sh\nexit 0\n"));
+    std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
+    asked.clear();
+    link->Click();
+    EXPECT_TRUE(PumpUntil([&] { return link->IsVisited(); }));
+    EXPECT_TRUE(asked.empty());
+    setenv("PATH", savedPath.c_str(), 1);
+    COrvaneDlg::MessageBoxHook() = nullptr;
 }
 
 TEST(HyperLink, ErrorTexts) {
@@ -121,11 +173,11 @@ TEST(Tray, CallsBeforeASuccessfulAddDoNothingAndMenuCarriesItsCommands) {
     tray.ShowTrayIcon();
     tray.HideTrayIcon();
     EXPECT_FALSE(tray.IsEnabled());
-    EXPECT_FALSE(tray.AddTrayIcon(host.main, 0x100, kTrayTipText, wxIcon(), IDR_TRAY_MENU))
+    EXPECT_FALSE(tray.AddTrayIcon(host.main, 0x100, kTrayTipText, IDR_MAINFRAME, IDR_TRAY_MENU))
         << "callback message below the user range";
     EXPECT_FALSE(tray.IsEnabled());
-    const bool added = tray.AddTrayIcon(host.main, WM_TRAY_NOTIFY, kTrayTipText,
-                                        wxIcon(), IDR_TRAY_MENU);
+    const bool added = tray.AddTrayIcon(host.main, WM_TRAY_NOTIFY, kTrayTipText, IDR_MAINFRAME,
+                                        IDR_TRAY_MENU);
     EXPECT_EQ(tray.IsEnabled(), added);
     if (added) {
         tray.HideTrayIcon();
