@@ -14,10 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // In memory (tmpfs): on a disk file system each rewrite of the truncated
     // file is flushed on close, which costs milliseconds per input.
     static const std::string path = FuzzFilePath("ornix");
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!WriteFuzzFile(path, data, size)) return 0;
     FileType(path.c_str());
     ORNIX_HANDLE h = ORNIX_FUZZ_LOADER(path.c_str());
     if (h) plat::GlobalFree(h);

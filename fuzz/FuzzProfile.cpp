@@ -28,10 +28,7 @@ std::vector<std::string> Names(const char* buf, DWORD n) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = FuzzFilePath("profile") + ".ini";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!WriteFuzzFile(path, data, size)) return 0;
     static char buf[4096];
     std::vector<std::string> sections = Names(buf, GetPrivateProfileStringA(nullptr, nullptr, "", buf, sizeof buf, path.c_str()));
     for (size_t s = 0; s < sections.size() && s < 4; ++s) {

@@ -51,10 +51,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Clear();
-    FILE* f = std::fopen(RegistryFilePath(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!WriteFuzzFile(RegistryFilePath(), data, size)) return 0;
     Query(HKEY_LOCAL_MACHINE, "Software");
     Query(HKEY_LOCAL_MACHINE, "Software\\Quorvel\\Tellura");
     HKEY k = nullptr;
@@ -72,11 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fclose(in);
     }
     const std::string copy = g_dir + "/copy";
-    if (FILE* out = std::fopen(copy.c_str(), "wb")) {
-        std::fwrite(text.data(), 1, text.size(), out);
-        std::fclose(out);
+    if (WriteFuzzFile(copy, reinterpret_cast<const uint8_t*>(text.data()), text.size()))
         std::rename(copy.c_str(), RegistryFilePath());
-    }
     HKEY again = nullptr;
     uint8_t back[16] = {};
     DWORD type = 0, n = sizeof back;

@@ -17,10 +17,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = FuzzFilePath("splash") + ".bmp";
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!WriteFuzzFile(path, data, size)) return 0;
     wxImage image;
     if (LoadBmpFile(wxString::FromUTF8(path), &image) && (!image.IsOk() || image.GetWidth() <= 0))
         __builtin_trap();

@@ -19,13 +19,6 @@ namespace {
 
 std::string g_root;
 
-bool Put(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    std::fwrite(data, 1, size, f);
-    return std::fclose(f) == 0;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -43,7 +36,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     // decode, so a rejected entry costs no decoding and the runs stay on the
     // entry reader.
     static const uint8_t bmp[] = {'B', 'M'};
-    Put(g_root + "/picture.bmp", bmp, sizeof bmp);
+    WriteFuzzFile(g_root + "/picture.bmp", bmp, sizeof bmp);
     utimbuf when{1700000000, 1700000000};
     utime((g_root + "/picture.bmp").c_str(), &when);
 #endif
@@ -53,12 +46,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 #ifdef FUZZ_THUMB_CACHE
     const std::string picture = g_root + "/picture.bmp";
-    Put(lumora::CacheFileFor(picture, 256), data, size);
+    WriteFuzzFile(lumora::CacheFileFor(picture, 256), data, size);
     std::function<void()> deferred;  // a rejected entry is not replaced
     lumora::LoadThumbnail(picture, 200, 150, &deferred);
 #else
     const std::string picture = g_root + "/input";
-    Put(picture, data, size);
+    WriteFuzzFile(picture, data, size);
     std::function<void()> deferred;  // no cache writes: each input is new
     lumora::Thumb t = lumora::LoadThumbnail(picture, 160, 120, &deferred);
     if (t.ok && (t.pixW <= 0 || t.pixH <= 0 || t.rgb.size() != size_t(t.pixW) * t.pixH * 3)) __builtin_trap();

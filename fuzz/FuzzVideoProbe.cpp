@@ -9,10 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = FuzzFilePath("video");
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (!WriteFuzzFile(path, data, size)) return 0;
     const calvex::MediaInfo info = calvex::ProbeFile(path);
     calvex::Frame frame;
     if (info.ok && calvex::PreviewFrame(path, info.duration, 48, frame) &&

@@ -31,7 +31,7 @@ targets() {
   echo "thumbnail|$root/fuzz/FuzzThumbnail.cpp $lumora"
   echo "thumbcache|-DFUZZ_THUMB_CACHE $root/fuzz/FuzzThumbnail.cpp $lumora"
   echo "videoprobe|$root/fuzz/FuzzVideoProbe.cpp $root/calvex/Probe.cpp $(pkg-config --libs libavformat libavcodec libavutil libswscale)"
-  echo "splash|$root/fuzz/FuzzSplash.cpp $root/orvane/ui/SplashDlg.cpp $wxflags $wxlibs -Wl,--gc-sections -ffunction-sections"
+  echo "splash|-DSPLASH_MAX_PIXELS=(1u<<20) $root/fuzz/FuzzSplash.cpp $root/orvane/ui/SplashDlg.cpp $wxflags $wxlibs -Wl,--gc-sections -ffunction-sections"
 }
 
 targets | while IFS='|' read -r name args; do

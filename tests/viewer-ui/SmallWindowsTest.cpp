@@ -1,5 +1,6 @@
 // Splash picture loading, hyperlink behaviour, the About box and the tray icon.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,12 @@ std::string ReadAll(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+long PeakResidentKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 }  // namespace
 
 TEST(Splash, RefusesMissingShortForeignAndDamagedFiles) {
@@ -43,18 +50,29 @@ TEST(Splash, RefusesMissingShortForeignAndDamagedFiles) {
     std::string offsetPastEnd = bytes;
     offsetPastEnd[10] = '\xff';
     offsetPastEnd[11] = '\xff';
+    // Run-length coded, 8000 x 8000 in a few bytes: the decoder would
+    // allocate and clear 192 MB before reading the first run.
+    std::string huge = bytes;
+    huge.replace(18, 8, std::string("\x40\x1f\x00\x00\x40\x1f\x00\x00", 8));
+    huge.replace(28, 6, std::string("\x08\x00\x01\x00\x00\x00", 6));
+    std::string rowsMissing = bytes;
+    rowsMissing[22] = '\x40';  // 64 rows declared, 30 stored
     const std::string cases[] = {
         dir + "/missing.bmp",
         WriteBytes(dir, "ten.bmp", bytes.substr(0, 10)),
         WriteBytes(dir, "png.bmp", "\x89PNG" + bytes.substr(4)),
         WriteBytes(dir, "offset.bmp", offsetPastEnd),
         WriteBytes(dir, "cut.bmp", bytes.substr(0, 60)),
+        WriteBytes(dir, "huge.bmp", huge),
+        WriteBytes(dir, "rows.bmp", rowsMissing),
     };
+    const long peakBefore = PeakResidentKb();
     for (const std::string& path : cases) {
         auto* splash = new CSplashDlg;
         EXPECT_FALSE(splash->CreateFromFile(IDD_SPLASH, nullptr, path)) << path;
         delete splash;
     }
+    EXPECT_LT(PeakResidentKb() - peakBefore, 64 * 1024) << "the huge picture was never allocated";
 
     auto* splash = new CSplashDlg;
     ASSERT_TRUE(splash->CreateFromFile(IDD_SPLASH, nullptr, good));
