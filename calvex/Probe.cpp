@@ -22,6 +22,10 @@ int Interrupted(void* opaque) {
     return cancel && cancel->load() ? 1 : 0;
 }
 
+// The largest picture a decoder may allocate for (8K UHD): a damaged or
+// hostile header can declare any size, and a preview never needs more.
+constexpr int64_t kMaxPixels = int64_t(7680) * 4320;
+
 struct Input {
     AVFormatContext* fc = nullptr;
     ~Input() {
@@ -36,7 +40,13 @@ struct Input {
             fc = nullptr;  // freed by the failed open
             return false;
         }
-        return avformat_find_stream_info(fc, nullptr) >= 0 && !Interrupted(fc->interrupt_callback.opaque);
+        // The decoders that read the first frames for the streams' formats
+        // are held to the same picture size as the preview's.
+        std::vector<AVDictionary*> options(fc->nb_streams, nullptr);
+        for (AVDictionary*& o : options) av_dict_set_int(&o, "max_pixels", kMaxPixels, 0);
+        const int found = avformat_find_stream_info(fc, options.empty() ? nullptr : options.data());
+        for (AVDictionary*& o : options) av_dict_free(&o);
+        return found >= 0 && !Interrupted(fc->interrupt_callback.opaque);
     }
 };
 
@@ -145,6 +155,7 @@ bool PreviewFrame(const std::string& path, double duration, int box, Frame& out,
     std::unique_ptr<AVCodecContext, CodecDeleter> dec(avcodec_alloc_context3(codec));
     if (!dec || avcodec_parameters_to_context(dec.get(), st->codecpar) < 0) return false;
     dec->thread_count = 1;
+    dec->max_pixels = kMaxPixels;
     if (avcodec_open2(dec.get(), codec, nullptr) < 0) return false;
     std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
     const double at = duration > 0 ? std::min(duration * 0.1, 30.0) : 0;

@@ -7,6 +7,17 @@
 #include "calvex/Probe.h"
 #include "fuzz/FuzzFile.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
+// The demuxers' complaints about damaged input would fill the log by the
+// gigabyte over a long run.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    av_log_set_level(AV_LOG_QUIET);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = FuzzFilePath("video");
     if (!WriteFuzzFile(path, data, size)) return 0;

@@ -1,4 +1,6 @@
 // Recording start and stop, and the one sound input shared by all cards.
+#include <malloc.h>
+
 #include "strova/capture/RecordingBranch.h"
 #include "strova/capture/RecordingProfile.h"
 #include "strova/core/Context.h"
@@ -75,6 +77,9 @@ STROVA_API int Strova_StopCapture(int card) {
   c->capturing = 0;
   RebuildPreview(*c);
   g::Run(*c);
+  // The encoders' frames and queues were freed with the branch; hand the
+  // pages back so a long session's memory does not keep each recording's peak.
+  malloc_trim(0);
   return 1;
 }
 
