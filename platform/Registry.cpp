@@ -103,18 +103,24 @@ struct Model {
         auto it = byPath.find(Lower(path));
         return it == byPath.end() ? nullptr : &keys[it->second];
     }
-    // Finds or creates path and every parent below its root.
+    // Finds or creates path and every parent below its root, level by level
+    // from the root; an existing level keeps the spelling it was stored with.
     Key& Ensure(std::string_view path) {
         if (Key* k = Find(path)) return *k;
-        size_t cut = path.rfind('\\');
-        std::string full(path);
-        if (cut != std::string_view::npos) {
-            std::string parent = Ensure(path.substr(0, cut)).path;
-            full = parent + std::string(path.substr(cut));
+        std::string stored;
+        for (size_t start = 0;;) {
+            const size_t cut = path.find('\\', start);
+            const std::string_view level = path.substr(0, cut);
+            if (Key* k = Find(level)) {
+                stored = k->path;
+            } else {
+                stored = start == 0 ? std::string(level) : stored + "\\" + std::string(level.substr(start));
+                byPath.emplace(Lower(stored), keys.size());
+                keys.push_back({stored, {}, {}});
+            }
+            if (cut == std::string_view::npos) return keys.back();
+            start = cut + 1;
         }
-        byPath.emplace(Lower(full), keys.size());
-        keys.push_back({full, {}, {}});
-        return keys.back();
     }
     void RemoveTree(std::string_view path) {
         std::string low = Lower(path), prefix = low + "\\";
@@ -315,7 +321,9 @@ private:
             return true;
         }
         if (path.front() == '\\' || path.back() == '\\' || HasControl(path)) return false;
-        current = &out.Ensure(Collapsed(path));
+        const std::string collapsed = Collapsed(path);
+        if (size_t(std::count(collapsed.begin(), collapsed.end(), '\\')) > kRegMaxDepth) return false;
+        current = &out.Ensure(collapsed);
         return true;
     }
 
@@ -667,9 +675,10 @@ bool JoinPath(const std::string& base, const char* subKey, std::string& out) {
     out = base;
     if (!subKey || !*subKey) return true;
     std::string_view rest(subKey);
-    while (true) {
+    for (size_t depth = size_t(std::count(base.begin(), base.end(), '\\')) + 1;; ++depth) {
         std::string_view part = rest.substr(0, rest.find('\\'));
-        if (part.empty() || part.size() > kRegMaxName || part == "." || part == ".." || HasControl(part))
+        if (part.empty() || part.size() > kRegMaxName || part == "." || part == ".." || HasControl(part) ||
+            depth > kRegMaxDepth)
             return false;
         out += '\\';
         out += part;

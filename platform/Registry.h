@@ -52,6 +52,8 @@ constexpr DWORD REG_QWORD = 11;
 
 // Longest key-path component and value name, in bytes.
 constexpr unsigned kRegMaxName = 255;
+// Levels a key path may have below its root.
+constexpr unsigned kRegMaxDepth = 512;
 // Largest value accepted, in bytes.
 constexpr DWORD kRegMaxData = 1u << 20;
 

@@ -138,6 +138,11 @@ TEST(Registry, RejectsBadPathsNamesAndHandles) {
     for (const char* bad : {"Software\\..\\x", "Software\\\\x", "\\Software", "Software\\", "a\nb", "a\\.\\b"})
         EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, bad, &k), ERROR_INVALID_PARAMETER) << bad;
     EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, std::string(256, 'k').c_str(), &k), ERROR_INVALID_PARAMETER);
+    std::string deep = "K";
+    for (unsigned i = 1; i < kRegMaxDepth; ++i) deep += "\\K";
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (deep + "\\K").c_str(), &k), ERROR_INVALID_PARAMETER);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, deep.c_str(), &k), ERROR_SUCCESS);
+    RegCloseKey(k);
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Nothing", &k), ERROR_FILE_NOT_FOUND);
     k = Open();
     EXPECT_EQ(SetDword(k, std::string(256, 'n').c_str(), 1), ERROR_INVALID_PARAMETER);
@@ -152,7 +157,11 @@ TEST(Registry, RejectsBadPathsNamesAndHandles) {
 }
 
 TEST(Registry, BadFilesAreKeptAsideAndTheStoreStartsEmpty) {
+    std::string deep = "Windows Registry Editor Version 5.00\r\n[HKEY_LOCAL_MACHINE";
+    for (int i = 0; i < 40000; ++i) deep += "\\K";  // deeper than any key may be
+    deep += "]\r\n";
     const std::string cases[] = {
+        deep,
         "garbage that is no registry file\n",
         "[Desktop Entry]\nName=x\n",
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Quorvel\\Tellura]\r\n\"a\"=\"trunc",
