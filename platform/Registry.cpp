@@ -95,29 +95,43 @@ struct Key {
     }
 };
 
+// Lets the path index be searched with parts of one lower-cased path.
+struct ViewHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
 struct Model {
     std::vector<Key> keys;  // file order
-    std::unordered_map<std::string, size_t> byPath;
+    std::unordered_map<std::string, size_t, ViewHash, std::equal_to<>> byPath;
 
-    Key* Find(std::string_view path) {
-        auto it = byPath.find(Lower(path));
+    Key* Find(std::string_view path) { return FindLower(Lower(path)); }
+    Key* FindLower(std::string_view low) {
+        auto it = byPath.find(low);
         return it == byPath.end() ? nullptr : &keys[it->second];
     }
-    // Finds or creates path and every parent below its root, level by level
-    // from the root; an existing level keeps the spelling it was stored with.
+    // Finds or creates path and every parent below its root: from the nearest
+    // level that exists (usually the parent, as files list keys in order),
+    // each missing level in turn. Existing levels keep their stored spelling.
     Key& Ensure(std::string_view path) {
-        if (Key* k = Find(path)) return *k;
+        const std::string low = Lower(path);
+        if (Key* k = FindLower(low)) return *k;
         std::string stored;
-        for (size_t start = 0;;) {
-            const size_t cut = path.find('\\', start);
-            const std::string_view level = path.substr(0, cut);
-            if (Key* k = Find(level)) {
+        size_t start = 0;
+        for (size_t cut = path.rfind('\\'); cut != std::string_view::npos && cut > 0;
+             cut = path.rfind('\\', cut - 1)) {
+            if (Key* k = FindLower(std::string_view(low).substr(0, cut))) {
                 stored = k->path;
-            } else {
-                stored = start == 0 ? std::string(level) : stored + "\\" + std::string(level.substr(start));
-                byPath.emplace(Lower(stored), keys.size());
-                keys.push_back({stored, {}, {}});
+                start = cut + 1;
+                break;
             }
+        }
+        for (;;) {
+            const size_t cut = path.find('\\', start);
+            const std::string_view name = path.substr(start, cut == std::string_view::npos ? cut : cut - start);
+            stored = start == 0 ? std::string(name) : stored + "\\" + std::string(name);
+            byPath.emplace(low.substr(0, start + name.size()), keys.size());
+            keys.push_back({stored, {}, {}});
             if (cut == std::string_view::npos) return keys.back();
             start = cut + 1;
         }
