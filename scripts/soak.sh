@@ -7,11 +7,39 @@
 # audio/video offset at its start and end and the frames missing from it.
 #
 #   scripts/soak.sh [HOURS]
+#   scripts/soak.sh --measure FILE...   (only the recordings' figures)
 #
 # SOAK_SPEED=N runs every interval N times faster (a quick check of the script:
 # SOAK_SPEED=60 scripts/soak.sh 0.1). Uses the build in build/; starts Xvfb and
 # a PulseAudio server of its own when DISPLAY or a sound server is missing.
 set -uo pipefail
+
+# Each recording's streams from their packets (a program stream's stated
+# durations are estimates): the offset of the first and of the last packet's
+# end between video and audio, and the frames the video's span calls for
+# against those stored.
+measure() {
+  local v a rate
+  v=$(ffprobe -v error -select_streams v:0 -show_entries packet=pts_time,duration_time -of csv=p=0 "$1" | span)
+  a=$(ffprobe -v error -select_streams a:0 -show_entries packet=pts_time,duration_time -of csv=p=0 "$1" | span)
+  rate=$(ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 "$1")
+  echo "$v $a $rate" | awk -v name="$(basename "$1")" '{
+    split($7, r, "/"); fps = r[2] ? r[1] / r[2] : 25
+    printf "%s: %.1f s, a/v offset at start %+.0f ms, at end %+.0f ms, frames missing %d\n",
+      name, $2 - $1, ($1 - $4) * 1000, ($2 - $5) * 1000, ($2 - $1) * fps - $3 + 0.5
+  }'
+}
+# First packet time, end of the last packet, and packet count of one stream.
+span() {
+  awk -F, '{ n++ } $1 != "N/A" { if (first == "" || $1 < first) first = $1; if ($1 + $2 > end) end = $1 + $2 }
+           END { printf "%.6f %.6f %d", first, end, n }'
+}
+
+if [ "${1:-}" = "--measure" ]; then
+  shift
+  for f in "$@"; do measure "$f"; done
+  exit 0
+fi
 hours=${1:-2}
 speed=${SOAK_SPEED:-1}
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -78,18 +106,5 @@ viewer=
 
 echo "snapshots: $(find "$HOME/Pictures" -type f | wc -l) files"
 for f in "$HOME"/Videos/*; do
-  [ -f "$f" ] || continue
-  # Start and end of each stream; the frames the duration calls for against those stored.
-  ffprobe -v error -count_packets -show_entries stream=codec_type,start_time,duration,nb_read_packets,r_frame_rate \
-    -of compact=p=0 "$f" | awk -F'|' -v name="$(basename "$f")" '
-      {
-        for (i = 1; i <= NF; ++i) { split($i, kv, "="); v[kv[1]] = kv[2] }
-        if (v["codec_type"] == "video") { vs = v["start_time"]; vd = v["duration"]; fr = v["r_frame_rate"]; n = v["nb_read_packets"] }
-        if (v["codec_type"] == "audio") { as = v["start_time"]; ad = v["duration"] }
-      }
-      END {
-        split(fr, r, "/"); fps = r[2] ? r[1] / r[2] : 25
-        printf "%s: %.1f s, a/v offset at start %+.0f ms, at end %+.0f ms, frames missing %d\n",
-          name, vd, (vs - as) * 1000, (vs + vd - as - ad) * 1000, vd * fps - n
-      }'
+  [ -f "$f" ] && measure "$f"
 done
