@@ -604,10 +604,12 @@ public:
         return h;
     }
 
+    // A handle without pending changes leaves the view as it is.
     void FreeHandle(HKEY h) {
+        const bool pending = !h->ops.empty();
         handles_.erase(h);
         delete h;
-        RebuildView();
+        if (pending) RebuildView();
     }
 
     void Record(HKEY h, RegKeyObject::Op op) {
