@@ -2,9 +2,10 @@
 # Soak test, run by hand (not part of CI): the viewer on the virtual card for
 # HOURS (default 2) in a private home, driven through the card's remote: a
 # channel step every minute, a snapshot every 30 s, and a 20-minute recording
-# at the start of every hour. Prints the viewer's resident memory, open files
-# and threads at the start and every 10 minutes, and for each recording the
-# audio/video offset at its start and end and the frames missing from it.
+# at the start of every hour. Prints the viewer's resident memory (and its
+# anonymous part), open files and threads at the start and every 10 minutes,
+# and for each recording the audio/video offset at its start and end and the
+# frames missing from it.
 #
 #   scripts/soak.sh [HOURS]
 #   scripts/soak.sh --measure FILE...   (only the recordings' figures)
@@ -75,13 +76,16 @@ for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/quorvel/remote" ] && break; sleep
 [ -S "$XDG_RUNTIME_DIR/quorvel/remote" ] || { echo "soak: the viewer did not start; see $work/viewer.log" >&2; exit 1; }
 
 started=$(date +%s)
+# Resident memory in all, and its part not backed by files (the heap; the
+# rest is mostly the code of libraries, mapped once when first used).
 sample() {
-  local rss fds threads
+  local rss anon fds threads
   rss=$(awk '/^VmRSS/ {print $2}' "/proc/$viewer/status" 2>/dev/null)
+  anon=$(awk '/^RssAnon/ {print $2}' "/proc/$viewer/status" 2>/dev/null)
   fds=$(ls "/proc/$viewer/fd" 2>/dev/null | wc -l)
   threads=$(ls "/proc/$viewer/task" 2>/dev/null | wc -l)
-  printf '%6.1f min  resident %6d kB  files %3d  threads %3d\n' \
-    "$(echo "($(date +%s) - $started) * $speed / 60" | bc -l)" "${rss:-0}" "$fds" "$threads"
+  printf '%6.1f min  resident %6d kB (anonymous %6d kB)  files %3d  threads %3d\n' \
+    "$(echo "($(date +%s) - $started) * $speed / 60" | bc -l)" "${rss:-0}" "${anon:-0}" "$fds" "$threads"
 }
 key() { "$bin/tellura-remote" "$1" >/dev/null 2>&1 || echo "soak: remote key $1 failed" >&2; }
 
