@@ -1,10 +1,12 @@
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <new>
 
 #include "ornix/Internal.h"
@@ -65,6 +67,23 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& out) {
     return !readError;
 }
 
+int CreateTempBeside(const char* path, std::string& tmp) {
+    static const char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        uint8_t r[6] = {};
+        if (getrandom(r, sizeof r, 0) != ssize_t(sizeof r)) {
+            const uint64_t t = uint64_t(getpid()) * 7919u + uint64_t(attempt) * 104729u + uint64_t(time(nullptr));
+            for (int i = 0; i < 6; ++i) r[i] = uint8_t(t >> (i * 8));
+        }
+        tmp = std::string(path) + ".";
+        for (uint8_t b : r) tmp += kChars[b % (sizeof kChars - 1)];
+        // Mode 0666 lets the process's umask decide, as for any file the user creates.
+        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1;
+}
+
 bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data) {
     return WriteFileAtomic(path, data.data(), data.size());
 }
@@ -74,13 +93,12 @@ bool WriteFileAtomic(const char* path, const uint8_t* data, size_t size) {
         SetError(ORNIX_ERR_WRITE);
         return false;
     }
-    std::string tmp = std::string(path) + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
+    std::string tmp;
+    int fd = CreateTempBeside(path, tmp);
     if (fd < 0) {
         SetError(ORNIX_ERR_WRITE);
         return false;
     }
-    fchmod(fd, 0644);
     size_t done = 0;
     while (done < size) {
         ssize_t w = ::write(fd, data + done, size - done);

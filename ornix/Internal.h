@@ -34,6 +34,9 @@ struct Image {
 
 // Whole file contents; false (error set) when it cannot be read.
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& out);
+// Creates a new empty file named path + "." + six random characters, mode
+// 0666 less the umask; the descriptor, or -1 on failure. `tmp` gets the name.
+int CreateTempBeside(const char* path, std::string& tmp);
 // Writes data to a temporary file beside path, fsyncs and renames; error set on failure.
 bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data);
 bool WriteFileAtomic(const char* path, const uint8_t* data, size_t size);

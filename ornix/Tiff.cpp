@@ -49,8 +49,8 @@ extern "C" ORNIX_HANDLE LoadTIF(const char* path) {
 extern "C" int SaveTIF(const char* path, ORNIX_HANDLE image) {
     Image img;
     if (!ReadHandleRgb(image, img) || !path) return 0;
-    std::string tmp = std::string(path) + ".XXXXXX";
-    int fd = mkstemp(tmp.data());
+    std::string tmp;
+    int fd = CreateTempBeside(path, tmp);
     if (fd < 0) return SetError(ORNIX_ERR_WRITE), 0;
     TIFFSetErrorHandler(Quiet);
     TIFF* t = TIFFFdOpen(fd, tmp.c_str(), "w");

@@ -2,6 +2,8 @@
 // ImageMagick in both directions.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -114,6 +116,23 @@ TEST(OrnixRoundTrip, SaveFailsCleanlyWhereItCannotWrite) {
         EXPECT_EQ(f.save(path.c_str(), h), 0) << f.ext;
         EXPECT_EQ(GetLastVexilError(), ORNIX_ERR_WRITE) << f.ext;
         EXPECT_EQ(f.save(path.c_str(), nullptr), 0);
+    }
+    plat::GlobalFree(h);
+}
+
+TEST(OrnixRoundTrip, SavedFilesTakeTheUsersUmask) {
+    tellura::test::ScopedHome home;
+    ORNIX_HANDLE h = MakeHandle(Pattern(4, 4, 24));
+    for (mode_t mask : {mode_t(022), mode_t(077), mode_t(002)}) {
+        const mode_t old = umask(mask);
+        for (const Format& f : kFormats) {
+            std::string path = home.path("mode." + std::string(f.ext));
+            ASSERT_EQ(f.save(path.c_str(), h), 1) << f.ext;
+            struct stat st {};
+            ASSERT_EQ(stat(path.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask) << f.ext << " under umask " << std::oct << mask;
+        }
+        umask(old);
     }
     plat::GlobalFree(h);
 }
