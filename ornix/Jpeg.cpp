@@ -66,21 +66,81 @@ bool Encode(const char* path, const uint8_t* rows, int w, int pitch, int h, int 
     return ok;
 }
 
+// True when an APP14 "Adobe" segment comes before the first frame: such
+// files store CMYK inverted (0 = full ink), as Adobe's programs write them.
+bool HasAdobeMarker(const std::vector<uint8_t>& d) {
+    for (size_t i = 2; i + 4 <= d.size();) {
+        if (d[i] != 0xFF) return false;
+        const uint8_t m = d[i + 1];
+        if (m == 0xFF) {
+            ++i;
+            continue;
+        }
+        if ((m >= 0xC0 && m <= 0xCF && m != 0xC4 && m != 0xC8 && m != 0xCC) || m == 0xDA) return false;
+        const size_t len = (size_t(d[i + 2]) << 8) | d[i + 3];
+        if (m == 0xEE && len >= 7 && i + 9 <= d.size() && std::memcmp(&d[i + 4], "Adobe", 5) == 0) return true;
+        i += 2 + len;
+    }
+    return false;
+}
+
+// The failure code for TurboJPEG's last error: variants libjpeg does not
+// decode (12-bit, lossless, arithmetic where absent) are "unsupported".
+int ErrorCode(tjhandle tj, int otherwise) {
+    const char* msg = tjGetErrorStr2(tj);
+    return msg && std::strstr(msg, "Unsupported") ? ORNIX_ERR_UNSUPPORTED : otherwise;
+}
+
+// Decodes a CMYK or YCCK picture to CMYK and turns it into BGR rows with the
+// usual naive conversion (R = (1 - C)(1 - K)), honouring Adobe's inversion.
+bool DecodeCmyk(tjhandle tj, const std::vector<uint8_t>& data, int w, int h, uint8_t* rows, size_t pitch) {
+    std::vector<uint8_t> cmyk;
+    try {
+        cmyk.resize(size_t(w) * h * 4);
+    } catch (...) {
+        return SetError(ORNIX_ERR_NO_MEMORY), false;
+    }
+    int rc = tjDecompress2(tj, data.data(), data.size(), cmyk.data(), w, w * 4, h, TJPF_CMYK, TJFLAG_BOTTOMUP);
+    if (rc != 0 && tjGetErrorCode(tj) != TJERR_WARNING) return SetError(ErrorCode(tj, ORNIX_ERR_TRUNCATED)), false;
+    const bool inverted = HasAdobeMarker(data);
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* s = &cmyk[size_t(y) * w * 4];
+        uint8_t* o = rows + pitch * y;
+        for (int x = 0; x < w; ++x, s += 4, o += 3) {
+            const int k = inverted ? s[3] : 255 - s[3];
+            for (int c = 0; c < 3; ++c) {
+                const int v = inverted ? s[c] : 255 - s[c];
+                o[2 - c] = uint8_t((v * k + 127) / 255);
+            }
+        }
+    }
+    return true;
+}
+
 // Decodes into a new 24-bit handle; null (error set) on failure.
 ORNIX_HANDLE Decode(tjhandle tj, const std::vector<uint8_t>& data) {
     int w = 0, h = 0, sub = 0, cs = 0;
-    if (tjDecompressHeader3(tj, data.data(), data.size(), &w, &h, &sub, &cs) != 0) return SetError(ORNIX_ERR_NOT_FORMAT), nullptr;
+    // A warning (stray bytes before a marker) or an unusual sampling layout
+    // still leaves the picture's size known and the picture decodable.
+    if (tjDecompressHeader3(tj, data.data(), data.size(), &w, &h, &sub, &cs) != 0 && (w <= 0 || h <= 0))
+        return SetError(ErrorCode(tj, ORNIX_ERR_NOT_FORMAT)), nullptr;
     if (!CheckSize(w, h)) return nullptr;
     uint8_t* rows = nullptr;
     size_t pitch = 0;
     ORNIX_HANDLE out = AllocHandle(w, h, 24, rows, pitch);
     if (!out) return nullptr;
-    int rc = tjDecompress2(tj, data.data(), data.size(), rows, w, int(pitch), h, TJPF_BGR, TJFLAG_BOTTOMUP);
-    // Warnings (for instance a truncated tail) still leave a usable picture.
-    if (rc != 0 && tjGetErrorCode(tj) != TJERR_WARNING) {
+    bool ok = true;
+    if (cs == TJCS_CMYK || cs == TJCS_YCCK) {
+        ok = DecodeCmyk(tj, data, w, h, rows, pitch);
+    } else {
+        int rc = tjDecompress2(tj, data.data(), data.size(), rows, w, int(pitch), h, TJPF_BGR, TJFLAG_BOTTOMUP);
+        // Warnings (for instance a truncated tail) still leave a usable picture.
+        if (rc != 0 && tjGetErrorCode(tj) != TJERR_WARNING) ok = false, SetError(ErrorCode(tj, ORNIX_ERR_TRUNCATED));
+    }
+    if (!ok) {
         plat::GlobalUnlock(out);
         plat::GlobalFree(out);
-        return SetError(ORNIX_ERR_TRUNCATED), nullptr;
+        return nullptr;
     }
     const size_t used = size_t(w) * 3;
     if (pitch > used)

@@ -170,6 +170,42 @@ TEST(OrnixPeer, FilesWrittenByImageMagickLoadToSamePixels) {
     plat::GlobalFree(h);
 }
 
+// CMYK (as Adobe's programs write it, inverted), grey and 16-bit pictures show
+// the colours ImageMagick shows for them.
+TEST(OrnixPeer, CmykGreyAndDeepFilesLoadToImageMagicksColours) {
+    tellura::test::ScopedHome home;
+    ORNIX_HANDLE h = MakeHandle(Smooth(23, 11));
+    std::string src = home.path("src.bmp");
+    ASSERT_EQ(SaveBMP(src.c_str(), h), 1);
+    plat::GlobalFree(h);
+    struct Case {
+        const char* name;
+        const char* opts;
+        ORNIX_HANDLE (*load)(const char*);
+        int tolerance;
+    } cases[] = {
+        {"cmyk.jpg", "-colorspace CMYK -quality 100", LoadJPG, 3},
+        {"grey.jpg", "-colorspace Gray -quality 100", LoadJPG, 2},
+        {"cmyk.tif", "-colorspace CMYK", LoadTIF, 0},
+        {"cmyk16.tif", "-colorspace CMYK -depth 16", LoadTIF, 0},
+        {"rgb16.tif", "-depth 16", LoadTIF, 0},
+        {"grey16.tif", "-colorspace Gray -depth 16", LoadTIF, 0},
+        {"palette.tif", "-type Palette", LoadTIF, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string file = home.path(c.name), ref = home.path(std::string(c.name) + ".bmp");
+        ASSERT_TRUE(Shell("convert " + src + " " + c.opts + " " + file));
+        ASSERT_TRUE(Shell("convert " + file + " -colorspace sRGB -type TrueColor " + ref));
+        ORNIX_HANDLE got = c.load(file.c_str()), want = LoadBMP(ref.c_str());
+        ASSERT_NE(got, nullptr) << GetLastVexilError();
+        ASSERT_NE(want, nullptr);
+        EXPECT_LE(MaxDiff(Rgb(got), Rgb(want)), c.tolerance);
+        plat::GlobalFree(got);
+        plat::GlobalFree(want);
+    }
+}
+
 TEST(OrnixPeer, OurFilesReadByImageMagickToSamePixels) {
     tellura::test::ScopedHome home;
     for (int bits : {8, 24}) {
