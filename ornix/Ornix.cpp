@@ -26,7 +26,10 @@ int TypeOf(const uint8_t* d, size_t n) {
     if (n >= 2 && d[0] == 'B' && d[1] == 'M') return ORNIX_TYPE_BMP;
     if (n >= 6 && (std::memcmp(d, "GIF87a", 6) == 0 || std::memcmp(d, "GIF89a", 6) == 0)) return ORNIX_TYPE_GIF;
     if (n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) return ORNIX_TYPE_JPEG;
-    if (n >= 4 && ((std::memcmp(d, "II*\0", 4) == 0) || std::memcmp(d, "MM\0*", 4) == 0)) return ORNIX_TYPE_TIFF;
+    // Classic TIFF (42) and BigTIFF (43), either byte order.
+    if (n >= 4 && (std::memcmp(d, "II*\0", 4) == 0 || std::memcmp(d, "MM\0*", 4) == 0 || std::memcmp(d, "II+\0", 4) == 0 ||
+                   std::memcmp(d, "MM\0+", 4) == 0))
+        return ORNIX_TYPE_TIFF;
     if (n >= 128 && d[0] == 0x0A && d[1] <= 5 && d[2] == 1 && (d[3] == 1 || d[3] == 2 || d[3] == 4 || d[3] == 8))
         return ORNIX_TYPE_PCX;
     if (LooksLikeTga(d, n)) return ORNIX_TYPE_TGA;

@@ -1,4 +1,4 @@
-// TIFF through libtiff: any variant libtiff decodes is read as 24-bit;
+// TIFF through libtiff: the first picture is read as 24-bit (TiffRead.cpp);
 // written as 24-bit RGB with LZW compression.
 #include <tiffio.h>
 #include <unistd.h>
@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "ornix/Internal.h"
+#include "ornix/TiffRead.h"
 
 using namespace ornix;
 
@@ -22,26 +23,8 @@ extern "C" ORNIX_HANDLE LoadTIF(const char* path) {
     TIFFSetWarningHandler(Quiet);
     TIFF* t = TIFFOpen(path, "r");
     if (!t) return SetError(ORNIX_ERR_NOT_FORMAT), nullptr;
-    uint32_t w = 0, h = 0;
-    TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &w);
-    TIFFGetField(t, TIFFTAG_IMAGELENGTH, &h);
-    ORNIX_HANDLE out = nullptr;
-    if (CheckSize(w, h)) {
-        std::vector<uint32_t> raster(size_t(w) * h);
-        if (TIFFReadRGBAImageOriented(t, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
-            Image img;
-            img.width = int(w), img.height = int(h), img.bits = 24;
-            img.pixels.resize(raster.size() * 3);
-            for (size_t i = 0; i < raster.size(); ++i) {
-                img.pixels[i * 3] = uint8_t(TIFFGetB(raster[i]));
-                img.pixels[i * 3 + 1] = uint8_t(TIFFGetG(raster[i]));
-                img.pixels[i * 3 + 2] = uint8_t(TIFFGetR(raster[i]));
-            }
-            out = MakeHandle(img);
-        } else {
-            SetError(ORNIX_ERR_UNSUPPORTED);
-        }
-    }
+    Image img;
+    ORNIX_HANDLE out = DecodeTiff(t, probe.size(), img) ? MakeHandle(img) : nullptr;
     TIFFClose(t);
     return out;
 }

@@ -206,6 +206,28 @@ TEST(OrnixPeer, CmykGreyAndDeepFilesLoadToImageMagicksColours) {
     }
 }
 
+// A TIFF's Orientation tag turns the picture upright, all eight values.
+TEST(OrnixPeer, TiffOrientationsComeOutUpright) {
+    tellura::test::ScopedHome home;
+    ORNIX_HANDLE h = MakeHandle(Pattern(7, 4, 24));
+    std::string src = home.path("src.bmp");
+    ASSERT_EQ(SaveBMP(src.c_str(), h), 1);
+    plat::GlobalFree(h);
+    const char* names[] = {"TopLeft", "TopRight", "BottomRight", "BottomLeft", "LeftTop", "RightTop", "RightBottom", "LeftBottom"};
+    for (const char* name : names) {
+        SCOPED_TRACE(name);
+        std::string file = home.path(std::string(name) + ".tif"), ref = file + ".bmp";
+        ASSERT_TRUE(Shell("convert " + src + " -orient " + name + " -compress none " + file));
+        ASSERT_TRUE(Shell("convert " + file + " -auto-orient " + ref));
+        ORNIX_HANDLE got = LoadTIF(file.c_str()), want = LoadBMP(ref.c_str());
+        ASSERT_NE(got, nullptr);
+        ASSERT_NE(want, nullptr);
+        EXPECT_EQ(MaxDiff(Rgb(got), Rgb(want)), 0);
+        plat::GlobalFree(got);
+        plat::GlobalFree(want);
+    }
+}
+
 TEST(OrnixPeer, OurFilesReadByImageMagickToSamePixels) {
     tellura::test::ScopedHome home;
     for (int bits : {8, 24}) {

@@ -46,6 +46,7 @@ struct Entry {
     std::vector<std::string> refs;  // empty: no comparison; "self": ImageMagick's reading of the file
     double mean = -1;               // mean difference allowed instead of the format's rule
     int max = -1;                   // largest channel difference allowed
+    bool srgb = false;              // the reference is read converted to sRGB (CIELab)
 };
 
 std::vector<Entry> ReadList(const std::string& name) {
@@ -67,6 +68,7 @@ std::vector<Entry> ReadList(const std::string& name) {
         while (ls >> opt) {
             if (opt.rfind("mean=", 0) == 0) e.mean = std::atof(opt.c_str() + 5);
             if (opt.rfind("max=", 0) == 0) e.max = std::atoi(opt.c_str() + 4);
+            if (opt == "srgb") e.srgb = true;
         }
         out.push_back(e);
     }
@@ -169,9 +171,11 @@ struct Ref {
 
 // A file read as its own reference is shown as its first frame on its canvas,
 // turned by its orientation tag where the format's reader applies it (TIFF).
-bool ReadReference(const std::string& file, bool self, bool orient, Ref& ref) {
-    std::string cmd = "convert '" + file + (self ? "[0]' -coalesce" : "'") + (orient ? " -auto-orient" : "") +
-                      " -colorspace sRGB -depth 8 pam:- 2>/dev/null";
+// A CMYK picture is read again converted to sRGB.
+bool ReadReference(const std::string& file, bool self, bool orient, Ref& ref, bool srgb = false) {
+    // A TIFF's page position is no part of its picture.
+    std::string cmd = "convert '" + file + (self ? (orient ? "[0]' +repage" : "[0]' -coalesce") : "'") + (orient ? " -auto-orient" : "") +
+                      (srgb ? " -colorspace sRGB" : "") + " -depth 8 pam:- 2>/dev/null";
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return false;
     std::string data;
@@ -182,14 +186,16 @@ bool ReadReference(const std::string& file, bool self, bool orient, Ref& ref) {
     const size_t end = data.find("ENDHDR\n");
     if (end == std::string::npos) return false;
     std::istringstream hdr(data.substr(0, end));
-    std::string key;
+    std::string key, tuple;
     int w = 0, h = 0, depth = 0, maxval = 0;
     while (hdr >> key) {
+        if (key == "TUPLTYPE") hdr >> tuple;
         if (key == "WIDTH") hdr >> w;
         else if (key == "HEIGHT") hdr >> h;
         else if (key == "DEPTH") hdr >> depth;
         else if (key == "MAXVAL") hdr >> maxval;
     }
+    if (tuple.rfind("CMYK", 0) == 0) return !srgb && ReadReference(file, self, orient, ref, true);
     const size_t count = size_t(w) * h;
     const auto* px = reinterpret_cast<const uint8_t*>(data.data() + end + 7);
     if (w <= 0 || h <= 0 || depth < 1 || depth > 4 || maxval != 255 || data.size() - end - 7 < count * depth) return false;
@@ -257,20 +263,23 @@ std::vector<std::string> Run(const Format& f, const std::string& corpus) {
             why = "took " + std::to_string(r.growthKb / 1024) + " MB for a " + std::to_string(st.st_size) + "-byte file";
         if (why.empty() && e.expect == "bad" && r.loaded) why = "a damaged file was loaded";
         if (why.empty() && !r.loaded && r.error == ORNIX_OK) why = "refused without an error code";
-        if (why.empty() && e.expect == "good" && !r.loaded) why = "refused with error " + std::to_string(r.error);
-        if (why.empty() && e.expect == "good" && r.type != f.type) why = "file type " + std::to_string(r.type);
-        if (why.empty() && r.loaded && e.expect != "bad" && !e.refs.empty()) {
+        const bool mustLoad = e.expect == "good" || e.expect == "known";
+        if (why.empty() && mustLoad && !r.loaded) why = "refused with error " + std::to_string(r.error);
+        if (why.empty() && mustLoad && r.type != f.type) why = "file type " + std::to_string(r.type);
+        if (why.empty() && r.loaded && e.expect != "bad" && e.expect != "damaged" && !e.refs.empty()) {
             std::string best = "no reference could be read";
             for (const std::string& name : e.refs) {
                 Ref ref;
-                if (!ReadReference(name == "self" ? path : corpus + "/" + name, name == "self", f.orient, ref)) continue;
+                if (!ReadReference(name == "self" ? path : corpus + "/" + name, name == "self", f.orient, ref, e.srgb)) continue;
                 std::string d = Compare(r.img, ref, f.lossy || (name.size() > 4 && name.substr(name.size() - 4) == ".jpg"), e);
                 if (d.empty() || best.rfind("no reference", 0) == 0) best = d;
                 if (d.empty()) break;
             }
             why = best;
         }
-        if (!why.empty()) failures.push_back(e.path + ": " + why);
+        // A known fault is reported, not failed; the list says why it stays.
+        if (e.expect == "known") std::printf("  known: %s: %s\n", e.path.c_str(), why.empty() ? "passes now" : why.c_str());
+        else if (!why.empty()) failures.push_back(e.path + ": " + why);
         (r.loaded ? good : refused)++;
     }
     std::printf("%s: %d loaded, %d refused, %zu failing\n", f.list, good, refused, failures.size());
