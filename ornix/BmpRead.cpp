@@ -1,5 +1,6 @@
 // BMP file parser: uncompressed 1/4/8/16/24/32 bits, bit-field masks for 16
 // and 32 bits, RLE8 and RLE4. Every field is checked against the data size.
+#include <algorithm>
 #include <cstring>
 
 #include "ornix/Internal.h"
@@ -10,6 +11,8 @@ namespace {
 struct BmpInfo {
     int width = 0, height = 0, bits = 0;
     bool topDown = false;
+    int entry = 4;  // bytes per colour-table entry: 3 for the OS/2 1.x header
+    uint32_t infoSize = 40;
     uint32_t compression = 0, offBits = 0, colours = 0;
     uint32_t masks[3] = {0, 0, 0};
 };
@@ -25,18 +28,32 @@ int MaskBits(uint32_t m) {
     while (m & 1) m >>= 1, ++n;
     return n;
 }
+// A field of any width scaled to 0..255 with rounding.
 uint8_t Channel(uint32_t v, uint32_t mask) {
     if (!mask) return 0;
-    int n = MaskBits(mask);
-    uint32_t c = (v & mask) >> MaskShift(mask);
-    if (n >= 8) return uint8_t(c >> (n - 8));
-    return n ? uint8_t((c * 255 + ((1u << n) - 1) / 2) / ((1u << n) - 1)) : 0;
+    const int n = MaskBits(mask);
+    const uint64_t c = (v & mask) >> MaskShift(mask), max = (uint64_t(1) << n) - 1;
+    return n ? uint8_t((c * 255 + max / 2) / max) : 0;
+}
+
+// The OS/2 1.x header: 16-bit width and height, no compression.
+bool ParseCoreHeader(const uint8_t* d, size_t size, BmpInfo& bi) {
+    if (size < 26) return SetError(ORNIX_ERR_TRUNCATED), false;
+    const int w = Le16(d + 18), h = int16_t(Le16(d + 20));
+    bi.bits = Le16(d + 24), bi.offBits = Le32(d + 10), bi.entry = 3, bi.infoSize = 12;
+    if (!CheckSize(w, h)) return false;
+    bi.width = w, bi.height = h;
+    if (!(bi.bits == 1 || bi.bits == 4 || bi.bits == 8 || bi.bits == 24)) return SetError(ORNIX_ERR_UNSUPPORTED), false;
+    return true;
 }
 
 bool ParseHeader(const uint8_t* d, size_t size, BmpInfo& bi) {
-    if (size < 54 || d[0] != 'B' || d[1] != 'M') return SetError(size < 2 || d[0] != 'B' ? ORNIX_ERR_NOT_FORMAT : ORNIX_ERR_TRUNCATED), false;
+    if (size < 18 || d[0] != 'B' || d[1] != 'M') return SetError(size < 2 || d[0] != 'B' ? ORNIX_ERR_NOT_FORMAT : ORNIX_ERR_TRUNCATED), false;
     uint32_t infoSize = Le32(d + 14);
+    if (infoSize == 12) return ParseCoreHeader(d, size, bi);
+    if (size < 54) return SetError(ORNIX_ERR_TRUNCATED), false;
     if (infoSize < 40 || 14 + uint64_t(infoSize) > size) return SetError(infoSize < 40 ? ORNIX_ERR_UNSUPPORTED : ORNIX_ERR_TRUNCATED), false;
+    bi.infoSize = infoSize;
     int32_t w = int32_t(Le32(d + 18)), h = int32_t(Le32(d + 22));
     bi.bits = Le16(d + 28);
     bi.compression = Le32(d + 30);
@@ -67,10 +84,15 @@ bool ReadPalette(const uint8_t* d, size_t size, const BmpInfo& bi, Image& img) {
     if (bi.bits > 8) return true;
     uint32_t max = 1u << bi.bits;
     uint32_t n = bi.colours == 0 || bi.colours > max ? max : bi.colours;
-    size_t start = 14 + Le32(d + 14);
-    if (start + size_t(n) * 4 > size) return SetError(ORNIX_ERR_TRUNCATED), false;
+    // The OS/2 1.x table fills the space before the bits (its header has no count).
+    if (bi.entry == 3) n = std::min<uint64_t>(max, bi.offBits > 26 ? (uint64_t(bi.offBits) - 26) / 3 : max);
+    size_t start = 14 + size_t(bi.infoSize);
+    if (start + size_t(n) * bi.entry > size) return SetError(ORNIX_ERR_TRUNCATED), false;
     img.palette.assign(max, 0);
-    for (uint32_t i = 0; i < n; ++i) img.palette[i] = Le32(d + start + i * 4) & 0xFFFFFFu;
+    for (uint32_t i = 0; i < n; ++i) {
+        const uint8_t* e = d + start + size_t(i) * bi.entry;
+        img.palette[i] = uint32_t(e[0]) | (uint32_t(e[1]) << 8) | (uint32_t(e[2]) << 16);
+    }
     return true;
 }
 
@@ -132,6 +154,8 @@ bool DecodeBmp(const uint8_t* d, size_t size, Image& img) {
     if (!ParseHeader(d, size, bi)) return false;
     img = Image{};
     img.width = bi.width, img.height = bi.height, img.bits = bi.bits;
+    // A handle's 16-bit rows are 5-5-5: other layouts are kept whole as 24-bit.
+    if (bi.bits == 16 && !(bi.masks[0] == 0x7C00 && bi.masks[1] == 0x03E0 && bi.masks[2] == 0x001F)) img.bits = 24;
     if (!ReadPalette(d, size, bi, img)) return false;
     if (bi.offBits >= size) return SetError(ORNIX_ERR_TRUNCATED), false;
     const size_t ch = bi.bits <= 8 ? 1 : 3;

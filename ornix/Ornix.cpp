@@ -18,7 +18,7 @@ bool LooksLikeTga(const uint8_t* d, size_t n) {
     if (d[1] > 1 || !((type >= 1 && type <= 3) || (type >= 9 && type <= 11))) return false;
     if (Le16(d + 12) == 0 || Le16(d + 14) == 0) return false;
     if ((type & 7) == 1) return d[1] == 1 && bits == 8;
-    if ((type & 7) == 3) return bits == 8 && d[1] == 0;
+    if ((type & 7) == 3) return (bits == 8 || bits == 16) && d[1] == 0;
     return bits == 15 || bits == 16 || bits == 24 || bits == 32;
 }
 

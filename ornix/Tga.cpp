@@ -1,5 +1,5 @@
 // TGA: reads colour-mapped, true-colour and grey images, uncompressed or RLE,
-// 8/15/16/24/32 bits; writes colour-mapped 8-bit or true-colour 24-bit, uncompressed.
+// 8/15/16/24/32 bits, grey with alpha; writes colour-mapped 8-bit or true-colour 24-bit, uncompressed.
 #include <cstring>
 
 #include "ornix/Internal.h"
@@ -16,7 +16,7 @@ uint32_t PixelColour(const uint8_t* p, int bytes) {
     if (bytes >= 3) return (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
     if (bytes == 2) {
         uint16_t v = Le16(p);
-        auto x = [](int c) { return uint32_t((c << 3) | (c >> 2)); };
+        auto x = [](int c) { return uint32_t((c * 255 + 15) / 31); };
         return (x((v >> 10) & 31) << 16) | (x((v >> 5) & 31) << 8) | x(v & 31);
     }
     return uint32_t(p[0]) * 0x010101u;
@@ -55,7 +55,8 @@ bool ParseHeader(const std::vector<uint8_t>& d, TgaHeader& t) {
     const bool known = (t.type & ~8) >= 1 && (t.type & ~8) <= 3 && t.mapType <= 1;
     if (!known) return SetError(ORNIX_ERR_NOT_FORMAT), false;
     if (!CheckSize(t.width, t.height)) return false;
-    bool okBits = base == 1 ? (t.bits == 8 && t.mapType == 1) : base == 3 ? t.bits == 8
+    // Grey comes as 8 bits, or 16 with an alpha byte after the grey one.
+    bool okBits = base == 1 ? (t.bits == 8 && t.mapType == 1) : base == 3 ? (t.bits == 8 || t.bits == 16)
                                                                            : (t.bits == 15 || t.bits == 16 || t.bits == 24 || t.bits == 32);
     if (!okBits || (t.mapType && !(t.mapBits == 15 || t.mapBits == 16 || t.mapBits == 24 || t.mapBits == 32)))
         return SetError(ORNIX_ERR_UNSUPPORTED), false;
