@@ -49,11 +49,13 @@ void PutRow(Image& img, const GifImageDesc& d, long y, const std::vector<GifPixe
 ORNIX_HANDLE ReadFrame(GifFileType* g) {
     const GifImageDesc& d = g->Image;
     const ColorMapObject* map = d.ColorMap ? d.ColorMap : g->SColorMap;
-    if (!map) return SetError(ORNIX_ERR_UNSUPPORTED), nullptr;
     Image img;
     img.width = g->SWidth, img.height = g->SHeight, img.bits = 8;
     img.palette.assign(256, 0);
-    for (int i = 0; i < map->ColorCount && i < 256; ++i)
+    // Without any colour table the indices are shown as shades of grey.
+    if (!map)
+        for (uint32_t i = 0; i < 256; ++i) img.palette[i] = i * 0x010101u;
+    for (int i = 0; map && i < map->ColorCount && i < 256; ++i)
         img.palette[i] = (uint32_t(map->Colors[i].Red) << 16) | (uint32_t(map->Colors[i].Green) << 8) | map->Colors[i].Blue;
     int bg = g->SBackGroundColor >= 0 && g->SBackGroundColor < 256 ? g->SBackGroundColor : 0;
     img.pixels.assign(size_t(img.width) * img.height, uint8_t(bg));
