@@ -30,6 +30,12 @@ bool CheckSize(int64_t width, int64_t height) {
     return true;
 }
 
+bool CheckDensity(uint64_t pixels, uint64_t fileSize) {
+    if (pixels <= fileSize * 4096 + (uint64_t(1) << 22)) return true;
+    SetError(ORNIX_ERR_TRUNCATED);
+    return false;
+}
+
 bool ReadWholeFile(const char* path, std::vector<uint8_t>& out) {
     if (!path) {
         SetError(ORNIX_ERR_NO_FILE);

@@ -101,7 +101,7 @@ extern "C" ORNIX_HANDLE LoadGIF(const char* path) {
     if (!ReadWholeFile(path, data)) return nullptr;
     if (data.size() < 13 || std::memcmp(data.data(), "GIF8", 4) != 0) return SetError(ORNIX_ERR_NOT_FORMAT), nullptr;
     // The logical screen size is checked before anything is allocated for it.
-    if (!CheckSize(Le16(&data[6]), Le16(&data[8]))) return nullptr;
+    if (!CheckSize(Le16(&data[6]), Le16(&data[8])) || !CheckDensity(uint64_t(Le16(&data[6])) * Le16(&data[8]), data.size())) return nullptr;
     Reader r{&data, 0};
     int err = 0;
     GifFileType* g = DGifOpen(&r, ReadMem, &err);

@@ -20,6 +20,11 @@ constexpr int kMaxSide = 30000;
 constexpr uint64_t kMaxPixels = ORNIX_MAX_PIXELS;
 // True when width x height is within the limits; sets the error otherwise.
 bool CheckSize(int64_t width, int64_t height);
+// True when a compressed file of `fileSize` bytes can plausibly hold `pixels`
+// pixels: no codec read here packs more than 4096 into one byte, and a few
+// million are always allowed. A tiny file that declares a huge picture is
+// refused (truncated) before the picture's memory is taken.
+bool CheckDensity(uint64_t pixels, uint64_t fileSize);
 
 // Pixels top-down: 24-bit images hold B,G,R per pixel, indexed images one
 // palette index per pixel (palette entries B,G,R,0).

@@ -124,7 +124,7 @@ ORNIX_HANDLE Decode(tjhandle tj, const std::vector<uint8_t>& data) {
     // still leaves the picture's size known and the picture decodable.
     if (tjDecompressHeader3(tj, data.data(), data.size(), &w, &h, &sub, &cs) != 0 && (w <= 0 || h <= 0))
         return SetError(ErrorCode(tj, ORNIX_ERR_NOT_FORMAT)), nullptr;
-    if (!CheckSize(w, h)) return nullptr;
+    if (!CheckSize(w, h) || !CheckDensity(uint64_t(w) * h, data.size())) return nullptr;
     uint8_t* rows = nullptr;
     size_t pitch = 0;
     ORNIX_HANDLE out = AllocHandle(w, h, 24, rows, pitch);

@@ -256,7 +256,7 @@ bool DecodeTiff(TIFF* t, uint64_t fileSize, Image& img) {
     // Samples a file this size cannot hold are refused before anything is
     // allocated for them (no codec here packs more than 4096 bytes into one).
     const uint64_t raw = (uint64_t(L.w) * L.spp * L.bps + 7) / 8 * L.h;
-    if (raw > fileSize * 4096 + (16u << 20)) return SetError(ORNIX_ERR_TRUNCATED), false;
+    if (raw > fileSize * 4096 + (16u << 20) || !CheckDensity(uint64_t(L.w) * L.h, fileSize)) return SetError(ORNIX_ERR_TRUNCATED), false;
     img = Image{};
     img.width = int(L.w), img.height = int(L.h), img.bits = 24;
     try {

@@ -134,3 +134,22 @@ TEST(OrnixHostile, OtherFormatsRefuseHugeDimensions) {
     EXPECT_EQ(LoadPCX(Write(home, "h.pcx", pcx).c_str()), nullptr);
     EXPECT_EQ(GetLastVexilError(), ORNIX_ERR_TOO_LARGE);
 }
+
+// Within the size limits, a small file that declares a huge picture is
+// refused before the picture's memory is taken (it would be gigabytes).
+TEST(OrnixHostile, TinyFilesDeclaringHugePicturesAreRefused) {
+    tellura::test::ScopedHome home;
+    std::string jpg = home.path("small.jpg");
+    ORNIX_HANDLE h = MakeHandle(Pattern(16, 16, 24));
+    ASSERT_EQ(SaveJPG(jpg.c_str(), h, 90), 1);
+    plat::GlobalFree(h);
+    std::vector<uint8_t> d = Bytes(tellura::test::ReadFile(jpg));
+    for (size_t i = 2; i + 9 < d.size(); ++i)
+        if (d[i] == 0xFF && d[i + 1] == 0xC0) d[i + 5] = d[i + 7] = 0x3E, d[i + 6] = d[i + 8] = 0x80;  // 16000 x 16000
+    EXPECT_EQ(LoadJPG(Write(home, "huge.jpg", d).c_str()), nullptr);
+    EXPECT_EQ(GetLastVexilError(), ORNIX_ERR_TRUNCATED);
+    std::vector<uint8_t> gif = Bytes("GIF89a");
+    gif.insert(gif.end(), {0x20, 0x4E, 0x10, 0x27, 0, 0, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0, 0x3B});  // 20000 x 10000
+    EXPECT_EQ(LoadGIF(Write(home, "huge.gif", gif).c_str()), nullptr);
+    EXPECT_EQ(GetLastVexilError(), ORNIX_ERR_TRUNCATED);
+}
