@@ -94,6 +94,26 @@ bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data) {
     return WriteFileAtomic(path, data.data(), data.size());
 }
 
+bool CommitTemp(int fd, const std::string& tmp, const char* path, bool ok) {
+    ok = ok && fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && std::rename(tmp.c_str(), path) == 0) return true;
+    ::unlink(tmp.c_str());
+    SetError(ORNIX_ERR_WRITE);
+    return false;
+}
+
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        ssize_t w = ::write(fd, data + done, size - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        done += size_t(w);
+    }
+    return true;
+}
+
 bool WriteFileAtomic(const char* path, const uint8_t* data, size_t size) {
     if (!path || !*path) {
         SetError(ORNIX_ERR_WRITE);
@@ -105,19 +125,7 @@ bool WriteFileAtomic(const char* path, const uint8_t* data, size_t size) {
         SetError(ORNIX_ERR_WRITE);
         return false;
     }
-    size_t done = 0;
-    while (done < size) {
-        ssize_t w = ::write(fd, data + done, size - done);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) break;
-        done += size_t(w);
-    }
-    bool ok = done == size && fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(tmp.c_str(), path) == 0) return true;
-    ::unlink(tmp.c_str());
-    SetError(ORNIX_ERR_WRITE);
-    return false;
+    return CommitTemp(fd, tmp, path, WriteAll(fd, data, size));
 }
 
 }  // namespace ornix

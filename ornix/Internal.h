@@ -42,6 +42,11 @@ bool ReadWholeFile(const char* path, std::vector<uint8_t>& out);
 // Creates a new empty file named path + "." + six random characters, mode
 // 0666 less the umask; the descriptor, or -1 on failure. `tmp` gets the name.
 int CreateTempBeside(const char* path, std::string& tmp);
+// Finishes a file made by CreateTempBeside: fsync, close and rename onto
+// path when `ok`, otherwise (or when any step fails) removes it; error set.
+bool CommitTemp(int fd, const std::string& tmp, const char* path, bool ok);
+// Writes all of data to fd (retrying short writes); false on failure.
+bool WriteAll(int fd, const uint8_t* data, size_t size);
 // Writes data to a temporary file beside path, fsyncs and renames; error set on failure.
 bool WriteFileAtomic(const char* path, const std::vector<uint8_t>& data);
 bool WriteFileAtomic(const char* path, const uint8_t* data, size_t size);

@@ -1,10 +1,14 @@
-// JPEG through TurboJPEG: decoded straight into the rows of a new 24-bit image
-// handle, encoded straight from the rows of a 24- or 32-bit handle. Rows stay
-// bottom-up as the handle stores them (TJFLAG_BOTTOMUP), so no pixel is
-// copied or flipped on either side; other bit counts go through a conversion.
+// JPEG: decoded through TurboJPEG straight into the rows of a new 24-bit image
+// handle; encoded through libjpeg straight from the rows of a 24- or 32-bit
+// handle into the file, a 64 KB buffer at a time. Rows stay bottom-up as the
+// handle stores them, so no pixel is copied or flipped on either side; other
+// bit counts go through a conversion.
 #include <turbojpeg.h>
-
+// jpeglib.h needs FILE and size_t declared before it.
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
+#include <jpeglib.h>
 
 #include "ornix/Internal.h"
 #include "platform/GlobalMemory.h"
@@ -42,28 +46,82 @@ bool ViewRows(const uint8_t* d, size_t size, DirectRows& v) {
     return true;
 }
 
-// Compresses and writes; error set on failure.
-bool Encode(const char* path, const uint8_t* rows, int w, int pitch, int h, int format, int flags, int quality) {
-    tjhandle tj = tjInitCompress();
-    if (!tj) return SetError(ORNIX_ERR_NO_MEMORY), false;
-    const int sampling = quality >= 90 ? TJSAMP_444 : TJSAMP_420;
-    // A worst-case buffer up front: the encoder never grows and copies it, and
-    // only the pages the picture fills are ever touched.
-    unsigned long len = tjBufSize(w, h, sampling);
-    unsigned char* buf = len > 0 && len <= INT32_MAX ? tjAlloc(int(len)) : nullptr;
-    if (!buf) {
-        tjDestroy(tj);
-        return SetError(ORNIX_ERR_NO_MEMORY), false;
+// libjpeg's compressor writing straight into a file descriptor through a
+// small buffer, so no picture-sized output buffer is ever allocated.
+struct Sink {
+    jpeg_destination_mgr pub;
+    int fd;
+    bool failed;
+    uint8_t buf[1 << 16];
+};
+
+struct Failure {
+    jpeg_error_mgr pub;
+    jmp_buf jump;
+};
+
+void SinkInit(j_compress_ptr c) {
+    auto* s = reinterpret_cast<Sink*>(c->dest);
+    s->pub.next_output_byte = s->buf, s->pub.free_in_buffer = sizeof s->buf;
+}
+boolean SinkFlush(j_compress_ptr c) {
+    auto* s = reinterpret_cast<Sink*>(c->dest);
+    s->failed = s->failed || !WriteAll(s->fd, s->buf, sizeof s->buf);
+    SinkInit(c);
+    return TRUE;
+}
+void SinkTerm(j_compress_ptr c) {
+    auto* s = reinterpret_cast<Sink*>(c->dest);
+    s->failed = s->failed || !WriteAll(s->fd, s->buf, sizeof s->buf - s->pub.free_in_buffer);
+}
+void OnFailure(j_common_ptr c) { longjmp(reinterpret_cast<Failure*>(c->err)->jump, 1); }
+void NoMessage(j_common_ptr) {}
+
+// Compresses w x h rows (3 bytes B,G,R or 4 with a pad byte each, `pitch`
+// apart, bottom row first when `bottomUp`) into fd with the accurate DCT,
+// 4:4:4 from quality 90 and 4:2:0 below. False on any failure.
+bool Compress(int fd, const uint8_t* rows, int w, int pitch, int h, int bytes, bool bottomUp, int quality) {
+    jpeg_compress_struct c;
+    Failure err;
+    Sink sink;
+    c.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = OnFailure, err.pub.output_message = NoMessage;
+    sink.pub.init_destination = SinkInit, sink.pub.empty_output_buffer = SinkFlush, sink.pub.term_destination = SinkTerm;
+    sink.fd = fd, sink.failed = false;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&c);
+        return false;
     }
-    bool ok = false;
-    flags |= TJFLAG_ACCURATEDCT | TJFLAG_NOREALLOC;
-    if (tjCompress2(tj, rows, w, pitch, h, format, &buf, &len, sampling, quality, flags) == 0)
-        ok = WriteFileAtomic(path, buf, len);
-    else
-        SetError(ORNIX_ERR_NO_MEMORY);
-    tjFree(buf);
-    tjDestroy(tj);
-    return ok;
+    jpeg_create_compress(&c);
+    c.dest = &sink.pub;
+    c.image_width = JDIMENSION(w), c.image_height = JDIMENSION(h);
+    c.input_components = bytes, c.in_color_space = bytes == 3 ? JCS_EXT_BGR : JCS_EXT_BGRX;
+    jpeg_set_defaults(&c);
+    jpeg_set_quality(&c, quality, TRUE);
+    if (quality >= 90) c.comp_info[0].h_samp_factor = c.comp_info[0].v_samp_factor = 1;
+    c.dct_method = JDCT_ISLOW;
+    jpeg_start_compress(&c, TRUE);
+    JSAMPROW batch[16];
+    while (c.next_scanline < c.image_height) {
+        JDIMENSION n = 0;
+        for (; n < 16 && c.next_scanline + n < c.image_height; ++n) {
+            const JDIMENSION y = c.next_scanline + n;
+            batch[n] = const_cast<JSAMPROW>(rows + size_t(bottomUp ? JDIMENSION(h) - 1 - y : y) * pitch);
+        }
+        jpeg_write_scanlines(&c, batch, n);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    return !sink.failed;
+}
+
+// Compresses into a new file beside path and renames it onto path; error set on failure.
+bool Encode(const char* path, const uint8_t* rows, int w, int pitch, int h, int bytes, bool bottomUp, int quality) {
+    if (!path || !*path) return SetError(ORNIX_ERR_WRITE), false;
+    std::string tmp;
+    const int fd = CreateTempBeside(path, tmp);
+    if (fd < 0) return SetError(ORNIX_ERR_WRITE), false;
+    return CommitTemp(fd, tmp, path, Compress(fd, rows, w, pitch, h, bytes, bottomUp, quality));
 }
 
 // True when an APP14 "Adobe" segment comes before the first frame: such
@@ -167,12 +225,12 @@ extern "C" int SaveJPG(const char* path, ORNIX_HANDLE image, int quality) {
     DirectRows v;
     auto* d = static_cast<const uint8_t*>(plat::GlobalLock(image));
     if (ViewRows(d, plat::GlobalSize(image), v)) {
-        bool ok = Encode(path, v.rows, v.width, v.pitch, v.height, v.format, v.bottomUp ? TJFLAG_BOTTOMUP : 0, quality);
+        bool ok = Encode(path, v.rows, v.width, v.pitch, v.height, v.format == TJPF_BGR ? 3 : 4, v.bottomUp, quality);
         plat::GlobalUnlock(image);
         return ok ? 1 : 0;
     }
     if (d) plat::GlobalUnlock(image);
     Image img;
     if (!ReadHandleRgb(image, img)) return 0;
-    return Encode(path, img.pixels.data(), img.width, img.width * 3, img.height, TJPF_BGR, 0, quality) ? 1 : 0;
+    return Encode(path, img.pixels.data(), img.width, img.width * 3, img.height, 3, false, quality) ? 1 : 0;
 }

@@ -36,7 +36,9 @@ extern "C" int SaveTIF(const char* path, ORNIX_HANDLE image) {
     int fd = CreateTempBeside(path, tmp);
     if (fd < 0) return SetError(ORNIX_ERR_WRITE), 0;
     TIFFSetErrorHandler(Quiet);
-    TIFF* t = TIFFFdOpen(fd, tmp.c_str(), "w");
+    const int tfd = dup(fd);
+    TIFF* t = tfd >= 0 ? TIFFFdOpen(tfd, tmp.c_str(), "w") : nullptr;
+    if (!t && tfd >= 0) close(tfd);
     bool ok = t != nullptr;
     if (ok) {
         TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(img.width));
@@ -54,13 +56,8 @@ extern "C" int SaveTIF(const char* path, ORNIX_HANDLE image) {
             ok = TIFFWriteScanline(t, row.data(), uint32_t(y), 0) == 1;
         }
         ok = TIFFFlush(t) == 1 && ok;
-        ok = fsync(fd) == 0 && ok;
-        TIFFClose(t);  // closes fd
-    } else {
-        close(fd);
+        // The descriptor outlives TIFFClose (libtiff closes its own duplicate) for the commit.
+        TIFFClose(t);
     }
-    if (ok && std::rename(tmp.c_str(), path) == 0) return 1;
-    unlink(tmp.c_str());
-    SetError(ORNIX_ERR_WRITE);
-    return 0;
+    return CommitTemp(fd, tmp, path, ok) ? 1 : 0;
 }

@@ -13,7 +13,7 @@ cxx=${CLANGXX:-clang++}
 # Pictures are capped at 1M pixels so each input exercises parsing rather
 # than filling a huge blank picture a header declares.
 flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$root -DORNIX_MAX_PIXELS=(1u<<20)"
-codec="$root/ornix/*.cpp $root/platform/GlobalMemory.cpp $(pkg-config --libs libturbojpeg libtiff-4) -lgif"
+codec="$root/ornix/*.cpp $root/platform/GlobalMemory.cpp $(pkg-config --libs libturbojpeg libjpeg libtiff-4) -lgif"
 wxflags=$(wx-config --cxxflags 2>/dev/null || true)
 wxlibs=$(wx-config --libs 2>/dev/null || true)
 if [ -n "${FUZZ_RUNS:-}" ]; then limit="-runs=$FUZZ_RUNS"; else limit="-max_total_time=$seconds"; fi
