@@ -260,7 +260,7 @@ TEST(LumoraCommands, DeleteAsksThenTrashesAndAMissingFileIsTold) {
     box.answers = {wxNO};
     b.Command(ID_DELETE);
     ASSERT_EQ(box.texts.size(), 1u);
-    EXPECT_EQ(box.texts[0], "Delete image img100.jpg really?");
+    EXPECT_EQ(box.texts[0], "Delete image img100.jpg really?\nIt is moved to the trash, from where it can be restored.");
     EXPECT_TRUE(fs::exists(dir + "/img100.jpg"));
 
     box.answers = {wxYES};
@@ -299,6 +299,7 @@ TEST(LumoraCommands, OnADiskWithoutTrashOnlyTheSecondYesDeletes) {
         box.answers = {wxYES, wxNO};
         b.Command(ID_DELETE);
         ASSERT_EQ(box.texts.size(), 2u);
+        EXPECT_NE(box.texts[0].find("asked again"), std::string::npos) << box.texts[0];
         EXPECT_NE(box.texts[1].find("for good"), std::string::npos) << box.texts[1];
         EXPECT_TRUE(fs::exists(dir + "/only.jpg"));
         box.answers = {wxYES, wxYES};
