@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "common/DibLayout.h"
+#include "common/Orientation.h"
 #include "ornix/Ornix.h"
 #include "platform/Paths.h"
 
@@ -98,7 +99,11 @@ bool CDibImage::Load(const std::string& path) {
         lastError_ = GetLastVexilError();
         return false;
     }
-    return ReadHeader();
+    if (!ReadHeader()) return false;
+    // The JPEG reader gives the rows as stored; a camera's orientation tag
+    // says how to show them. Without memory for the turn, the stored picture.
+    if (fileType_ == ORNIX_TYPE_JPEG) TurnUpright(orient::JpegFileOrientation(path));
+    return true;
 }
 
 bool CDibImage::Load(const std::string& path, wxDC* dc, int x, int y) {

@@ -7,7 +7,8 @@
 // via a temporary file "~temp.XXXXXX" of its own in the private state folder,
 // removed after) so every image
 // it shows is what the JPEG reader gives; the viewer kind keeps BMP files as
-// they are and may draw right after loading.
+// they are and may draw right after loading. Both turn a JPEG file stored
+// with an EXIF orientation upright as it loads.
 //
 // One thread only. The object owns its pixel block; PixelBlock() lends it.
 #pragma once
@@ -103,6 +104,9 @@ private:
 
     bool LoadBlock(const std::string& path);
     bool ReadHeader();
+    // Turns a picture stored with an EXIF orientation (2..8) upright; false
+    // when it stays as stored (bit counts below 8, no memory).
+    bool TurnUpright(int orientation);
     void QueryScreen();
     bool BuildPalette(const uint8_t* table);
     bool SaveBmp(const std::string& path);

@@ -1,9 +1,11 @@
 // CDibImage::Scale: nearest-neighbour scaling of the pixel block in place,
-// for 1, 4, 8, 16, 24 and 32 bits per pixel.
+// for 1, 4, 8, 16, 24 and 32 bits per pixel; and the upright turn of a
+// picture stored with an EXIF orientation.
 #include <cstring>
 
 #include "common/DibImage.h"
 #include "common/DibLayout.h"
+#include "common/Orientation.h"
 
 using namespace dib;
 
@@ -44,6 +46,23 @@ void Resample(const uint8_t* src, int64_t sw, int64_t sh, int64_t sstride, uint8
     }
 }
 
+// A new zero-filled block for w x h pixels with the headers and colour table
+// of src, locked at *dst; null when it cannot be had.
+plat::HGLOBAL NewBlockLike(const uint8_t* src, int32_t w, int32_t h, int32_t bits, int64_t table, uint8_t*& dst) {
+    const int64_t stride = DibStride(bits, w);
+    const size_t imageSize = size_t(stride * h);
+    plat::HGLOBAL fresh = plat::GlobalAlloc(plat::GMEM_MOVEABLE | plat::GMEM_ZEROINIT, imageSize + table + kHeaders);
+    dst = static_cast<uint8_t*>(plat::GlobalLock(fresh));
+    if (!dst) return plat::GlobalFree(fresh);
+    std::memcpy(dst, src, kHeaders + size_t(table));
+    // The file size follows the new block, so the block stays a valid BMP file image.
+    Put32(dst + 2, uint32_t(kHeaders + table + imageSize));
+    Put32(dst + 18, uint32_t(w));
+    Put32(dst + 22, uint32_t(h));
+    Put32(dst + 34, uint32_t(imageSize));
+    return fresh;
+}
+
 }  // namespace
 
 bool CDibImage::Scale(int32_t newWidth, int32_t newHeight) {
@@ -63,29 +82,46 @@ bool CDibImage::Scale(int32_t newWidth, int32_t newHeight) {
         lastError_ = DIB_ERR_LOCK;
         return false;
     }
-    const int64_t stride = DibStride(bitCount_, newWidth), table = colourTableSize_;
-    const size_t imageSize = size_t(stride * newHeight);
-    plat::HGLOBAL fresh = plat::GlobalAlloc(plat::GMEM_MOVEABLE | plat::GMEM_ZEROINIT, imageSize + table + kHeaders);
-    auto* dst = static_cast<uint8_t*>(plat::GlobalLock(fresh));
-    if (!dst) {
-        plat::GlobalFree(fresh);
+    const int64_t table = colourTableSize_;
+    uint8_t* dst = nullptr;
+    plat::HGLOBAL fresh = NewBlockLike(src, newWidth, newHeight, bitCount_, table, dst);
+    if (!fresh) {
         plat::GlobalUnlock(block_);
         lastError_ = DIB_ERR_ALLOC;
         return false;
     }
-    std::memcpy(dst, src, kHeaders + size_t(table));
-    // The file size follows the new block, so the block stays a valid BMP file image.
-    Put32(dst + 2, uint32_t(kHeaders + table + imageSize));
-    Put32(dst + 18, uint32_t(newWidth));
-    Put32(dst + 22, uint32_t(newHeight));
-    Put32(dst + 34, uint32_t(imageSize));
     Resample(src + kHeaders + table, width_, height_, DibStride(bitCount_, width_), dst + kHeaders + table, newWidth,
-             newHeight, stride, bitCount_);
+             newHeight, DibStride(bitCount_, newWidth), bitCount_);
     plat::GlobalUnlock(fresh);
     plat::GlobalUnlock(block_);
     plat::GlobalFree(block_);
     block_ = fresh;
     width_ = newWidth, height_ = newHeight;
     lastError_ = 0;
+    return true;
+}
+
+bool CDibImage::TurnUpright(int orientation) {
+    if (orientation <= 1 || orientation > 8 || bitCount_ < 8) return orientation <= 1;
+    auto* src = static_cast<const uint8_t*>(plat::GlobalLock(block_));
+    if (!src) return false;
+    const bool swap = orient::SwapsAxes(orientation);
+    const int32_t w = swap ? height_ : width_, h = swap ? width_ : height_;
+    const int64_t table = colourTableSize_;
+    uint8_t* dst = nullptr;
+    plat::HGLOBAL fresh = NewBlockLike(src, w, h, bitCount_, table, dst);
+    if (!fresh) {
+        plat::GlobalUnlock(block_);
+        return false;
+    }
+    // Rows are stored bottom-up: both pictures are walked from their top row.
+    const int64_t ss = DibStride(bitCount_, width_), ds = DibStride(bitCount_, w);
+    orient::OrientPixels(src + kHeaders + table + (height_ - 1) * ss, width_, height_, bitCount_ / 8, -ss,
+                         dst + kHeaders + table + (h - 1) * ds, -ds, orientation);
+    plat::GlobalUnlock(fresh);
+    plat::GlobalUnlock(block_);
+    plat::GlobalFree(block_);
+    block_ = fresh;
+    width_ = w, height_ = h;
     return true;
 }

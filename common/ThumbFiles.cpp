@@ -56,10 +56,11 @@ std::string EntryFile(const std::string& uri, const std::string& folder) {
 // other programs: a damaged or hostile entry must not make the decoder
 // allocate what a header or a chunk length declares, nor reach the decoders
 // of other formats.
-static bool PlausibleEntry(const std::string& file) {
+// The file's bytes are left in d.
+static bool PlausibleEntry(const std::string& file, std::vector<uint8_t>& d) {
     struct stat st {};
     if (::stat(file.c_str(), &st) != 0 || st.st_size > (16 << 20)) return false;  // far above any entry
-    std::vector<uint8_t> d(size_t(st.st_size));
+    d.resize(size_t(st.st_size));
     FILE* f = std::fopen(file.c_str(), "rb");
     if (!f) return false;
     d.resize(std::fread(d.data(), 1, d.size(), f));
@@ -78,9 +79,23 @@ static bool PlausibleEntry(const std::string& file) {
     return false;
 }
 
+// The PNG decoded from the bytes already read: no second read, and no
+// search through the other formats' loaders.
+static GdkPixbuf* DecodePng(const std::vector<uint8_t>& d) {
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("png", nullptr);
+    if (!loader) return nullptr;
+    const bool fed = gdk_pixbuf_loader_write(loader, d.data(), d.size(), nullptr);
+    const bool closed = gdk_pixbuf_loader_close(loader, nullptr);  // also after a failed write
+    GdkPixbuf* pb = fed && closed ? gdk_pixbuf_loader_get_pixbuf(loader) : nullptr;
+    if (pb) g_object_ref(pb);
+    g_object_unref(loader);
+    return pb;
+}
+
 bool ReadEntry(const std::string& file, const std::string& uri, time_t mtime, Entry& out) {
-    if (!PlausibleEntry(file)) return false;
-    Pixbuf pb(gdk_pixbuf_new_from_file(file.c_str(), nullptr));
+    std::vector<uint8_t> bytes;
+    if (!PlausibleEntry(file, bytes)) return false;
+    Pixbuf pb(DecodePng(bytes));
     if (!pb) return false;
     const char* u = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::URI");
     const char* m = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::MTime");
@@ -102,9 +117,15 @@ bool ReadEntry(const std::string& file, const std::string& uri, time_t mtime, En
     }
     const guchar* px = gdk_pixbuf_read_pixels(pb.get());
     out.rgb.resize(size_t(w) * h * 3);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            std::memcpy(&out.rgb[(size_t(y) * w + x) * 3], px + size_t(y) * stride + size_t(x) * n, 3);
+    for (int y = 0; y < h; ++y) {
+        const guchar* row = px + size_t(y) * stride;
+        uint8_t* to = &out.rgb[size_t(y) * w * 3];
+        if (n == 3) {
+            std::memcpy(to, row, size_t(w) * 3);
+            continue;
+        }
+        for (int x = 0; x < w; ++x) std::memcpy(to + size_t(x) * 3, row + size_t(x) * n, 3);
+    }
     out.width = w, out.height = h;
     return true;
 }

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 #include <wx/filedlg.h>
 #include <wx/utils.h>
@@ -76,6 +77,16 @@ int RenameNoReplace(const std::string& oldName, const std::string& newName) {
     return 0;
 }
 
+// The picture of an image object at its full size, decoded from its file
+// again: the object on show is reduced to the window. When the file no
+// longer loads, the picture on show is what there is.
+std::shared_ptr<CDibImage> FullSize(const std::shared_ptr<CDibImage>& shown) {
+    if (!shown || shown->FileName().empty()) return shown;
+    wxBusyCursor wait;  // a large photo takes a moment
+    auto full = std::make_shared<CDibImage>(CDibImage::Kind::Browser);
+    return full->Load(shown->FileName()) ? full : shown;
+}
+
 }  // namespace
 
 CLumoraView::SaveDialogFn& CLumoraView::SaveDialogHook() {
@@ -105,7 +116,8 @@ CLumoraView::SaveAnswer CLumoraView::AskSavePath(const SaveRequest& request) {
 void CLumoraView::SaveAs() {
     plat::SetCurrentDir(folder_);
     // The picture on show now: a running slide show may move on meanwhile.
-    const std::shared_ptr<CDibImage> image = single_;
+    const std::shared_ptr<CDibImage> shown = single_;
+    std::shared_ptr<CDibImage> image;
     SaveRequest request{kSaveWildcard, SaveFilterIndex(), folder_, ""};
     for (;;) {
         const SaveAnswer answer = AskSavePath(request);
@@ -116,10 +128,11 @@ void CLumoraView::SaveAs() {
         request.folder = FolderOf(answer.path);
         request.name = answer.path.substr(request.folder.size());
         request.filterIndex = type;
-        if (!image || !image->PixelBlock()) {
+        if (!shown || !shown->PixelBlock()) {
             Ask("There is no image to save: choose a picture first.", wxOK | wxICON_INFORMATION);
             break;
         }
+        if (!image) image = FullSize(shown);
         if (type == DIB_SAVE_JPG && image->BitCount() < 24) {
             Ask("It requires color with 24bit or above to save image as JPEG file.", wxOK | wxICON_EXCLAMATION);
             continue;
@@ -152,7 +165,7 @@ bool CLumoraView::SaveSingleTo(const std::string& path) {
         Ask("There is no image to use: choose a picture first.", wxOK | wxICON_INFORMATION);
         return false;
     }
-    return single_->Save(path, DIB_SAVE_BY_EXTENSION);
+    return FullSize(single_)->Save(path, DIB_SAVE_BY_EXTENSION);
 }
 
 void CLumoraView::SetWallpaper() {
@@ -170,7 +183,12 @@ void CLumoraView::SetWallpaper() {
             wxOK | wxICON_EXCLAMATION);
 }
 
-void CLumoraView::SetStartup() { SaveSingleTo(plat::WindowsDir() + "NEW.BMP"); }
+void CLumoraView::SetStartup() {
+    const std::string path = plat::WindowsDir() + "NEW.BMP";
+    if (SaveSingleTo(path))
+        Ask("The picture is now the start-up picture.\nIt is saved as " + wxString::FromUTF8(path) + ".",
+            wxOK | wxICON_INFORMATION);
+}
 
 void CLumoraView::RenameCurrent() {
     const size_t index = size_t(list_.CurrentIndex());
@@ -206,7 +224,14 @@ void CLumoraView::DeleteCurrent() {
     if (index >= list_.Count()) return;
     const ImageEntry entry = list_.Entry(index);
     const wxString name = NameText(entry.name);
-    if (Ask(wxString::Format("Delete image %s really?", name), wxYES_NO | wxICON_QUESTION) != wxYES) return;
+    // The question says where the picture goes. A disk whose trash is not
+    // made yet can still take it; one that cannot asks again below.
+    const wxString where = plat::CanTrash(entry.path)
+                               ? "It is moved to the trash, from where it can be restored."
+                               : "It is moved to the trash; if its disk has none, you are asked again before it is "
+                                 "deleted for good.";
+    if (Ask(wxString::Format("Delete image %s really?", name) + "\n" + where, wxYES_NO | wxICON_QUESTION) != wxYES)
+        return;
     std::string error;
     switch (plat::MoveToTrash(entry.path, &error)) {
     case plat::TrashResult::Trashed: break;

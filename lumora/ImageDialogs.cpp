@@ -1,8 +1,13 @@
 // The Rename and delay dialogs and the browser's message boxes.
 #include "lumora/ImageDialogs.h"
 
+#include <algorithm>
+
 #include <wx/app.h>
+#include <wx/artprov.h>
+#include <wx/button.h>
 #include <wx/msgdlg.h>
+#include <wx/statbmp.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -17,10 +22,60 @@ AskFn& MessageBoxHook() {
     return hook;
 }
 
+namespace {
+
+wxArtID IconOf(long style) {
+    if (style & wxICON_ERROR) return wxART_ERROR;
+    if (style & wxICON_WARNING) return wxART_WARNING;
+    if (style & wxICON_QUESTION) return wxART_QUESTION;
+    return wxART_INFORMATION;
+}
+
+// A message box of our own: the platform's sizes itself to short texts so
+// narrowly that the window manager cuts its title. This one is at least wide
+// enough for a comfortable line and the title, and wraps long texts.
+class CMessageBox : public wxDialog {
+public:
+    CMessageBox(wxWindow* parent, const wxString& text, const wxString& caption, long style)
+        : wxDialog(parent, wxID_ANY, caption, wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE) {
+        auto* row = new wxBoxSizer(wxHORIZONTAL);
+        row->Add(new wxStaticBitmap(this, wxID_ANY, wxArtProvider::GetBitmap(IconOf(style), wxART_MESSAGE_BOX)), 0,
+                 wxRIGHT, FromDIP(16));
+        auto* label = new wxStaticText(this, wxID_ANY, text);
+        label->Wrap(FromDIP(440));
+        row->Add(label, 1, wxALIGN_CENTER_VERTICAL);
+        auto* page = new wxBoxSizer(wxVERTICAL);
+        page->Add(row, 1, wxEXPAND | wxALL, FromDIP(18));
+        const bool yesNo = (style & wxYES_NO) != 0;
+        wxStdDialogButtonSizer* buttons = CreateStdDialogButtonSizer(yesNo ? wxYES | wxNO : wxOK);
+        page->Add(buttons, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, FromDIP(12));
+        // Room for the title beside the window manager's buttons.
+        const int titleRoom = GetTextExtent(caption).x + FromDIP(160);
+        page->SetMinSize(wxSize(std::max(FromDIP(340), titleRoom), -1));
+        SetSizerAndFit(page);
+        if (yesNo) {
+            SetEscapeId(wxID_NO);
+            wxWindow* preset = FindWindow((style & wxNO_DEFAULT) ? wxID_NO : wxID_YES);
+            if (auto* b = dynamic_cast<wxButton*>(preset)) {
+                b->SetDefault();
+                b->SetFocus();
+            }
+            SetAffirmativeId(wxID_YES);
+            Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_NO); }, wxID_NO);
+        }
+        CentreOnParent();
+    }
+};
+
+}  // namespace
+
 int Ask(const wxString& text, long style) {
     if (MessageBoxHook()) return MessageBoxHook()(text, style);
     const wxString caption = wxTheApp ? wxTheApp->GetAppDisplayName() : wxString("Lumora");
-    return wxMessageBox(text, caption, style, wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+    CMessageBox box(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, text, caption, style);
+    const int id = box.ShowModal();
+    if (style & wxYES_NO) return id == wxID_YES ? wxYES : wxNO;
+    return wxOK;
 }
 
 }  // namespace lumora

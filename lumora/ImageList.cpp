@@ -56,6 +56,30 @@ int TypeRank(const std::string& name) {
     return -1;
 }
 
+bool NaturalLess(const std::string& a, const std::string& b) {
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (digit(a[i]) && digit(b[j])) {
+            while (i < a.size() && a[i] == '0') ++i;
+            while (j < b.size() && b[j] == '0') ++j;
+            const size_t si = i, sj = j;
+            while (i < a.size() && digit(a[i])) ++i;
+            while (j < b.size() && digit(b[j])) ++j;
+            // Without leading zeros the longer run is the larger number.
+            if (i - si != j - sj) return i - si < j - sj;
+            const int c = a.compare(si, i - si, b, sj, j - sj);
+            if (c != 0) return c < 0;
+            continue;
+        }
+        const unsigned char ca = static_cast<unsigned char>(Upper(a[i])), cb = static_cast<unsigned char>(Upper(b[j]));
+        if (ca != cb) return ca < cb;
+        ++i, ++j;
+    }
+    if (a.size() - i != b.size() - j) return a.size() - i < b.size() - j;
+    return a < b;
+}
+
 void CImageList::Reset() {
     entries_.clear();
     pageFirst_ = current_ = selected_ = 0;
@@ -67,8 +91,8 @@ bool CImageList::Refresh(const std::string& folder) {
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.empty() ? "." : folder.c_str()));
     if (!dir) return false;
     const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
-    // Type order lists "*.bmp" matches first, then "*.gif" and so on, each in
-    // the order the directory gives them; name and date order start from the
+    // Type order lists "*.bmp" matches first, then "*.gif" and so on, each
+    // group in natural name order; name and date order start from the
     // directory order and sort stably, so equal keys keep it.
     std::array<std::vector<ImageEntry>, 6> byType;
     while (dirent* e = readdir(dir.get())) {
@@ -82,8 +106,12 @@ bool CImageList::Refresh(const std::string& folder) {
         }
     }
     if (sortMode_ == kSortByType) {
-        for (auto& group : byType)
+        // Within a type, names in natural order (img2 before img10).
+        for (auto& group : byType) {
+            std::sort(group.begin(), group.end(),
+                      [](const ImageEntry& a, const ImageEntry& b) { return NaturalLess(a.name, b.name); });
             for (auto& entry : group) entries_.push_back(std::move(entry));
+        }
     } else if (sortMode_ == kSortByName) {
         std::vector<std::pair<std::string, size_t>> keys;
         keys.reserve(entries_.size());

@@ -26,6 +26,10 @@ bool HasImageTail(const std::string& name);
 // Position of the name in the type order (0 BMP .. 5 TIF) when it ends in one
 // of "*.bmp" ... "*.tif" in any case, else -1.
 int TypeRank(const std::string& name);
+// Natural order of names, as people read them: runs of digits by their value
+// (2 before 10), other characters without regard to ASCII case. Names equal
+// that way keep a fixed order by their bytes.
+bool NaturalLess(const std::string& a, const std::string& b);
 
 class CImageList {
 public:

@@ -5,7 +5,9 @@
 #include <wx/docview.h>
 #include <wx/image.h>
 
+#include "common/DibImage.h"
 #include "common/RegKey.h"
+#include "lumora/ImageDialogs.h"
 #include "lumora/LumoraDoc.h"
 #include "lumora/LumoraView.h"
 #include "lumora/MainFrm.h"
@@ -73,6 +75,9 @@ bool CLumoraApp::OnInit() {
     SetAppName("lumora");
     SetAppDisplayName("Lumora");
     wxInitAllImageHandlers();
+    // The image object's texts ("Saving image as Bmp file failed!") in the
+    // browser's own message box.
+    CDibImage::SetMessageSink([](const char* text) { lumora::Ask(wxString::FromUTF8(text), wxOK | wxICON_EXCLAMATION); });
     browser_ = std::make_unique<lumora::CBrowser>();
     return browser_->Start();
 }

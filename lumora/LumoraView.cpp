@@ -53,6 +53,13 @@ CImageCanvas::CImageCanvas(wxWindow* parent, CLumoraView* view)
     Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent& e) {
         if (view_) view_->OnContextMenu(e);
     });
+    Bind(wxEVT_MOUSEWHEEL, [this](wxMouseEvent& e) {
+        if (view_) view_->OnWheel(e);
+    });
+    Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+        e.Skip();
+        if (view_) view_->OnCanvasSize();
+    });
 }
 
 CImageCanvas::~CImageCanvas() {
@@ -117,16 +124,20 @@ void CLumoraView::SetFolder(const std::string& folder) {
 
 void CLumoraView::RefreshFolder() {
     // The single image keeps what it holds: the image commands act on it.
-    list_.Refresh(folder_);
+    folderRead_ = list_.Refresh(folder_);
     if (canvas_) canvas_->Thumbs().Forget();
     if (list_.Count() > 0) LoadPage();
     else for (auto& s : slots_) s = Slot{};
     if (canvas_) canvas_->Refresh();
 }
 
-void CLumoraView::LoadPage() {
-    for (auto& s : slots_) s = Slot{};
-    for (auto& c : shown_) c = CellShown{};
+void CLumoraView::LoadPage(bool keepShown) {
+    for (auto& s : slots_) {
+        if (keepShown && s.thumb) s.stale = true;
+        else s = Slot{};
+    }
+    if (!keepShown)
+        for (auto& c : shown_) c = CellShown{};
     if (!canvas_) return;
     const wxSize client = canvas_->GetClientSize();
     int boxW = 0, boxH = 0;
@@ -134,8 +145,13 @@ void CLumoraView::LoadPage() {
     std::vector<ThumbJob> page, next;
     for (int k = 0; k < list_.PageCount(); ++k) {
         ThumbJob job{list_.Entry(size_t(list_.PageFirst() + k)).path, boxW, boxH};
-        slots_[size_t(k)].thumb = canvas_->Thumbs().Cached(job);
-        slots_[size_t(k)].waiting = !slots_[size_t(k)].thumb;
+        Slot& s = slots_[size_t(k)];
+        if (auto known = canvas_->Thumbs().Cached(job)) {
+            s = Slot{};
+            s.thumb = std::move(known);
+        } else {
+            s.waiting = true;
+        }
         page.push_back(job);
     }
     const size_t nextFirst = size_t(list_.PageFirst() + kPageSize);
@@ -161,7 +177,11 @@ void CLumoraView::ThumbArrived(uint64_t ticket, int slot, std::shared_ptr<const 
     if (ticket != pageTicket_ || slot < 0 || slot >= kPageSize) return;
     Slot& s = slots_[size_t(slot)];
     s.waiting = false;
-    if (!s.thumb) s.thumb = std::move(thumb);
+    if (!s.thumb || s.stale) {
+        s.thumb = std::move(thumb);
+        s.pixels = wxImage();
+        s.stale = false;
+    }
     if (canvas_ && !list_.Single()) {
         const CellRect r = LayoutCell(slot, canvas_->GetClientSize().x, canvas_->GetClientSize().y).cell;
         canvas_->RefreshRect(wxRect(r.left - 1, r.top - 1, r.Width() + 2, r.Height() + 60));
@@ -276,6 +296,39 @@ void CLumoraView::OnLeftDouble(wxMouseEvent& e) {
     if (list_.CurrentIndex() != list_.PageFirst() + k || !single_) LoadSingle();
     list_.ShowSingle(k);
     canvas_->Refresh();
+}
+
+void CLumoraView::OnWheel(wxMouseEvent& e) {
+    if (e.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL) {
+        e.Skip();
+        return;
+    }
+    const int notch = e.GetWheelDelta() > 0 ? e.GetWheelDelta() : 120;
+    // A turn the other way starts counting afresh; a touchpad's small steps
+    // add up to a notch.
+    if ((wheel_ < 0) != (e.GetWheelRotation() < 0)) wheel_ = 0;
+    wheel_ += e.GetWheelRotation();
+    for (; wheel_ <= -notch; wheel_ += notch) RunCommand(ID_NEXT);
+    for (; wheel_ >= notch; wheel_ -= notch) RunCommand(ID_PREVIOUS);
+}
+
+// A thumbnail reduced for a smaller window is drawn again from the picture
+// as it was loaded, when that covers the new cell, else loaded again for the
+// new size (from the memory or the thumbnail cache, mostly).
+void CLumoraView::OnCanvasSize() {
+    if (!canvas_ || list_.Single()) return;
+    const wxSize c = canvas_->GetClientSize();
+    bool reload = false;
+    for (int k = 0; k < list_.PageCount(); ++k) {
+        Slot& s = slots_[size_t(k)];
+        const Thumb* t = s.thumb.get();
+        if (!t || !t->ok || !s.pixels.IsOk()) continue;
+        const Fitted f = FitInCell(t->width, t->height, LayoutCell(k, c.x, c.y).cell);
+        if (f.width <= s.pixels.GetWidth() && f.height <= s.pixels.GetHeight()) continue;
+        if (f.width <= t->pixW && f.height <= t->pixH) s.pixels = wxImage();
+        else reload = true;
+    }
+    if (reload) LoadPage(true);
 }
 
 void CLumoraView::OnContextMenu(wxContextMenuEvent& e) {

@@ -74,6 +74,10 @@ public:
     void OnLeftDown(wxMouseEvent& e);
     void OnLeftDouble(wxMouseEvent& e);
     void OnContextMenu(wxContextMenuEvent& e);
+    // The wheel pages like Next and Previous, one step per notch.
+    void OnWheel(wxMouseEvent& e);
+    // A larger window: thumbnails drawn again at the larger size.
+    void OnCanvasSize();
 
     // ---- Image commands and the slide show (ImageCommands.cpp) -----------
     // The Save As dialog: what it is opened with and what the user chose
@@ -113,20 +117,25 @@ private:
     void OnUpdateCommand(wxUpdateUIEvent& e);
     void OnOpen(wxCommandEvent& e);
     void OnNew(wxCommandEvent& e);
-    void LoadPage();
+    // keepShown: the pictures on show stay until their new ones arrive.
+    void LoadPage(bool keepShown = false);
     void LoadSingle();
     void AfterNavigation();
     void DrawSingle(wxDC& dc, int cw, int ch, bool printing);
     void DrawPage(wxDC& dc, int cw, int ch, bool printing);
+    void DrawEmptyFolder(wxDC& dc, int cw, int ch);
     void DrawCell(wxDC& dc, int k, int cw, int ch, bool printing);
     void SetFrameTitle(const wxString& title);
     static wxString NameText(const std::string& name);
 
     lumora::CImageList list_;
     std::string folder_;
+    bool folderRead_ = true;  // the last Refresh could read the folder
+    int wheel_ = 0;           // wheel rotation not yet turned into a step
     CImageCanvas* canvas_ = nullptr;
     struct Slot {
         bool waiting = false;
+        bool stale = false;  // shown until the thumbnail for a new size arrives
         std::shared_ptr<const lumora::Thumb> thumb;
         wxImage pixels;  // the picture as last reduced
     };

@@ -170,8 +170,9 @@ void CMainFrame::CreateToolBar128() {
     bar->Realize();
 }
 
-// Keys the menus show but GTK cannot bind: arrows, Home and End. They reach
-// the view's commands unless a dialog or the menu has the keyboard.
+// Keys the menus show but GTK cannot bind: arrows, Home and End; and Page
+// Down and Page Up for Next and Previous. They reach the view's commands
+// unless a dialog or the menu has the keyboard.
 void CMainFrame::OnCharHook(wxKeyEvent& e) {
     int command = 0;
     if (e.GetModifiers() == wxMOD_NONE) switch (e.GetKeyCode()) {
@@ -179,6 +180,11 @@ void CMainFrame::OnCharHook(wxKeyEvent& e) {
         case WXK_LEFT: command = ID_PREVIOUS; break;
         case WXK_HOME: command = ID_FIRST; break;
         case WXK_END: command = ID_LAST; break;
+        // A page of thumbnails, or one picture, at a time.
+        case WXK_PAGEDOWN:
+        case WXK_NUMPAD_PAGEDOWN: command = ID_NEXT; break;
+        case WXK_PAGEUP:
+        case WXK_NUMPAD_PAGEUP: command = ID_PREVIOUS; break;
         default: break;
         }
     auto* view = dynamic_cast<CLumoraView*>(GetDocumentManager()->GetCurrentView());

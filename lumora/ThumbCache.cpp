@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 
+#include "common/Orientation.h"
 #include "common/ThumbFiles.h"
 #include "lumora/ViewLayout.h"
 #include "ornix/Ornix.h"
@@ -19,14 +20,18 @@
 namespace lumora {
 namespace {
 
+// Marks the entries whose picture is upright (EXIF orientation applied).
+constexpr char kUprightKey[] = "X-Lumora::Upright";
+
 int OptionInt(const thumbs::Entry& e, const char* key) {
     const auto it = e.text.find(key);
     return it != e.text.end() ? std::atoi(it->second.c_str()) : -1;
 }
 
-// Width and height from the file's own header, for entries other programs
-// wrote without the picture size. JPEG and BMP only: the label of these is
-// always 16M; false for every other type.
+// Width and height from the file's own header (upright, for a JPEG with an
+// EXIF orientation), for entries other programs wrote without the picture
+// size. JPEG and BMP only: the label of these is always 16M; false for every
+// other type.
 bool HeaderSize(const std::string& path, int& w, int& h) {
     const int type = FileType(path.c_str());
     std::ifstream in(path, std::ios::binary);
@@ -50,6 +55,7 @@ bool HeaderSize(const std::string& path, int& w, int& h) {
         if ((m >= 0xC0 && m <= 0xCF) && m != 0xC4 && m != 0xC8 && m != 0xCC) {
             h = d[i + 5] << 8 | d[i + 6];
             w = d[i + 7] << 8 | d[i + 8];
+            if (orient::SwapsAxes(orient::JpegOrientation(d, head.size()))) std::swap(w, h);
             return w > 0 && h > 0;
         }
         i += 2 + len;
@@ -64,6 +70,8 @@ bool ReadCached(const std::string& file, const std::string& uri, const std::stri
     t.width = OptionInt(e, "Thumb::Image::Width");
     t.height = OptionInt(e, "Thumb::Image::Height");
     t.colours = OptionInt(e, "X-Lumora::Colours");
+    // Our entries from before orientation was applied are made again.
+    if (t.colours >= 0 && OptionInt(e, kUprightKey) < 0) return false;
     if (t.colours < 0) {
         // Written elsewhere: only files whose label the header gives.
         if (!HeaderSize(path, t.width, t.height)) return false;
@@ -79,7 +87,8 @@ void WriteCached(const std::string& file, const std::string& uri, time_t mtime, 
     e.width = t.pixW, e.height = t.pixH, e.rgb = t.rgb;
     e.text = {{"Thumb::Image::Width", std::to_string(t.width)},
               {"Thumb::Image::Height", std::to_string(t.height)},
-              {"X-Lumora::Colours", std::to_string(t.colours)}};
+              {"X-Lumora::Colours", std::to_string(t.colours)},
+              {kUprightKey, "1"}};
     thumbs::WriteEntry(file, uri, mtime, e, "Lumora");
 }
 

@@ -11,6 +11,7 @@
 #include <wx/image.h>
 
 #include "common/DibImage.h"
+#include "common/Orientation.h"
 #include "lumora/ViewLayout.h"
 #include "ornix/Ornix.h"
 
@@ -42,9 +43,12 @@ bool ReadAll(const std::string& path, std::vector<uint8_t>& data) {
     return used > 0;
 }
 
-// JPEG: the header for the label, the pixels at a DCT scale. Warnings (a
-// truncated tail) still give a picture, as the whole-file reader accepts.
-bool DecodeJpeg(const std::string& path, int boxW, int boxH, Thumb& t, std::vector<uint8_t>& rgb, int& pw, int& ph) {
+// JPEG: the header for the label, the pixels at a DCT scale, as stored (the
+// caller turns them by `orientation`; the label is the upright size).
+// Warnings (a truncated tail) still give a picture, as the whole-file reader
+// accepts.
+bool DecodeJpeg(const std::string& path, int boxW, int boxH, Thumb& t, std::vector<uint8_t>& rgb, int& pw, int& ph,
+                int& orientation) {
     std::vector<uint8_t> data;
     if (!ReadAll(path, data)) return false;
     tjhandle tj = tjInitDecompress();
@@ -52,13 +56,15 @@ bool DecodeJpeg(const std::string& path, int boxW, int boxH, Thumb& t, std::vect
     int w = 0, h = 0, sub = 0, cs = 0;
     bool ok = tjDecompressHeader3(tj, data.data(), data.size(), &w, &h, &sub, &cs) == 0 && WithinLimits(w, h);
     if (ok) {
-        const Fitted f = FitImage(w, h, boxW, boxH, 0, 0, 0, 0);
-        const int d = JpegScaleDenominator(w, h, f.width, f.height);
+        orientation = orient::JpegOrientation(data.data(), data.size());
+        const bool swap = orient::SwapsAxes(orientation);
+        const Fitted f = swap ? FitImage(h, w, boxW, boxH, 0, 0, 0, 0) : FitImage(w, h, boxW, boxH, 0, 0, 0, 0);
+        const int d = swap ? JpegScaleDenominator(w, h, f.height, f.width) : JpegScaleDenominator(w, h, f.width, f.height);
         pw = (w + d - 1) / d, ph = (h + d - 1) / d;
         rgb.resize(size_t(pw) * ph * 3);
         const int rc = tjDecompress2(tj, data.data(), data.size(), rgb.data(), pw, pw * 3, ph, TJPF_RGB, TJFLAG_FASTUPSAMPLE | TJFLAG_FASTDCT);
         ok = rc == 0 || tjGetErrorCode(tj) == TJERR_WARNING;
-        t.width = w, t.height = h, t.colours = 0;
+        t.width = swap ? h : w, t.height = swap ? w : h, t.colours = 0;
     }
     tjDestroy(tj);
     return ok;
@@ -115,11 +121,11 @@ Thumb DecodeThumbnail(const std::string& path, int boxW, int boxH) {
     Thumb t;
     std::vector<uint8_t> rgb;
     wxImage image;
-    int pw = 0, ph = 0;
+    int pw = 0, ph = 0, orientation = 1;
     const int type = FileType(path.c_str());
     bool ok = false;
     if (type == ORNIX_TYPE_JPEG) {
-        ok = DecodeJpeg(path, boxW, boxH, t, rgb, pw, ph);
+        ok = DecodeJpeg(path, boxW, boxH, t, rgb, pw, ph, orientation);
     } else if (type != ORNIX_TYPE_NONE && DecodeOther(path, type, t, image)) {
         ok = true;
         pw = image.GetWidth(), ph = image.GetHeight();
@@ -129,11 +135,23 @@ Thumb DecodeThumbnail(const std::string& path, int boxW, int boxH) {
         // A file that does not load shows no picture and a size of zero.
         return Thumb{};
     }
+    // Reduced as stored, then the small result turned upright.
+    const bool swap = orient::SwapsAxes(orientation);
     const Fitted f = FitImage(t.width, t.height, boxW, boxH, 0, 0, 0, 0);
+    const int fw = swap ? f.height : f.width, fh = swap ? f.width : f.height;
+    const int rw = std::min(fw, pw), rh = std::min(fh, ph);
+    std::vector<uint8_t> reduced;
+    if (rw == pw && rh == ph) reduced.assign(src, src + size_t(pw) * ph * 3);
+    else ReduceArea(src, pw, ph, rw, rh, reduced);
     t.ok = true;
-    t.pixW = std::min(f.width, pw), t.pixH = std::min(f.height, ph);
-    if (t.pixW == pw && t.pixH == ph) t.rgb.assign(src, src + size_t(pw) * ph * 3);
-    else ReduceArea(src, pw, ph, t.pixW, t.pixH, t.rgb);
+    t.pixW = swap ? rh : rw, t.pixH = swap ? rw : rh;
+    if (orientation == 1) {
+        t.rgb = std::move(reduced);
+    } else {
+        t.rgb.resize(reduced.size());
+        orient::OrientPixels(reduced.data(), rw, rh, 3, ptrdiff_t(rw) * 3, t.rgb.data(), ptrdiff_t(t.pixW) * 3,
+                             orientation);
+    }
     return t;
 }
 

@@ -1,6 +1,8 @@
 // Thumbnails the fast way: JPEG files decoded at the largest DCT scale that
 // still covers the fitted size, other files through the image object, then an
 // area-averaging reduction to exactly the size the view's fit rule gives.
+// A JPEG file's EXIF orientation is applied: thumbnails are upright, and so
+// is their size label.
 // The label numbers are those of the picture as the browser loads it whole.
 // Thread-safe: every call works on its own data.
 #pragma once

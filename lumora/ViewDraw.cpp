@@ -17,6 +17,7 @@ using namespace lumora;
 namespace {
 
 const wxColour kBackground(89, 80, 70), kOutline(120, 5, 39), kSelected(0, 255, 255);
+const wxColour kEmptyTitle(240, 232, 220), kEmptyText(205, 195, 182);
 constexpr int kTiles[3] = {IDB_TILE_COLUMN0, IDB_TILE_COLUMN1, IDB_TILE_COLUMN2};
 constexpr int kPrintWidth = 800, kPrintHeight = 600;
 
@@ -105,7 +106,36 @@ void CLumoraView::DrawSingle(wxDC& dc, int cw, int ch, bool printing) {
 
 void CLumoraView::DrawPage(wxDC& dc, int cw, int ch, bool printing) {
     for (int k = 0; k < list_.PageCount(); ++k) DrawCell(dc, k, cw, ch, printing);
+    if (list_.Count() == 0 && !printing) DrawEmptyFolder(dc, cw, ch);
     SetFrameTitle("Quorvel");
+}
+
+// A folder without pictures says so, and what to do about it.
+void CLumoraView::DrawEmptyFolder(wxDC& dc, int cw, int ch) {
+    const wxString title = folderRead_ ? "No pictures in this folder" : "This folder cannot be opened";
+    const wxString lines[] = {
+        NameText(folder_),
+        folderRead_ ? "Pictures of the types BMP, GIF, JPG, PCX, TGA and TIF are shown here." :
+                      "It does not exist, or you may not read it.",
+        "Choose another folder with File > Open (Ctrl+O).",
+    };
+    const wxFont normal = *wxNORMAL_FONT, big = normal.Scaled(1.5f).Bold();
+    dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+    dc.SetFont(big);
+    const wxSize head = dc.GetTextExtent(title);
+    dc.SetFont(normal);
+    const int lineH = dc.GetCharHeight() + dc.GetCharHeight() / 3;
+    int y = (ch - head.y - lineH * 4) / 2;
+    dc.SetFont(big);
+    dc.SetTextForeground(kEmptyTitle);
+    dc.DrawText(title, (cw - head.x) / 2, y);
+    y += head.y + lineH;
+    dc.SetFont(normal);
+    dc.SetTextForeground(kEmptyText);
+    for (const wxString& line : lines) {
+        dc.DrawText(line, (cw - dc.GetTextExtent(line).x) / 2, y);
+        y += lineH;
+    }
 }
 
 void CLumoraView::DrawCell(wxDC& dc, int k, int cw, int ch, bool printing) {

@@ -59,6 +59,16 @@ TrashResult MoveToTrash(const std::string& path, std::string* error) {
     return result;
 }
 
+bool CanTrash(const std::string& path) {
+    GFile* file = g_file_new_for_path(path.c_str());
+    GFileInfo* info = g_file_query_info(file, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH, G_FILE_QUERY_INFO_NONE, nullptr, nullptr);
+    g_object_unref(file);
+    const bool can = info && g_file_info_has_attribute(info, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH) &&
+                     g_file_info_get_attribute_boolean(info, G_FILE_ATTRIBUTE_ACCESS_CAN_TRASH);
+    if (info) g_object_unref(info);
+    return can;
+}
+
 bool DeleteForGood(const std::string& path, std::string* error) {
     if (std::remove(path.c_str()) == 0) return true;
     SetError(error, std::strerror(errno));

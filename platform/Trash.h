@@ -18,6 +18,11 @@ enum class TrashResult {
 // the reason in the C library's words ("No such file or directory", ...).
 TrashResult MoveToTrash(const std::string& path, std::string* error = nullptr);
 
+// True when the file's volume has a trash ready for it (the home's, or one
+// made on that disk before); false also where MoveToTrash would still make
+// one, so a false answer is a "maybe".
+bool CanTrash(const std::string& path);
+
 // Removes the file for good; false with the C library's text in *error.
 bool DeleteForGood(const std::string& path, std::string* error = nullptr);
 

@@ -237,6 +237,12 @@ void LoadSettings() {
     shared.WriteString("ExeName", rt.deviceName);
 }
 
+void WriteViewerTitle() {
+    CRegKey shared;
+    if (shared.Open(plat::HKEY_LOCAL_MACHINE, kSharedKey) != plat::ERROR_SUCCESS) return;
+    shared.WriteString("ExeName", Rt().deviceName);
+}
+
 void SaveSettings() {
     RunTime& rt = Rt();
     CRegKey key;

@@ -96,6 +96,9 @@ void ResetSettings(RunTime& rt);
 // Loads all settings into Rt() (defaults, bounds, both tables), then writes
 // "SnapPath", "RecPath" and "ExeName" to the shared key.
 void LoadSettings();
+// Writes "ExeName" again with the device name: the main window's title once
+// the device is chosen, which the image browser looks for.
+void WriteViewerTitle();
 // Writes all settings saved at exit, in the fixed order, as one batch.
 void SaveSettings();
 

@@ -152,6 +152,8 @@ bool COrvaneApp::PrepareStart(bool withSplash) {
     Strova_SetDeinterlace(rt.deinterlace);
     rt.deviceIndex = chosen.index;                                           // 8
     orvane::CopyField(rt.deviceName, chosen.name);
+    // The stored name may be empty (first run) or name a card that is gone.
+    orvane::WriteViewerTitle();
     if (Strova_ConnectDevice(rt.deviceIndex, 0, nullptr) < 0) {              // 9
         PlainError("Connecting device failed!");
         if (devices.size() < 2) {

@@ -11,6 +11,7 @@
 
 #include "DibTestUtil.h"
 #include "common/DibImage.h"
+#include "common/Orientation.h"
 #include "ornix/Ornix.h"
 
 using namespace dibtest;
@@ -185,6 +186,59 @@ TEST(DibLoad, BadFilesFailWithACodeAndLeaveTheObjectEmpty) {
         EXPECT_EQ(dib.PixelBlock(), nullptr);
         EXPECT_FALSE(dib.Scale(2, 2));
         EXPECT_EQ(dib.LastError(), DIB_ERR_EMPTY);
+    }
+}
+
+// Each EXIF orientation shows the picture as ImageMagick's -auto-orient
+// does; blocks that lie leave the picture as stored and never read past it.
+TEST(DibLoad, JpegIsShownUprightByItsExifOrientation) {
+    ScopedHome home;
+    const std::string peer = home.path("peer.png"), scratch = home.path("scratch.rgb");
+    std::string corners[9];
+    for (int o = 1; o <= 8; ++o) {
+        SCOPED_TRACE(o);
+        const std::string path = QuadrantJpeg(home.path("o" + std::to_string(o) + ".jpg"), 64, 48, o);
+        ASSERT_FALSE(path.empty());
+        CDibImage dib(CDibImage::Kind::Browser);
+        ASSERT_TRUE(dib.Load(path));
+        ASSERT_EQ(dib.Width(), o >= 5 ? 48 : 64);
+        ASSERT_EQ(dib.Height(), o >= 5 ? 64 : 48);
+        ASSERT_TRUE(Shell("convert '" + path + "' -auto-orient '" + peer + "'"));
+        const std::vector<Rgb> got = Pixels(dib), want = PeerPixels(peer, scratch);
+        ASSERT_EQ(got.size(), want.size());
+        const int w = dib.Width(), h = dib.Height();
+        for (auto [x, y] : {std::pair{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}}) {
+            corners[o] += QuadrantColour(got[size_t(y * w + x)]);
+            EXPECT_EQ(QuadrantColour(got[size_t(y * w + x)]), QuadrantColour(want[size_t(y * w + x)])) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(corners[1], "RGBW");
+    EXPECT_EQ(corners[6], "BRWG");  // a quarter turn clockwise
+
+    const std::string good = ReadFile(home.path("o6.jpg"));
+    auto lie = [&](size_t at, std::string bytes) { return good.substr(0, at) + bytes + good.substr(at + bytes.size()); };
+    // What each lying block gives: the entries that are there are read.
+    const std::pair<std::string, int> lies[] = {
+        {lie(16, std::string("\xF0\xFF\xFF\xFF", 4)), 1},  // directory past the end
+        {lie(16, std::string("\0\0\0\0", 4)), 1},          // directory on the header: 0x4949 entries
+        {lie(20, std::string("\xFF\xFF", 2)), 6},            // more entries than bytes
+        {lie(4, std::string("\x00\x0E", 2)), 1},             // a block cut inside the directory
+        {lie(30, std::string("\x09\x00", 2)), 1},            // no such orientation
+    };
+    auto orientation = [](const std::string& b) {
+        return orient::JpegOrientation(reinterpret_cast<const uint8_t*>(b.data()), b.size());
+    };
+    EXPECT_EQ(orientation(good), 6);
+    for (size_t cut : {0, 3, 12, 20, 31}) EXPECT_EQ(orientation(good.substr(0, cut)), 1) << cut;
+    for (const auto& [bytes, shown] : lies) {
+        EXPECT_EQ(orientation(bytes), shown);
+        ASSERT_TRUE(WriteFile(home.path("lie.jpg"), bytes));
+        CDibImage dib(CDibImage::Kind::Viewer);
+        // The cut block leaves the rest of the old one to the codec, which
+        // may refuse the file.
+        if (dib.Load(home.path("lie.jpg"))) {
+            EXPECT_EQ(dib.Width(), shown == 6 ? 48 : 64);
+        }
     }
 }
 

@@ -91,6 +91,47 @@ inline std::string MakeBmp(int w, int h, int bits) {
     return s;
 }
 
+// A JPEG file's bytes with an EXIF block carrying `orientation` put right
+// after the start marker, as a camera writes it.
+inline std::string WithExifOrientation(const std::string& jpeg, int orientation) {
+    std::string tiff = "II*";
+    tiff += char(0);
+    Put32(tiff, 8);            // first directory
+    Put16(tiff, 1);            // one entry
+    Put16(tiff, 0x0112);       // Orientation
+    Put16(tiff, 3);            // SHORT
+    Put32(tiff, 1);
+    Put16(tiff, unsigned(orientation));
+    Put16(tiff, 0);
+    Put32(tiff, 0);            // no next directory
+    const std::string body = std::string("Exif\0\0", 6) + tiff;
+    std::string app1 = "\xFF\xE1";
+    app1 += char((body.size() + 2) >> 8), app1 += char((body.size() + 2) & 255);
+    return jpeg.substr(0, 2) + app1 + body + jpeg.substr(2);
+}
+
+// A w x h JPEG of four flat quadrants (top left red, top right green, bottom
+// left blue, bottom right white) stored with the orientation, written by
+// ImageMagick; empty on failure.
+inline std::string QuadrantJpeg(const std::string& path, int w, int h, int orientation) {
+    const std::string plain = path + ".plain.jpg";
+    const std::string hw = std::to_string(w / 2 - 1), hh = std::to_string(h / 2 - 1);
+    const std::string cmd = "mkdir -p '" + path.substr(0, path.rfind('/') + 1) + "' && convert -size " + std::to_string(w) + "x" + std::to_string(h) +
+                            " xc:white -fill red -draw 'rectangle 0,0 " + hw + "," + hh + "' -fill lime -draw 'rectangle " +
+                            std::to_string(w / 2) + ",0 " + std::to_string(w) + "," + hh + "' -fill blue -draw 'rectangle 0," +
+                            std::to_string(h / 2) + " " + hw + "," + std::to_string(h) + "' -quality 95 '" + plain + "'";
+    if (std::system((cmd + " >/dev/null 2>&1").c_str()) != 0) return {};
+    const std::string data = WithExifOrientation(tellura::test::ReadFile(plain), orientation);
+    std::remove(plain.c_str());
+    return tellura::test::WriteFile(path, data) ? path : std::string();
+}
+
+// Which quadrant colour a pixel is nearest to: 'R', 'G', 'B', 'W', or '?'.
+inline char QuadrantColour(Rgb c) {
+    auto near = [&](int r, int g, int b) { return std::abs(c.r - r) + std::abs(c.g - g) + std::abs(c.b - b) < 90; };
+    return near(255, 0, 0) ? 'R' : near(0, 255, 0) ? 'G' : near(0, 0, 255) ? 'B' : near(255, 255, 255) ? 'W' : '?';
+}
+
 inline bool Shell(const std::string& cmd) { return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0; }
 
 // The file's pixels as ImageMagick reads them (top-left first, R,G,B); empty on failure.

@@ -124,6 +124,24 @@ TEST(LumoraBrowser, KeysPageThroughTenEntriesAndStopAtTheEnds) {
     EXPECT_EQ(view->Model().PageFirst(), 9);
     b.Key(WXK_LEFT);
     EXPECT_EQ(view->Model().PageFirst(), 0);
+    // Page Down and Up, and the wheel: a notch a page, a touchpad's small
+    // steps adding up to one.
+    b.Key(WXK_PAGEDOWN);
+    EXPECT_EQ(view->Model().PageFirst(), 9);
+    b.Key(WXK_PAGEUP);
+    EXPECT_EQ(view->Model().PageFirst(), 0);
+    auto wheel = [&](int rotation) {
+        wxMouseEvent e(wxEVT_MOUSEWHEEL);
+        e.m_wheelRotation = rotation, e.m_wheelDelta = 120, e.m_wheelAxis = wxMOUSE_WHEEL_VERTICAL;
+        e.SetEventObject(view->Canvas());
+        view->Canvas()->GetEventHandler()->ProcessEvent(e);
+    };
+    wheel(-60);
+    EXPECT_EQ(view->Model().PageFirst(), 0);
+    wheel(-60);
+    EXPECT_EQ(view->Model().PageFirst(), 9);
+    wheel(120);
+    EXPECT_EQ(view->Model().PageFirst(), 0);
 
     // Ctrl+S is Refresh: a new file is listed, nothing is written.
     WriteJpeg(home.path("pics/img200.jpg"), 8, 8);
@@ -137,6 +155,30 @@ TEST(LumoraBrowser, KeysPageThroughTenEntriesAndStopAtTheEnds) {
     EXPECT_EQ(view->Model().Count(), 11u);
     EXPECT_EQ(AccelText(b, ID_NEXT), "Right");
     EXPECT_EQ(AccelText(b, ID_LAST), "End");
+}
+
+// Thumbnails reduced for a small window are drawn large again when the
+// window grows, the page staying on show meanwhile.
+TEST(LumoraBrowser, ThumbnailsGrowBackWhenTheWindowIsMadeLarger) {
+    ScopedHome home;
+    const std::string dir = home.path("pics");
+    WriteJpeg(dir + "/big.jpg", 1600, 1200);
+    TestBrowser b(dir);
+    CLumoraView* view = b.View();
+    auto shownWidth = [&] {
+        view->Canvas()->Refresh();
+        view->Canvas()->Update();
+        return view->Shown(0).width;
+    };
+    const int large = shownWidth();
+    EXPECT_EQ(large, FitInCell(1600, 1200, LayoutCell(0, 1000, 700).cell).width);
+    b.ResizeClient(500, 350);
+    ASSERT_TRUE(b.WaitLoaded());
+    const int small = shownWidth();
+    EXPECT_LT(small, large);
+    b.ResizeClient(1000, 700);
+    ASSERT_TRUE(b.WaitLoaded());
+    EXPECT_EQ(shownWidth(), large);
 }
 
 TEST(LumoraBrowser, DoubleClickShowsTheImageFittedAndCentred) {

@@ -260,7 +260,7 @@ TEST(LumoraCommands, DeleteAsksThenTrashesAndAMissingFileIsTold) {
     box.answers = {wxNO};
     b.Command(ID_DELETE);
     ASSERT_EQ(box.texts.size(), 1u);
-    EXPECT_EQ(box.texts[0], "Delete image img100.jpg really?");
+    EXPECT_EQ(box.texts[0], "Delete image img100.jpg really?\nIt is moved to the trash, from where it can be restored.");
     EXPECT_TRUE(fs::exists(dir + "/img100.jpg"));
 
     box.answers = {wxYES};
@@ -299,6 +299,7 @@ TEST(LumoraCommands, OnADiskWithoutTrashOnlyTheSecondYesDeletes) {
         box.answers = {wxYES, wxNO};
         b.Command(ID_DELETE);
         ASSERT_EQ(box.texts.size(), 2u);
+        EXPECT_NE(box.texts[0].find("asked again"), std::string::npos) << box.texts[0];
         EXPECT_NE(box.texts[1].find("for good"), std::string::npos) << box.texts[1];
         EXPECT_TRUE(fs::exists(dir + "/only.jpg"));
         box.answers = {wxYES, wxYES};
@@ -470,11 +471,45 @@ TEST(LumoraCommands, WallpaperGoesThroughTheDesktopsToolUnderAlternatingNames) {
     EXPECT_EQ(ReadFile(log), "feh --no-fehbg --bg-fill " + windows + "TALVE.BMP\n");
     EXPECT_EQ(box.texts.size(), 1u);
 
-    // Set Startup only writes its picture.
+    // Set Startup writes its picture and says so.
     run(ID_SET_STARTUP);
     EXPECT_EQ(Identify(windows + "NEW.BMP"), "BMP3 64x48");
+    ASSERT_EQ(box.texts.size(), 2u);
+    EXPECT_EQ(box.texts[1], "The picture is now the start-up picture.\nIt is saved as " + windows + "NEW.BMP.");
     if (oldDesktop) setenv("XDG_CURRENT_DESKTOP", savedDesktop.c_str(), 1);
     else unsetenv("XDG_CURRENT_DESKTOP");
+}
+
+// A camera's 4000 x 3000 photo stored on its side: shown upright, reduced to
+// the window, and saved and made the start-up picture upright at full size.
+TEST(LumoraCommands, SaveAsAndStartupKeepTheFullSizeUpright) {
+    ScopedHome home;
+    const std::string dir = home.path("pics");
+    ASSERT_FALSE(dibtest::QuadrantJpeg(dir + "/phone.jpg", 4000, 3000, 6).empty());
+    TestBrowser b(dir);
+    ShowSingle(b, 0);
+    const CDibImage* shown = b.View()->SingleImage();
+    b.View()->Canvas()->Update();
+    EXPECT_LT(shown->Height(), 700);
+    EXPECT_GT(shown->Height(), shown->Width());
+    CLumoraView::SaveDialogHook() = [&](const CLumoraView::SaveRequest&) { return Answer{true, dir + "/copy", 1}; };
+    b.Command(ID_FILE_SAVE_AS);
+    CLumoraView::SaveDialogHook() = nullptr;
+    EXPECT_EQ(Identify(dir + "/copy.JPG"), "JPEG 3000x4000");
+    // Upright in its pixels: no orientation tag is written.
+    auto corners = [&](const std::string& file) {
+        const auto px = dibtest::PeerPixels(file + "[8x8!]", home.path("scratch.rgb"));
+        std::string s;
+        for (size_t i : {0, 7, 56, 63})
+            if (i < px.size()) s += dibtest::QuadrantColour(px[i]);
+        return s;
+    };
+    EXPECT_EQ(corners(dir + "/copy.JPG"), "BRWG");
+    Messages box;
+    b.Command(ID_SET_STARTUP);
+    const std::string startup = plat::WindowsDir() + "NEW.BMP";
+    EXPECT_EQ(Identify(startup), "BMP3 3000x4000");
+    EXPECT_EQ(corners(startup), "BRWG");
 }
 
 // Not part of the suite: the Rename and delay dialogs saved as

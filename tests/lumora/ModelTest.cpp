@@ -61,6 +61,17 @@ TEST(LumoraModel, OrdersByNameIgnoringCaseAndByTypeInPatternOrder) {
     EXPECT_EQ(list.Count(), 8u);
 }
 
+TEST(LumoraModel, TypeOrderListsEachTypeInNaturalNameOrder) {
+    ScopedHome home;
+    const std::string dir = Folder(home, {"big10.jpg", "big09.jpg", "Big2.JPG", "big01.jpg", "big1.jpg", "z.bmp",
+                                          "img10b.jpg", "img10a.jpg", "a.bmp", "big100.jpg"});
+    CImageList list;
+    ASSERT_TRUE(list.Refresh(dir));
+    EXPECT_EQ(Names(list), (std::vector<std::string>{"a.bmp", "z.bmp", "big01.jpg", "big1.jpg", "Big2.JPG",
+                                                     "big09.jpg", "big10.jpg", "big100.jpg", "img10a.jpg",
+                                                     "img10b.jpg"}));
+}
+
 TEST(LumoraModel, RefreshOfAMissingFolderLeavesNothingToNavigate) {
     ScopedHome home;
     CImageList list;

@@ -7,6 +7,8 @@
 #include <utime.h>
 
 #include "BrowserSupport.h"
+#include "../common/DibTestUtil.h"
+#include "common/ThumbFiles.h"
 #include "lumora/ThumbCache.h"
 #include "lumora/Thumbnail.h"
 
@@ -157,4 +159,50 @@ TEST(LumoraThumbnail, FileThatFailsIsMarkedUntilItChanges) {
     WriteJpeg(path, 400, 300);
     SetMtime(path, 1700000100);
     EXPECT_TRUE(LoadThumbnail(path, 200, 150).ok);
+}
+
+// A phone photo stored on its side (EXIF 6) is upright in its thumbnail, its
+// label and the cache entry file managers read; an entry of ours made before
+// pictures were turned is made again.
+TEST(LumoraThumbnail, TurnedPhotoIsUprightInThumbnailAndCacheEntry) {
+    ScopedHome home;
+    const std::string path = dibtest::QuadrantJpeg(home.path("pics/phone.jpg"), 640, 480, 6);
+    ASSERT_FALSE(path.empty());
+    SetMtime(path, 1700000000);
+    auto corners = [](const uint8_t* rgb, int w, int h, int stride) {
+        std::string s;
+        for (auto [x, y] : {std::pair{w / 4, h / 4}, {3 * w / 4, h / 4}, {w / 4, 3 * h / 4}, {3 * w / 4, 3 * h / 4}}) {
+            const uint8_t* p = rgb + size_t(y) * stride + size_t(x) * 3;
+            s += dibtest::QuadrantColour({p[0], p[1], p[2]});
+        }
+        return s;
+    };
+    const Thumb t = LoadThumbnail(path, 200, 150);
+    ASSERT_TRUE(t.ok);
+    EXPECT_EQ(t.width, 480);
+    EXPECT_EQ(t.height, 640);
+    EXPECT_EQ(t.pixW, 112);
+    EXPECT_EQ(t.pixH, 150);
+    EXPECT_EQ(corners(t.rgb.data(), t.pixW, t.pixH, t.pixW * 3), "BRWG");
+
+    const std::string file = CacheFileFor(path, 256);
+    auto entry = [&] {
+        GdkPixbuf* pb = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
+        if (!pb) return std::string("none");
+        const std::string s = std::to_string(gdk_pixbuf_get_width(pb)) + "x" +
+                              std::to_string(gdk_pixbuf_get_height(pb)) + " " +
+                              corners(gdk_pixbuf_get_pixels(pb), gdk_pixbuf_get_width(pb), gdk_pixbuf_get_height(pb),
+                                      gdk_pixbuf_get_rowstride(pb));
+        g_object_unref(pb);
+        return s;
+    };
+    EXPECT_EQ(entry(), "192x256 BRWG");
+
+    // Our entry from before: the picture on its side, no upright mark.
+    thumbs::Entry old;
+    old.width = 256, old.height = 192, old.rgb.assign(size_t(256) * 192 * 3, 0);
+    old.text = {{"Thumb::Image::Width", "640"}, {"Thumb::Image::Height", "480"}, {"X-Lumora::Colours", "0"}};
+    ASSERT_TRUE(thumbs::WriteEntry(file, thumbs::FileUri(path), 1700000000, old, "Lumora"));
+    EXPECT_EQ(LoadThumbnail(path, 200, 150).height, 640);
+    EXPECT_EQ(entry(), "192x256 BRWG");
 }

@@ -7,6 +7,7 @@
 #include <wx/menu.h>
 
 #include "ViewerAppSupport.h"
+#include "common/RegKey.h"
 #include "support/WxTestLoop.h"
 #include "orvane/core/Settings.h"
 #include "orvane/ui/ControlDlg.h"
@@ -283,6 +284,21 @@ TEST(ViewerMessages, NotificationsBrowsersAndCountdown) {
     EXPECT_EQ(d->LineCountdown(), 0);
     ASSERT_TRUE(plat::PostMessage(d->Handle(), kWmCommand, ID_FORCE_SIZE_320, 0));
     EXPECT_TRUE(PumpUntil([d] { return d->WindowRect().w == 330; }));
+}
+
+// The browser reads "ExeName" and looks the viewer's window up by it to send
+// 0x901 at its end: on a first run (no device stored) too.
+TEST(ViewerMessages, ExeNameFindsTheWindowOnAFirstRun) {
+    tellura::test::ScopedHome home;
+    const std::string card = VirtualCardName();
+    InProcessViewer v([](orvane::RunTime& rt) { rt.deviceName[0] = '\0'; });
+    ASSERT_NE(v.dlg, nullptr);
+    CRegKey key;
+    std::string title;
+    ASSERT_EQ(key.Open(plat::HKEY_LOCAL_MACHINE, "Software\\Quorvel\\Application"), 0);
+    ASSERT_EQ(key.ReadString("ExeName", title), 0);
+    EXPECT_EQ(title, card);
+    EXPECT_EQ(plat::FindWindowA(nullptr, title.c_str()), v.dlg->Handle());
 }
 
 TEST(ViewerClose, AutoStartHidesToTrayAndComesBack) {
