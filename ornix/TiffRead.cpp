@@ -21,6 +21,9 @@ struct Layout {
     uint16_t bps = 1, spp = 1, format = SAMPLEFORMAT_UINT, photo = PHOTOMETRIC_MINISBLACK, planar = PLANARCONFIG_CONTIG;
     uint16_t inkset = INKSET_CMYK, alpha = EXTRASAMPLE_UNSPECIFIED;
     uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    uint16_t subX = 2, subY = 2;             // YCbCr chroma subsampling
+    float luma[3] = {0.299f, 0.587f, 0.114f};  // YCbCr coefficients
+    float refBW[6] = {0, 255, 128, 255, 128, 255};
 };
 
 // The decoded samples of the whole picture: one buffer per plane, rows of
@@ -98,6 +101,8 @@ bool Handled(const Layout& L) {
         case PHOTOMETRIC_RGB: return L.spp >= 3;
         case PHOTOMETRIC_SEPARATED: return L.spp >= 4 && L.inkset == INKSET_CMYK;
         case PHOTOMETRIC_CIELAB: return L.spp >= 3 && L.bps == 8 && L.format == SAMPLEFORMAT_UINT;
+        // Subsampled YCbCr is packed in blocks: libtiff's reader takes it.
+        case PHOTOMETRIC_YCBCR: return L.spp >= 3 && L.bps == 8 && L.format == SAMPLEFORMAT_UINT && L.subX == 1 && L.subY == 1;
         default: return false;
     }
 }
@@ -159,7 +164,7 @@ void Pixel(const Layout& L, const Samples& S, uint32_t x, uint32_t y, uint8_t* o
         const int plane = S.planes.size() > 1 ? s : 0;
         return SampleAt(L, S.planes[plane].data() + size_t(y) * S.rowBytes, S.perPlane, x, S.planes.size() > 1 ? 0 : s);
     };
-    const int colours = L.photo == PHOTOMETRIC_SEPARATED ? 4 : L.photo == PHOTOMETRIC_RGB || L.photo == PHOTOMETRIC_CIELAB ? 3 : 1;
+    const int colours = L.photo == PHOTOMETRIC_SEPARATED ? 4 : L.photo == PHOTOMETRIC_MINISBLACK || L.photo == PHOTOMETRIC_MINISWHITE || L.photo == PHOTOMETRIC_PALETTE ? 1 : 3;
     // Associated alpha means premultiplied colours: shown undivided they would darken.
     double alpha = 1;
     if (L.spp > colours && L.alpha == EXTRASAMPLE_ASSOCALPHA) alpha = sample(colours);
@@ -177,6 +182,18 @@ void Pixel(const Layout& L, const Samples& S, uint32_t x, uint32_t y, uint8_t* o
         case PHOTOMETRIC_SEPARATED: {
             const double k = 1 - sample(3);
             o[2] = To8((1 - sample(0)) * k), o[1] = To8((1 - sample(1)) * k), o[0] = To8((1 - sample(2)) * k);
+            return;
+        }
+        case PHOTOMETRIC_YCBCR: {
+            // The TIFF definition: codes scaled by the reference black and white, then the coefficients.
+            auto level = [&](int s, double range) {
+                const double span = L.refBW[2 * s + 1] - L.refBW[2 * s];
+                return span != 0 ? (sample(s) * 255 - L.refBW[2 * s]) * range / span : 0;
+            };
+            const double y = level(0, 255), cb = level(1, 127), cr = level(2, 127);
+            const double r = y + cr * (2 - 2 * L.luma[0]), b = y + cb * (2 - 2 * L.luma[2]);
+            const double g = L.luma[1] != 0 ? (y - L.luma[2] * b - L.luma[0] * r) / L.luma[1] : y;
+            o[2] = To8(r / 255), o[1] = To8(g / 255), o[0] = To8(b / 255);
             return;
         }
         case PHOTOMETRIC_CIELAB: {
@@ -253,6 +270,12 @@ bool DecodeTiff(TIFF* t, uint64_t fileSize, Image& img) {
     if (TIFFGetField(t, TIFFTAG_EXTRASAMPLES, &extras, &extra) && extras > 0 && extra) L.alpha = extra[0];
     if (!TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &L.photo)) L.photo = L.spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
     if (L.photo == PHOTOMETRIC_PALETTE) TIFFGetField(t, TIFFTAG_COLORMAP, &L.red, &L.green, &L.blue);
+    if (L.photo == PHOTOMETRIC_YCBCR) {
+        float *luma = nullptr, *ref = nullptr;
+        TIFFGetFieldDefaulted(t, TIFFTAG_YCBCRSUBSAMPLING, &L.subX, &L.subY);
+        if (TIFFGetField(t, TIFFTAG_YCBCRCOEFFICIENTS, &luma) && luma) std::copy(luma, luma + 3, L.luma);
+        if (TIFFGetField(t, TIFFTAG_REFERENCEBLACKWHITE, &ref) && ref) std::copy(ref, ref + 6, L.refBW);
+    }
     // Samples a file this size cannot hold are refused before anything is
     // allocated for them (no codec here packs more than 4096 bytes into one).
     const uint64_t raw = (uint64_t(L.w) * L.spp * L.bps + 7) / 8 * L.h;
