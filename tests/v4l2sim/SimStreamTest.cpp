@@ -20,7 +20,7 @@ class SimStream : public ::testing::TestWithParam<Kind> {};
 
 TEST_P(SimStream, StreamsFiftyBuffersThroughV4l2src) {
   const Kind& k = GetParam();
-  const auto r = Launch(k.name, "", std::string("v4l2src device=/dev/video0 num-buffers=50 ! ") + k.caps + " ! fakesink");
+  const auto r = Launch(k.name, "", std::string("v4l2src device=/dev/video0 num-buffers=50 ! '") + k.caps + "' ! fakesink");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Got EOS"), std::string::npos) << r.output;
 }
