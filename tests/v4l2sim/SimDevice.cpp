@@ -298,6 +298,7 @@ int Device::Fmt(v4l2_format* f, unsigned long request, int handle) {
       pix_ = f->fmt.pix;
     }
   }
+  if (faults_.badField && request != VIDIOC_TRY_FMT) f->fmt.pix.field = V4L2_FIELD_SEQ_BT;
   if (faults_.zeroSize) {
     f->fmt.pix.width = f->fmt.pix.height = 0;
     f->fmt.pix.bytesperline = f->fmt.pix.sizeimage = 0;

@@ -44,7 +44,7 @@ struct Faults {
   int64_t jumpAt = -1;    // timestamp jumps by 10 s at this frame
   bool zeroSize = false;      // formats answered with 0 x 0
   bool badLength = false;     // QUERYBUF length smaller than the image
-  bool badField = false;      // buffers carry a field never announced
+  bool badField = false;      // the format set, and buffers, carry a field TRY_FMT never gave
 };
 
 // Applies "unplug", "unplug@N", "stall", "resume", "drop@N", "repeat@N",
