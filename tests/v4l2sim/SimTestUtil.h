@@ -17,8 +17,7 @@ inline std::string SimLibrary() {
   const size_t colon = s.rfind(':');
   if (colon != std::string::npos) s = s.substr(colon + 1);
   if (s.find("v4l2sim") != std::string::npos) return s;
-  const char* bin = std::getenv("TELLURA_BIN_DIR");
-  return std::string(bin ? bin : ".") + "/libtellura_v4l2sim.so";
+  return std::string(TELLURA_V4L2SIM_BIN) + "/libtellura_v4l2sim.so";
 }
 
 struct Run {
