@@ -25,6 +25,8 @@ using tellura::test::ScopedHome;
 
 namespace {
 
+using v4l2sim_test::WaitFor;
+
 constexpr unsigned kNotifyMessage = 0x5832;
 constexpr uint32_t kDeviceGone = 0x8007048Fu;
 constexpr int kStationsKHz[] = {55250, 189250, 210250, 487250, 583250, 743250};
@@ -43,16 +45,6 @@ void SetValue(const char* name, int value) {
   const uint32_t v = static_cast<uint32_t>(value);
   plat::RegSetValueExA(key, name, plat::REG_DWORD, reinterpret_cast<const uint8_t*>(&v), sizeof v);
   plat::RegCloseKey(key);
-}
-
-template <typename F>
-bool WaitFor(F cond, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
 }
 
 // Collects the notifications posted for a card (code and parameter).

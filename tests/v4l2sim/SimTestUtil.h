@@ -3,9 +3,11 @@
 
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace v4l2sim_test {
 
@@ -18,6 +20,17 @@ inline std::string SimLibrary() {
   if (colon != std::string::npos) s = s.substr(colon + 1);
   if (s.find("v4l2sim") != std::string::npos) return s;
   return std::string(TELLURA_V4L2SIM_BIN) + "/libtellura_v4l2sim.so";
+}
+
+// Polls cond until it holds (true) or timeoutMs have passed (false).
+template <typename F>
+bool WaitFor(F cond, int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!cond()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 struct Run {

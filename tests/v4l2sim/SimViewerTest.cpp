@@ -24,15 +24,7 @@ extern char** environ;
 
 namespace {
 
-template <typename F>
-bool WaitFor(F cond, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!cond()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return true;
-}
+using v4l2sim_test::WaitFor;
 
 // The child's exit status once it has ended within ms, else -1.
 int WaitExit(pid_t pid, int ms) {

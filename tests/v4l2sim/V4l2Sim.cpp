@@ -197,7 +197,9 @@ __attribute__((visibility("default"))) int tellura_v4l2sim_command(int device, c
   return ok ? 0 : -1;
 }
 
-#define SIM_OPEN_BODY(realname)                                   \
+// The body of the open calls: the mode is there only with O_CREAT or
+// O_TMPFILE; a simulated node opens without the C library.
+#define SIM_OPEN_BODY(realname, ...)                              \
   mode_t mode = 0;                                                \
   if (flags & (O_CREAT | O_TMPFILE)) {                            \
     va_list ap;                                                   \
@@ -207,36 +209,13 @@ __attribute__((visibility("default"))) int tellura_v4l2sim_command(int device, c
   }                                                               \
   if (v4l2sim::DeviceForPath(path)) return v4l2sim::OpenSim(path, flags); \
   REAL(realname);                                                 \
-  return real_##realname(path, flags, mode)
+  return real_##realname(__VA_ARGS__ path, flags, mode)
 
-int open(const char* path, int flags, ...) { SIM_OPEN_BODY(open); }
-int open64(const char* path, int flags, ...) { SIM_OPEN_BODY(open64); }
+int open(const char* path, int flags, ...) { SIM_OPEN_BODY(open, ); }
+int open64(const char* path, int flags, ...) { SIM_OPEN_BODY(open64, ); }
 
-int openat(int dirfd, const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list ap;
-    va_start(ap, flags);
-    mode = mode_t(va_arg(ap, int));
-    va_end(ap);
-  }
-  if (v4l2sim::DeviceForPath(path)) return v4l2sim::OpenSim(path, flags);
-  REAL(openat);
-  return real_openat(dirfd, path, flags, mode);
-}
-
-int openat64(int dirfd, const char* path, int flags, ...) {
-  mode_t mode = 0;
-  if (flags & (O_CREAT | O_TMPFILE)) {
-    va_list ap;
-    va_start(ap, flags);
-    mode = mode_t(va_arg(ap, int));
-    va_end(ap);
-  }
-  if (v4l2sim::DeviceForPath(path)) return v4l2sim::OpenSim(path, flags);
-  REAL(openat64);
-  return real_openat64(dirfd, path, flags, mode);
-}
+int openat(int dirfd, const char* path, int flags, ...) { SIM_OPEN_BODY(openat, dirfd, ); }
+int openat64(int dirfd, const char* path, int flags, ...) { SIM_OPEN_BODY(openat64, dirfd, ); }
 
 // The fortified entry points glibc's headers call with _FORTIFY_SOURCE.
 int __open_2(const char* path, int flags) { return open(path, flags); }
@@ -330,52 +309,39 @@ int ppoll(pollfd* fds, nfds_t n, const timespec* timeout, const sigset_t* mask) 
   return r;
 }
 
+// A simulated node answers for itself; every other path goes to the C library.
+extern "C++" {
+template <typename St, typename Real>
+static int StatOr(const char* path, St* st, Real real) {
+  bool handled;
+  const int r = v4l2sim::StatSim(path, reinterpret_cast<struct stat*>(st), &handled);
+  return handled ? r : real();
+}
+}
+
 int stat(const char* path, struct stat* st) __THROW {
-  bool handled;
-  const int r = v4l2sim::StatSim(path, st, &handled);
-  if (handled) return r;
   REAL(stat);
-  return real_stat(path, st);
+  return StatOr(path, st, [&] { return real_stat(path, st); });
 }
-
 int stat64(const char* path, struct stat64* st) __THROW {
-  bool handled;
-  const int r = v4l2sim::StatSim(path, reinterpret_cast<struct stat*>(st), &handled);
-  if (handled) return r;
   REAL(stat64);
-  return real_stat64(path, st);
+  return StatOr(path, st, [&] { return real_stat64(path, st); });
 }
-
 int lstat(const char* path, struct stat* st) __THROW {
-  bool handled;
-  const int r = v4l2sim::StatSim(path, st, &handled);
-  if (handled) return r;
   REAL(lstat);
-  return real_lstat(path, st);
+  return StatOr(path, st, [&] { return real_lstat(path, st); });
 }
-
 int lstat64(const char* path, struct stat64* st) __THROW {
-  bool handled;
-  const int r = v4l2sim::StatSim(path, reinterpret_cast<struct stat*>(st), &handled);
-  if (handled) return r;
   REAL(lstat64);
-  return real_lstat64(path, st);
+  return StatOr(path, st, [&] { return real_lstat64(path, st); });
 }
-
 int fstatat(int dirfd, const char* path, struct stat* st, int flags) __THROW {
-  bool handled;
-  const int r = v4l2sim::StatSim(path, st, &handled);
-  if (handled) return r;
   REAL(fstatat);
-  return real_fstatat(dirfd, path, st, flags);
+  return StatOr(path, st, [&] { return real_fstatat(dirfd, path, st, flags); });
 }
-
 int fstatat64(int dirfd, const char* path, struct stat64* st, int flags) __THROW {
-  bool handled;
-  const int r = v4l2sim::StatSim(path, reinterpret_cast<struct stat*>(st), &handled);
-  if (handled) return r;
   REAL(fstatat64);
-  return real_fstatat64(dirfd, path, st, flags);
+  return StatOr(path, st, [&] { return real_fstatat64(dirfd, path, st, flags); });
 }
 
 int fstat(int fd, struct stat* st) __THROW {
