@@ -238,6 +238,57 @@ INSTANTIATE_TEST_SUITE_P(Personalities, SimCard, ::testing::ValuesIn(kKinds),
 
 namespace {
 
+// Every recording format from a real card's path (the bttv), as the virtual
+// card's recordings are checked.
+struct Format {
+  const char* name;
+  int captureMode, mpgMode;
+  const char* file;
+  const char* video;  // the start of ffprobe's line for the picture
+};
+
+class SimRecording : public ::testing::TestWithParam<Format> {
+ protected:
+  void SetUp() override {
+    if (!Simulated()) GTEST_SKIP() << "runs with the simulation preloaded";
+    unsetenv("DISPLAY");
+    ASSERT_EQ(Strova_Initialize(), S_OK);
+  }
+  void TearDown() override {
+    if (Simulated()) Strova_Uninitialize();
+  }
+  ScopedHome home_;
+};
+
+TEST_P(SimRecording, WritesTheStreamItsSettingsName) {
+  const Format& f = GetParam();
+  ASSERT_EQ(Strova_ConnectDevice(0, 0, nullptr), S_OK);
+  SetValue("CaptureMode", f.captureMode);
+  SetValue("mpgmode", f.mpgMode);
+  SetValue("vid_standard", 16);
+  SetValue("bitstream", 4000);
+  int sound = 0;
+  Strova_SetCaptureAudio(0, &sound);
+  const std::string path = home_.path(f.file);
+  Strova_SetCaptureFile(0, path.c_str());
+  ASSERT_EQ(Strova_StartCapture(0), 1);
+  std::error_code ec;
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::file_size(path, ec) > 64 * 1024 && !ec; }, 20000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  EXPECT_EQ(Strova_StopCapture(0), 1);
+  const std::string probe = v4l2sim_test::Probe(path);
+  EXPECT_NE(probe.find(f.video), std::string::npos) << probe;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, SimRecording,
+    ::testing::Values(Format{"Vcd", 1, 1, "vcd.mpg", "codec_name=mpeg1video|width=352|height=288|r_frame_rate=25/1"},
+                      Format{"Dvd", 2, 0, "dvd.mpg", "codec_name=mpeg2video|width=720|height=576|r_frame_rate=25/1"},
+                      Format{"CustomMpeg1", 0, 0, "custom1.mpg", "codec_name=mpeg1video|width=352|height=288"},
+                      Format{"CustomFullWidth", 0, 1, "custom2.mpg", "codec_name=mpeg2video|width=720|height=576"},
+                      Format{"Avi", 3, 0, "clip.avi", "codec_name=rawvideo|width=320|height=240"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // A card answering nonsense: refused with a failure, or its stream aborted
 // with a notification; never a crash, never a picture from garbage.
 class SimNonsense : public ::testing::TestWithParam<const char*> {
