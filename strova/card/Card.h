@@ -63,7 +63,8 @@ std::string CardSoundDevice(const CardInfo& info);
 
 class Card;
 // Opens the backend for one listed card; null when the device cannot be opened.
-std::unique_ptr<Card> OpenCard(const CardInfo& info);
+// A device refused for what it reports says why in *why (when given).
+std::unique_ptr<Card> OpenCard(const CardInfo& info, std::string* why = nullptr);
 
 // Transfer context of a camera-switch bus transfer.
 struct CameraTransfer {

@@ -84,10 +84,10 @@ std::string CardSoundDevice(const CardInfo& info) {
   return info.isVirtual || info.devicePath.empty() ? std::string() : AlsaDevice(info.devicePath);
 }
 
-std::unique_ptr<Card> OpenCard(const CardInfo& info) {
+std::unique_ptr<Card> OpenCard(const CardInfo& info, std::string* why) {
   if (info.isVirtual) return std::make_unique<VirtualCard>(info);
   return V4l2Card::Open(info, SystemV4l2Io(), RemoteEventPath(info.devicePath),
-                        AlsaDevice(info.devicePath));
+                        AlsaDevice(info.devicePath), why);
 }
 
 }  // namespace strova::card

@@ -51,6 +51,46 @@ long FromScale(long v, const v4l2_queryctrl& q) {
   return q.minimum + (v * range + V4l2Card::kScaleMax / 2) / V4l2Card::kScaleMax;
 }
 
+uint32_t BytesPerPixel(uint32_t fourcc) {
+  switch (fourcc) {
+    case V4L2_PIX_FMT_GREY: return 1;
+    case V4L2_PIX_FMT_YUYV: case V4L2_PIX_FMT_UYVY: case V4L2_PIX_FMT_YVYU: case V4L2_PIX_FMT_VYUY:
+    case V4L2_PIX_FMT_RGB565: case V4L2_PIX_FMT_RGB555: return 2;
+    case V4L2_PIX_FMT_BGR24: case V4L2_PIX_FMT_RGB24: return 3;
+    case V4L2_PIX_FMT_BGR32: case V4L2_PIX_FMT_RGB32: return 4;
+    default: return 0;  // planar or compressed: not checked here
+  }
+}
+
+bool KnownField(uint32_t field) {
+  switch (field) {
+    case V4L2_FIELD_NONE: case V4L2_FIELD_TOP: case V4L2_FIELD_BOTTOM: case V4L2_FIELD_INTERLACED:
+    case V4L2_FIELD_INTERLACED_TB: case V4L2_FIELD_INTERLACED_BT: case V4L2_FIELD_ALTERNATE:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// What is wrong with the format the device reports; empty when it is sound
+// (or the device does not report one).
+std::string FormatProblem(V4l2Io& io, int fd) {
+  v4l2_format f{};
+  f.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
+  if (io.Ioctl(fd, VIDIOC_G_FMT, &f) != 0) return {};
+  const v4l2_pix_format p = f.fmt.pix;
+  if (p.width == 0 || p.height == 0) return "the device reports a picture of 0 x 0";
+  const uint32_t bpp = BytesPerPixel(p.pixelformat);
+  if (bpp && p.bytesperline < uint64_t{p.width} * bpp) return "the device reports lines shorter than its picture";
+  if (bpp && p.sizeimage < uint64_t{p.bytesperline} * p.height) return "the device reports an image smaller than its picture";
+  if (!KnownField(p.field)) return "the device reports field order " + std::to_string(p.field) + ", which no picture has";
+  // The field it reports must be one it offers for the same format.
+  v4l2_format t = f;
+  if (io.Ioctl(fd, VIDIOC_TRY_FMT, &t) == 0 && t.fmt.pix.field != p.field)
+    return "the device reports field order " + std::to_string(p.field) + " but offers " + std::to_string(t.fmt.pix.field);
+  return {};
+}
+
 }  // namespace
 
 v4l2_std_id StandardToV4l2(long code) {
@@ -67,7 +107,7 @@ long StandardFromV4l2(v4l2_std_id id) {
 }
 
 std::unique_ptr<V4l2Card> V4l2Card::Open(CardInfo info, std::shared_ptr<V4l2Io> io,
-                                         std::string remoteEventPath, std::string alsaDevice) {
+                                         std::string remoteEventPath, std::string alsaDevice, std::string* why) {
   if (!io) return nullptr;
   const int fd = io->Open(info.devicePath.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return nullptr;
@@ -75,7 +115,9 @@ std::unique_ptr<V4l2Card> V4l2Card::Open(CardInfo info, std::shared_ptr<V4l2Io> 
   const bool ok = io->Ioctl(fd, VIDIOC_QUERYCAP, &cap) == 0 &&
                   (((cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities) &
                    V4L2_CAP_VIDEO_CAPTURE);
-  if (!ok) {
+  const std::string problem = ok ? FormatProblem(*io, fd) : std::string();
+  if (!ok || !problem.empty()) {
+    if (why) *why = problem;
     io->Close(fd);
     return nullptr;
   }

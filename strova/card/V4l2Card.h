@@ -25,9 +25,12 @@ class V4l2Card : public Card {
  public:
   // Opens the device node (and, when given, the card's rc-core event node).
   // The card's own ALSA capture device ("hw:N"), when it has one, is its sound.
+  // A device whose format no picture can come from (0 x 0, lines or image
+  // shorter than the picture, a field order it does not offer) is refused,
+  // and *why (when given) says so.
   static std::unique_ptr<V4l2Card> Open(CardInfo info, std::shared_ptr<V4l2Io> io,
                                         std::string remoteEventPath = {},
-                                        std::string alsaDevice = {});
+                                        std::string alsaDevice = {}, std::string* why = nullptr);
   ~V4l2Card() override;
 
   const CardInfo& Info() const override { return info_; }

@@ -2,10 +2,31 @@
 
 #include "platform/Window.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 
 namespace strova::graph {
+namespace {
+
+// The element reading a device node that is no longer in /dev: whichever
+// of its errors comes first (a poll error, a failed queue, the streaming
+// loop stopping), the device went away.
+bool SourceNodeGone(GstMessage* msg) {
+  GObject* src = G_OBJECT(GST_MESSAGE_SRC(msg));
+  if (!src || !GST_IS_ELEMENT(src)) return false;
+  GParamSpec* spec = g_object_class_find_property(G_OBJECT_GET_CLASS(src), "device");
+  if (!spec || spec->value_type != G_TYPE_STRING) return false;
+  gchar* device = nullptr;
+  g_object_get(src, "device", &device, nullptr);
+  struct stat st;
+  const bool gone = device && g_str_has_prefix(device, "/dev/") && stat(device, &st) != 0 && errno == ENOENT;
+  g_free(device);
+  return gone;
+}
+
+}  // namespace
 
 uint32_t ErrorResult(const GError* err) {
   if (!err) return static_cast<uint32_t>(E_FAIL);
@@ -80,7 +101,8 @@ GstBusSyncReply EventQueue::OnMessage(GstBus*, GstMessage* msg, gpointer data) {
       gst_message_parse_error(msg, &err, &debug);
       uint32_t result = ErrorResult(err);
       // A capture node that went away says so in its details (ENODEV).
-      if (result == static_cast<uint32_t>(E_FAIL) && debug && std::strstr(debug, std::strerror(ENODEV)))
+      if (result == static_cast<uint32_t>(E_FAIL) &&
+          ((debug && std::strstr(debug, std::strerror(ENODEV))) || SourceNodeGone(msg)))
         result = kDeviceGone;
       self->Post(kEventAbort, result);
       if (err) g_error_free(err);

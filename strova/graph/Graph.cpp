@@ -15,11 +15,18 @@ STROVA_STATUS BuildSteps(int card, core::CardContext& c) {
   const auto infos = card::EnumerateCards();
   if (card < 0 || static_cast<size_t>(card) >= infos.size()) return E_FAIL;
   // Each card streams its own device (not the first one of a matching name).
-  c.device = card::OpenCard(infos[static_cast<size_t>(card)]);
+  std::string why;
+  c.device = card::OpenCard(infos[static_cast<size_t>(card)], &why);
   if (c.device) c.device->SetStreamPause([&c](const std::function<bool()>& op) { return RestartSource(c, op); });
   GstElement* base = c.device ? MakeDeviceBin(c) : nullptr;
   if (!base) {
-    core::SetDiagnostic("Error %x: Cannot create video capture filter", kFail);
+    if (!why.empty()) {
+      // A device answering nonsense: the reason goes to the log as well.
+      g_warning("%s: %s", infos[static_cast<size_t>(card)].devicePath.c_str(), why.c_str());
+      core::SetDiagnostic("Error %x: Cannot create video capture filter: %s", kFail, why.c_str());
+    } else {
+      core::SetDiagnostic("Error %x: Cannot create video capture filter", kFail);
+    }
     return E_FAIL;
   }
   c.pipeline = gst_pipeline_new(nullptr);

@@ -36,6 +36,10 @@ class FakeIo : public sc::V4l2Io {
   bool streaming = false;
   int busyErrno = EBUSY;
   uint32_t tunerIndex = 0;
+  // The format G_FMT reports (none: G_FMT unanswered) and the field TRY_FMT offers.
+  bool hasFormat = false;
+  v4l2_pix_format format{};
+  uint32_t offeredField = V4L2_FIELD_INTERLACED;
 
   int Open(const char* path, int) override {
     return std::strcmp(path, "/dev/video7") == 0 ? kVideoFd
@@ -117,6 +121,14 @@ class FakeIo : public sc::V4l2Io {
         ctrls[c->id] = c->value;
         return 0;
       }
+      case VIDIOC_G_FMT:
+      case VIDIOC_TRY_FMT: {
+        if (!hasFormat) return (errno = ENOTTY, -1);
+        auto* f = static_cast<v4l2_format*>(arg);
+        f->fmt.pix = format;
+        if (req == VIDIOC_TRY_FMT) f->fmt.pix.field = offeredField;
+        return 0;
+      }
       default: return (errno = ENOTTY, -1);
     }
   }
@@ -146,6 +158,34 @@ TEST_F(V4l2CardTest, OpenRequiresACaptureNode) {
   EXPECT_EQ(sc::V4l2Card::Open({"x", "/dev/video0", false, ""}, io), nullptr);
   io->captureCapable = false;
   EXPECT_EQ(sc::V4l2Card::Open({"x", "/dev/video7", false, ""}, io), nullptr);
+}
+
+// A device whose format no picture can come from is refused, and says why.
+TEST_F(V4l2CardTest, OpenRefusesANonsenseFormat) {
+  io->hasFormat = true;
+  const v4l2_pix_format sane{720, 576, V4L2_PIX_FMT_YUYV, V4L2_FIELD_INTERLACED, 1440, 1440 * 576, 0, 0, 0, 0, 0, 0};
+  struct Case {
+    const char* what;
+    void (*spoil)(FakeIo&);
+  };
+  const Case cases[] = {
+      {"0 x 0", [](FakeIo& f) { f.format.width = f.format.height = 0; }},
+      {"lines shorter", [](FakeIo& f) { f.format.bytesperline = 720; }},
+      {"image smaller", [](FakeIo& f) { f.format.sizeimage = 1440; }},
+      {"no picture has", [](FakeIo& f) { f.format.field = V4L2_FIELD_SEQ_BT; }},
+      {"but offers", [](FakeIo& f) { f.offeredField = V4L2_FIELD_NONE; }},
+  };
+  for (const Case& c : cases) {
+    io->format = sane;
+    io->offeredField = V4L2_FIELD_INTERLACED;
+    c.spoil(*io);
+    std::string why;
+    EXPECT_EQ(sc::V4l2Card::Open({"x", "/dev/video7", false, ""}, io, {}, {}, &why), nullptr) << c.what;
+    EXPECT_NE(why.find(c.what), std::string::npos) << why;
+  }
+  io->format = sane;
+  io->offeredField = V4L2_FIELD_INTERLACED;
+  EXPECT_NE(sc::V4l2Card::Open({"x", "/dev/video7", false, ""}, io), nullptr);
 }
 
 TEST_F(V4l2CardTest, SourcesStreamFromTheCardsOwnDevices) {

@@ -1,0 +1,31 @@
+// The simulated analogue capture card (libtellura_v4l2sim.so), loaded with
+// LD_PRELOAD into the process that should see it.
+//
+//   TELLURA_V4L2SIM          personalities, comma separated, one node each:
+//                            /dev/video0, /dev/video1, ... ("bttv" when empty;
+//                            bttv, saa7134, em28xx, stk1160)
+//   TELLURA_V4L2SIM_FAULTS   fault words every node starts with
+//   TELLURA_V4L2SIM_CONTROL  a file whose words are applied (and the file
+//                            removed) at the next frame of a streaming node
+//
+// Fault words: unplug, unplug@N, replug, stall, stall@N, resume, drop, drop@N,
+// repeat, repeat@N, tsjump, tsjump@N (N counts the frames of the stream),
+// zerosize, badlength, badfield, sane.
+#pragma once
+
+#include <dlfcn.h>
+
+extern "C" {
+// Applies fault words to node `device` (-1: every node). 0, or -1 when a
+// word is unknown or the node does not exist.
+int tellura_v4l2sim_command(int device, const char* words);
+}
+
+namespace v4l2sim {
+
+// The command entry of the preloaded simulation, or null when it is not loaded.
+inline int (*CommandEntry())(int, const char*) {
+  return reinterpret_cast<int (*)(int, const char*)>(dlsym(RTLD_DEFAULT, "tellura_v4l2sim_command"));
+}
+
+}  // namespace v4l2sim
