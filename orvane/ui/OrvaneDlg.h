@@ -80,6 +80,7 @@ public:
     plat::HWND Handle() const { return m_hwnd; }
     wxWindow* VideoWindow() const { return m_video; }
     wxMenu* ContextMenu() const { return m_pop; }
+    void UpdateChannelsMenu();  // the "Channels" submenu enabled on the tuner input only
     CSystemTray* Tray() const { return m_tray.get(); }
     int LineCountdown() const { return m_lineCountdown; }
     bool IsFullScreenMode() const { return m_fullScreen; }
@@ -145,6 +146,8 @@ public:
     orvane::Rect SizingRect(orvane::Rect proposed, orvane::Edge edge);
     // Starts the channel scan thread (after the question was answered Yes).
     void StartScan();
+    void OfferFirstScan();
+    void ComeForward();
     // Waits for a running scan thread to end (tests and shutdown).
     void JoinScan();
 

@@ -63,6 +63,15 @@ bool COrvaneDlg::ChannelCommandEnabled(int id) const {
     }
 }
 
+// The "Channels" submenu itself follows the scan's rule: off the tuner
+// input none of its commands act.
+void COrvaneDlg::UpdateChannelsMenu() {
+    wxMenu* channels = nullptr;
+    if (!m_pop || !m_pop->FindItem(MenuItemId(IDC_SCAN_CHANNELS), &channels) || channels == m_pop) return;
+    for (wxMenuItem* item : m_pop->GetMenuItems())
+        if (item->GetSubMenu() == channels) item->Enable(IsTunerInputSelected());
+}
+
 void COrvaneDlg::OnUpdateCommand(wxUpdateUIEvent& e) {
     const int id = CommandFromMenuItem(e.GetId());
     e.Enable(IsMenuEnabled(id) && CaptureMenuAllowed(id));
@@ -72,6 +81,7 @@ void COrvaneDlg::OnUpdateCommand(wxUpdateUIEvent& e) {
 
 bool COrvaneDlg::RunCommand(int id) {
     orvane::RunTime& rt = Rt();
+    if (m_osd) m_osd->ClearMessage();  // the hint stays until the user gives a command
     if (!IsMenuEnabled(id) && IsCaptureCommand(id)) return true;
     switch (id) {
     case IDC_SHOW_CONTROL_PANEL: TogglePanel(); break;
@@ -386,7 +396,10 @@ void COrvaneDlg::ClearKeypadEntry() {
 
 // ---------------------------------------------------------------- remote keys
 
-void COrvaneDlg::OnRemoteKey(int code) { m_dispatch.Handle(code, Rt().hidden, *this); }
+void COrvaneDlg::OnRemoteKey(int code) {
+    if (m_osd && code != 0x1FF) m_osd->ClearMessage();
+    m_dispatch.Handle(code, Rt().hidden, *this);
+}
 
 void COrvaneDlg::Run(orvane::RemoteAction action, int arg) {
     using A = orvane::RemoteAction;
