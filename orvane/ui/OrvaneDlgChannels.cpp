@@ -127,6 +127,9 @@ void COrvaneDlg::FinishScanOnUi(bool) {
     const bool keep = Ask(ScanResultQuestion(Rt().totalTv), "Tellura", wxYES_NO | wxICON_QUESTION) == wxYES;
     orvane::FinishScan(Rt(), m_scanBackup, keep, *this);
     if (keep) orvane::SaveChannelTables();  // a crash later cannot lose the scan
+    // With no channel the panel names the input, not an empty table entry.
+    static const char* const kLabels[] = {"S-Video", "Video1-In", "Video2-In"};
+    if (Rt().totalTv == 0 && Rt().vidSource >= 0 && Rt().vidSource <= 2) SetDisplayText(kLabels[Rt().vidSource]);
     if (m_keypad) m_keypad->Show(Rt().ctrShow != 0);
     m_scanRunning = 0;
     SetScanControls(true);
