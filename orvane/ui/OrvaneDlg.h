@@ -128,6 +128,7 @@ public:
     // orvane::SoundHost
     bool SetMasterMute(bool mute) override;
     bool SetMasterVolume(int value) override;
+    void BeforeVolumeStep(orvane::RunTime& rt) override;
     void SetExternalSound(int on) override;
     void SetMuteButton(bool toggled) override;
     void ShowBar(const char* label, int value, int max) override;
@@ -303,6 +304,7 @@ private:
     wxEventLoopBase* m_loop = nullptr;
     bool m_configOpen = false;
     bool m_imageBrowserOpen = false;  // hidden for the image browser
+    bool m_volumeRead = false;        // "Volume" taken from the output once
     bool m_videoBrowserOpen = false;  // hidden for the video browser
     std::unique_ptr<CHelpWindow> m_help;
     int m_lineCountdown = 0;

@@ -375,6 +375,15 @@ void COrvaneDlg::SetTunerSound(int on) { SetTVSoundData(0, on); }
 void COrvaneDlg::SetExternalSound(int on) { SetADSoundData(0, on); }
 bool COrvaneDlg::SetMasterMute(bool mute) { return orvane::SetMasterMute(mute); }
 bool COrvaneDlg::SetMasterVolume(int value) { return orvane::SetMasterVolume(value); }
+
+// The first step of a run starts from what the desktop plays at, not from
+// the value stored at the last exit, so it is one step.
+void COrvaneDlg::BeforeVolumeStep(orvane::RunTime& rt) {
+    if (m_volumeRead) return;
+    m_volumeRead = true;
+    int volume = 0;
+    if (orvane::GetMasterVolume(&volume)) rt.volume = volume;
+}
 void COrvaneDlg::SetMuteButton(bool toggled) { SetButtonToggled(ID_MUTE, toggled); }
 void COrvaneDlg::Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 

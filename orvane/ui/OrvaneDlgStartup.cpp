@@ -232,10 +232,6 @@ void COrvaneDlg::ApplyInputAndSound() {
         SetDisplayText(in.label);
         rt.tvSound = in.after;
     }
-    // Volume steps start from what the desktop plays at, not from the value
-    // stored at the last exit, so the first step is one step.
-    int volume = 0;
-    if (orvane::GetMasterVolume(&volume)) rt.volume = volume;
     if (rt.vNul) {
         orvane::SetMasterMute(false);
         SetTVSoundData(0, 0);

@@ -51,6 +51,7 @@ TEST(ViewerSound, StationMuteHoldAndTrayAsTheUserHearsThem) {
     d->SendCommand(ID_CLOSE);  // back from it
     EXPECT_TRUE(hears(second));
 
+    d->SendCommand(ID_VOLUME_DOWN);  // the first step reads the sink's volume
     const int before = Rt().volume;
     d->SendCommand(ID_VOLUME_UP);
     EXPECT_EQ(Rt().volume, std::min(before + 1500, 65530));
