@@ -185,6 +185,14 @@ STROVA_API uint8_t Strova_GetDeviceID(void);
 STROVA_API int32_t Strova_IsVideoSignalLocked(int32_t card, int32_t* locked);
 STROVA_API int32_t SetTvChannelFreg(int32_t unused, int32_t frequencyKHz);
 STROVA_API int32_t GetTvChannelOkay(int32_t unused, int32_t frequencyKHz);
+/* For a channel scan, waiting only as long as the card's tuner needs (its
+ * loop lock and AFC settle times, not the fixed 150 ms):
+ * Strova_TunerSignal: 1 when the lock flag shows a carrier in the tuner's
+ * capture range after the loop's lock time, else 0 (also for f out of range);
+ * Strova_GetTvChannelOkayQuick: GetTvChannelOkay's result after the loop's
+ * lock and the AFC's settle time. */
+STROVA_API int32_t Strova_TunerSignal(int32_t unused, int32_t frequencyKHz);
+STROVA_API int32_t Strova_GetTvChannelOkayQuick(int32_t unused, int32_t frequencyKHz);
 STROVA_API int32_t GetRemoteData(void);
 STROVA_API int32_t SetTVSoundData(int32_t unused, int32_t on);
 STROVA_API int32_t SetADSoundData(int32_t unused, int32_t on);

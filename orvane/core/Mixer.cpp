@@ -42,6 +42,30 @@ long ScaleVolume(int value, long lo, long hi) {
     return lo + (hi - lo) * static_cast<long long>(value) / 65530;
 }
 
+int UnscaleVolume(long value, long lo, long hi) {
+    if (hi <= lo) return 0;
+    value = std::clamp(value, lo, hi);
+    // Rounded, so that a value set through ScaleVolume reads back as itself.
+    return int((static_cast<long long>(value - lo) * 65530 + (hi - lo) / 2) / (hi - lo));
+}
+
+bool GetMasterVolume(int* value) {
+    if (!value) return false;
+    uint32_t v = 0;
+    if (Server().GetDefaultVolume(&v)) {
+        *value = UnscaleVolume(long(std::min<uint32_t>(v, SoundServer::kFullVolume)), 0, SoundServer::kFullVolume);
+        return true;
+    }
+    return WithElement("Master", [value](snd_mixer_elem_t* e) {
+        long lo = 0, hi = 0, v = 0;
+        if (!snd_mixer_selem_has_playback_volume(e) || snd_mixer_selem_get_playback_volume_range(e, &lo, &hi) < 0 ||
+            snd_mixer_selem_get_playback_volume(e, SND_MIXER_SCHN_FRONT_LEFT, &v) < 0)
+            return false;
+        *value = UnscaleVolume(v, lo, hi);
+        return true;
+    });
+}
+
 bool SetMasterMute(bool mute) {
     if (Server().SetDefaultMute(mute)) return true;
     return WithElement("Master", [mute](snd_mixer_elem_t* e) {

@@ -1,7 +1,9 @@
 #include "Scan.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace orvane {
 
@@ -49,13 +51,45 @@ void Store(RunTime& rt, int m) {
     ++rt.totalTv;
 }
 
+// The signal at the coarse points kScanFirst + k * kScanCoarseStep, read
+// once each when first needed.
+class CoarseMap {
+public:
+    explicit CoarseMap(ScanHost& host) : host_(host), read_(kScanRange / kScanCoarseStep + 1, -2) {}
+
+    // Whether a carrier can lock anywhere in [lo, hi]. A lock range at least
+    // one coarse step wide that reaches x holds a coarse point within one
+    // step of x, so no signal there means no lock in [lo, hi]. Points outside
+    // the band read no signal, as the tuner refuses them.
+    bool MayLock(int lo, int hi) {
+        const int first = std::max(0, CeilDiv(lo - kScanCoarseStep - kScanFirst));
+        const int last = std::min(int(read_.size()) - 1, (hi + kScanCoarseStep - kScanFirst) / kScanCoarseStep);
+        for (int k = first; k <= last; ++k) {
+            if (read_[size_t(k)] == -2) read_[size_t(k)] = host_.Signal(kScanFirst + k * kScanCoarseStep);
+            if (read_[size_t(k)] != 0) return true;  // signal, or no reading at all
+        }
+        return false;
+    }
+
+private:
+    static int CeilDiv(int v) { return v <= 0 ? 0 : (v + kScanCoarseStep - 1) / kScanCoarseStep; }
+    ScanHost& host_;
+    std::vector<int> read_;  // -2: not read yet
+};
+
 }  // namespace
 
-int RunScan(RunTime& rt, ScanHost& host) {
+int RunScan(RunTime& rt, ScanHost& host, bool skipQuiet) {
     rt.curTune = rt.furTune = rt.totalTv = rt.useFave = rt.faveNum = 0;
+    CoarseMap coarse(host);
     for (int f = kScanFirst; f <= kScanLast; f += kScanStep) {
         host.Progress(f - kScanFirst, kScanRange);
         if (!host.WaitContinue()) break;
+        // The whole step, bisection included, stays in [f - 375, f + 62].
+        if (skipQuiet && !coarse.MayLock(f - kScanStep, f + 62)) {
+            host.EndProbe();
+            continue;
+        }
         int m = f;
         int r = host.Probe(f);
         if (r == 0 || r == 1 || r == 3) r = Bisect(host, f, m);

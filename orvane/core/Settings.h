@@ -51,6 +51,7 @@ struct RunTime {
     // Process state.
     bool secondInstance;  // another viewer runs: exit saves nothing
     bool hidden;          // main window hidden in the tray
+    bool firstStart;      // no settings were stored: open on the tuner, offer a scan
     void* mainWindow;     // the main window object, set by the viewer
 
     // Stored double words (registry value names in the comments).

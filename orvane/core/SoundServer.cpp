@@ -31,6 +31,7 @@ struct SinkShape {
     Outcome outcome;
     uint32_t index = 0;
     uint8_t channels = 0;
+    uint32_t volume = 0;  // the loudest channel
 };
 
 void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* data) {
@@ -38,6 +39,7 @@ void OnSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* data) {
     if (info) {
         s->index = info->index;
         s->channels = info->channel_map.channels;
+        s->volume = pa_cvolume_max(&info->volume);
         s->outcome.ok = true;
     }
     if (eol) s->outcome.done = true;
@@ -109,6 +111,15 @@ bool SoundServer::SetDefaultMute(bool mute) {
     Outcome outcome;
     return impl_->Finish(pa_context_set_sink_mute_by_name(impl_->ctx, kDefaultSink, mute ? 1 : 0, OnSuccess, &outcome),
                          outcome);
+}
+
+bool SoundServer::GetDefaultVolume(uint32_t* volume) {
+    if (!volume || !impl_->Ready()) return false;
+    SinkShape shape;
+    if (!impl_->Finish(pa_context_get_sink_info_by_name(impl_->ctx, kDefaultSink, OnSinkInfo, &shape), shape.outcome))
+        return false;
+    *volume = shape.volume;
+    return true;
 }
 
 bool SoundServer::SetDefaultVolume(uint32_t volume) {

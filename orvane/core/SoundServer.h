@@ -23,6 +23,7 @@ public:
     // Act on the server's default sink as it is at the moment of the call.
     bool SetDefaultMute(bool mute);
     bool SetDefaultVolume(uint32_t volume);  // 0 .. kFullVolume, all channels
+    bool GetDefaultVolume(uint32_t* volume);  // the loudest channel; may exceed kFullVolume
 
 private:
     struct Impl;

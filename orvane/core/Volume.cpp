@@ -5,6 +5,7 @@
 namespace orvane {
 
 void StepVolume(RunTime& rt, SoundHost& host, bool up, int steps) {
+    host.BeforeVolumeStep(rt);
     for (int i = 0; i < steps; ++i) {
         rt.volume = VolumeStep(rt.volume, up);
         if (host.SetMasterVolume(rt.volume)) host.ShowBar("VOLUME", rt.volume, kVolumeMax);

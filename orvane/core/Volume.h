@@ -15,6 +15,9 @@ public:
     virtual void SetMuteButton(bool toggled) = 0;
     virtual void ShowBar(const char* label, int value, int max) = 0;
     virtual void Pause(int ms) = 0;
+    // Before the steps: the host may take "Volume" from the output's present
+    // volume, so a step never jumps from a stale stored value.
+    virtual void BeforeVolumeStep(RunTime&) {}
 };
 
 // "Volume" +/- 1500 times steps, applied; the bar only when the mixer took it.

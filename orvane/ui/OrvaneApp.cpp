@@ -10,6 +10,7 @@
 #include <wx/image.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
+#include <wx/weakref.h>
 
 #include "orvane/core/Settings.h"
 #include "orvane/ui/OrvaneDlg.h"
@@ -18,6 +19,7 @@
 #include "orvane/ui/SplashDlg.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
+#include "platform/Registry.h"
 #include "platform/Window.h"
 #include "strova/Strova.h"
 
@@ -56,9 +58,17 @@ CSplashDlg* ShowSplash() {
     }
     splash->Show();
     splash->Update();
-    wxYield();
+    // The window manager maps the window in its own time: wait for the first
+    // paint (briefly), or the picture may never reach the screen.
+    for (int i = 0; i < 40 && !splash->Painted(); ++i) {
+        wxYield();
+        if (!splash->Painted()) wxMilliSleep(5);
+    }
     return splash;
 }
+
+// The splash stays up at least this long, however fast the start.
+constexpr int kSplashMinMs = 1500;
 
 // Start-up errors have no owner window.
 void PlainError(const char* text) {
@@ -126,25 +136,33 @@ void COrvaneApp::ComputeFileNumbers() {
 
 bool COrvaneApp::PrepareStart(bool withSplash) {
     orvane::RunTime& rt = Rt();
+    unsigned stored = 0;  // a first start has no settings of the viewer yet
+    const bool firstStart = orvane::ReadSettingNumber("vid_source", stored) != plat::ERROR_SUCCESS;
     orvane::LoadSettings();                                                  // 1
+    rt.firstStart = firstStart;
     rt.secondInstance = false;
-    if (rt.deviceName[0] && plat::FindWindowA(nullptr, rt.deviceName)) {    // 2
-        rt.secondInstance = true;
-        return false;
+    if (rt.deviceName[0]) {                                                  // 2
+        if (plat::HWND running = plat::FindWindowA(nullptr, rt.deviceName)) {
+            plat::PostMessage(running, WM_SHOW_VIEWER, 0, 0);  // the user meant that one
+            rt.secondInstance = true;
+            return false;
+        }
     }
-    CSplashDlg* splash = withSplash ? ShowSplash() : nullptr;                // 3
-    auto endSplash = [&splash] {
-        if (splash) splash->Destroy();
+    // A click may already have closed the splash: the weak reference knows.
+    wxWeakRef<CSplashDlg> splash = withSplash ? ShowSplash() : nullptr;      // 3
+    auto endSplash = [&splash](bool failed) {
+        if (splash && failed) splash->Destroy();
+        else if (splash) splash->CloseWhenShownFor(kSplashMinMs);
         splash = nullptr;
     };
     if (Strova_Initialize() < 0) {                                           // 4
-        endSplash();
+        endSplash(true);
         PlainError("Initialization failed!");
         return false;
     }
     std::vector<Device> devices;                                             // 5
     if (!ListDevices(devices)) {
-        endSplash();
+        endSplash(true);
         return false;
     }
     const Device& chosen = devices[size_t(ChooseDevice(devices, rt.deviceName))];  // 6
@@ -157,13 +175,14 @@ bool COrvaneApp::PrepareStart(bool withSplash) {
     if (Strova_ConnectDevice(rt.deviceIndex, 0, nullptr) < 0) {              // 9
         PlainError("Connecting device failed!");
         if (devices.size() < 2) {
-            endSplash();
+            endSplash(true);
             return false;
         }
     }
     PrepareFolders();                                                        // 10, 11, 12
     rt.cardModel = Strova_GetDeviceID();
-    endSplash();                                                             // 13
+    if (rt.firstStart) rt.vidSource = rt.cardModel == 1 ? 1 : 0;  // the tuner input
+    endSplash(false);                                                        // 13
     return true;
 }
 

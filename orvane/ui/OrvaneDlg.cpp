@@ -338,6 +338,7 @@ void COrvaneDlg::OnLeftUp(wxMouseEvent&) {
 
 void COrvaneDlg::OnRightDown(wxMouseEvent& e) {
     if (!m_pop) return;
+    UpdateChannelsMenu();
     const int item = GetPopupMenuSelectionFromUser(*m_pop, e.GetPosition());
     if (item != wxID_NONE) SendCommand(CommandFromMenuItem(item));
 }
@@ -384,8 +385,23 @@ plat::LRESULT COrvaneDlg::OnWindowMessage(plat::UINT msg, plat::WPARAM wp, plat:
     case WM_STROVA_NOTIFY: OnLibraryNotify(wp, lp); return 0;
     case WM_REMOTE_KEY: OnRemoteKey(static_cast<int>(wp)); return 0;
     case WM_TRAY_NOTIFY: return 0;
+    case WM_SHOW_VIEWER: ComeForward(); return 0;
     default: return 0;
     }
+}
+
+// A second start: the window comes back from the tray or the task bar and
+// to the front, with its control panel.
+void COrvaneDlg::ComeForward() {
+    if (m_ended || m_imageBrowserOpen) return;
+    if (Rt().hidden) {
+        ShowFromTray();
+        return;
+    }
+    if (IsIconized()) Iconize(false);
+    Show();
+    Raise();
+    if (m_panel && m_panel->IsShown()) m_panel->Raise();
 }
 
 // ---------------------------------------------------------------- ViewerHost

@@ -80,6 +80,7 @@ public:
     plat::HWND Handle() const { return m_hwnd; }
     wxWindow* VideoWindow() const { return m_video; }
     wxMenu* ContextMenu() const { return m_pop; }
+    void UpdateChannelsMenu();  // the "Channels" submenu enabled on the tuner input only
     CSystemTray* Tray() const { return m_tray.get(); }
     int LineCountdown() const { return m_lineCountdown; }
     bool IsFullScreenMode() const { return m_fullScreen; }
@@ -127,6 +128,7 @@ public:
     // orvane::SoundHost
     bool SetMasterMute(bool mute) override;
     bool SetMasterVolume(int value) override;
+    void BeforeVolumeStep(orvane::RunTime& rt) override;
     void SetExternalSound(int on) override;
     void SetMuteButton(bool toggled) override;
     void ShowBar(const char* label, int value, int max) override;
@@ -145,6 +147,8 @@ public:
     orvane::Rect SizingRect(orvane::Rect proposed, orvane::Edge edge);
     // Starts the channel scan thread (after the question was answered Yes).
     void StartScan();
+    void OfferFirstScan();
+    void ComeForward();
     // Waits for a running scan thread to end (tests and shutdown).
     void JoinScan();
 
@@ -300,6 +304,7 @@ private:
     wxEventLoopBase* m_loop = nullptr;
     bool m_configOpen = false;
     bool m_imageBrowserOpen = false;  // hidden for the image browser
+    bool m_volumeRead = false;        // "Volume" taken from the output once
     bool m_videoBrowserOpen = false;  // hidden for the video browser
     std::unique_ptr<CHelpWindow> m_help;
     int m_lineCountdown = 0;

@@ -2,6 +2,9 @@
 // input switch.
 #include "orvane/ui/OrvaneDlg.h"
 
+#include <cstdio>
+#include <string>
+
 #include <wx/msgdlg.h>
 
 #include "orvane/core/Settings.h"
@@ -25,17 +28,33 @@ int COrvaneDlg::Ask(const wxString& text, const wxString& caption, long style) {
 
 namespace {
 
+// The panel's line during a scan: the frequency reached and the stations
+// found ("487 MHz: 3"), within the display's 14 characters.
+std::string ScanProgressText(int mhz, int found) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d MHz: %d", mhz % 1000, found % 1000);
+    return text;
+}
+
+wxString ScanResultQuestion(int found) {
+    return wxString::Format("Scanning channel finished!Save the result of scanning?\n\n%s",
+                            found == 1 ? wxString("1 channel found.") : wxString::Format("%d channels found.", found));
+}
+
 // The controls that read the channel table, disabled while a scan runs.
 const int kScanLocked[] = {ID_CHANNEL_LIST, IDC_RECORD, ID_KEYPAD_TOGGLE, IDC_CONFIGURATION,
                            ID_MINIMIZE, IDC_CHANNEL_DOWN, IDC_CHANNEL_UP, IDC_SHOW_CONTROL_PANEL,
                            ID_FULLSCREEN, ID_VOLUME_DOWN, ID_VOLUME_UP, IDC_OPEN_IMAGES,
                            IDC_OPEN_VIDEOS, IDC_PAUSE, ID_MUTE, IDC_SNAPSHOT};
 
-// The tuner, the stop/continue events and the progress bar for the scan.
+// The tuner, the stop/continue events and the progress for the scan. The
+// probes wait only as long as the card's tuner needs.
 class CardScan : public orvane::ScanHost {
 public:
-    CardScan(plat::HANDLE stop, plat::HANDLE go, CDispDlg* osd) : stop_(stop), go_(go), osd_(osd) {}
-    int Probe(int kHz) override { return GetTvChannelOkay(0, kHz); }
+    CardScan(plat::HANDLE stop, plat::HANDLE go, COrvaneDlg& dlg, CDispDlg* osd)
+        : stop_(stop), go_(go), dlg_(dlg), osd_(osd) {}
+    int Probe(int kHz) override { return Strova_GetTvChannelOkayQuick(0, kHz); }
+    int Signal(int kHz) override { return Strova_TunerSignal(0, kHz); }
     // A probe starts only while "ContinueSearch" alone ends the wait; the
     // gate is closed for the probe and opened again after it.
     bool WaitContinue() override {
@@ -46,13 +65,23 @@ public:
         return true;
     }
     void EndProbe() override { plat::SetEvent(go_); }
+    // The bar moves in whole percent and the panel shows the frequency and
+    // the stations found; both only when they change, so a fast walk does
+    // not flood the user-interface thread.
     void Progress(int done, int range) override {
-        if (osd_) osd_->ShowBar("SEARCH", done, range);
+        const int percent = range > 0 ? int(int64_t(done) * 100 / range) : 0;
+        const int found = Rt().totalTv, mhz = (orvane::kScanFirst + done) / 1000;
+        if (osd_ && percent != percent_) osd_->ShowBar("SEARCH", done, range);
+        if (mhz != mhz_ || found != found_)
+            dlg_.CallAfter([d = &dlg_, text = ScanProgressText(mhz, found)] { d->SetDisplayText(text); });
+        percent_ = percent, mhz_ = mhz, found_ = found;
     }
 
 private:
     plat::HANDLE stop_, go_;
+    COrvaneDlg& dlg_;
     CDispDlg* osd_;
+    int percent_ = -1, mhz_ = -1, found_ = -1;
 };
 
 }  // namespace
@@ -86,7 +115,7 @@ void COrvaneDlg::StartScan() {
 void COrvaneDlg::ScanThread() {
     m_remoteFlag = 0;
     orvane::SaveForScan(Rt(), m_scanBackup);
-    CardScan host(m_evStop, m_evContinue, m_osd);
+    CardScan host(m_evStop, m_evContinue, *this, m_osd);
     orvane::RunScan(Rt(), host);
     // The question and the window updates belong to the user-interface thread.
     CallAfter([this] { FinishScanOnUi(false); });
@@ -95,10 +124,12 @@ void COrvaneDlg::ScanThread() {
 void COrvaneDlg::FinishScanOnUi(bool) {
     if (m_ended) return;  // the session ended during the scan
     JoinScan();
-    const bool keep = Ask("Scanning channel finished!Save the result of scanning?", "Tellura",
-                          wxYES_NO | wxICON_QUESTION) == wxYES;
+    const bool keep = Ask(ScanResultQuestion(Rt().totalTv), "Tellura", wxYES_NO | wxICON_QUESTION) == wxYES;
     orvane::FinishScan(Rt(), m_scanBackup, keep, *this);
     if (keep) orvane::SaveChannelTables();  // a crash later cannot lose the scan
+    // With no channel the panel names the input, not an empty table entry.
+    static const char* const kLabels[] = {"S-Video", "Video1-In", "Video2-In"};
+    if (Rt().totalTv == 0 && Rt().vidSource >= 0 && Rt().vidSource <= 2) SetDisplayText(kLabels[Rt().vidSource]);
     if (m_keypad) m_keypad->Show(Rt().ctrShow != 0);
     m_scanRunning = 0;
     SetScanControls(true);

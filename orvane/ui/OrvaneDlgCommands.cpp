@@ -63,6 +63,15 @@ bool COrvaneDlg::ChannelCommandEnabled(int id) const {
     }
 }
 
+// The "Channels" submenu itself follows the scan's rule: off the tuner
+// input none of its commands act.
+void COrvaneDlg::UpdateChannelsMenu() {
+    wxMenu* channels = nullptr;
+    if (!m_pop || !m_pop->FindItem(MenuItemId(IDC_SCAN_CHANNELS), &channels) || channels == m_pop) return;
+    for (wxMenuItem* item : m_pop->GetMenuItems())
+        if (item->GetSubMenu() == channels) item->Enable(IsTunerInputSelected());
+}
+
 void COrvaneDlg::OnUpdateCommand(wxUpdateUIEvent& e) {
     const int id = CommandFromMenuItem(e.GetId());
     e.Enable(IsMenuEnabled(id) && CaptureMenuAllowed(id));
@@ -72,6 +81,7 @@ void COrvaneDlg::OnUpdateCommand(wxUpdateUIEvent& e) {
 
 bool COrvaneDlg::RunCommand(int id) {
     orvane::RunTime& rt = Rt();
+    if (m_osd) m_osd->ClearMessage();  // the hint stays until the user gives a command
     if (!IsMenuEnabled(id) && IsCaptureCommand(id)) return true;
     switch (id) {
     case IDC_SHOW_CONTROL_PANEL: TogglePanel(); break;
@@ -365,6 +375,15 @@ void COrvaneDlg::SetTunerSound(int on) { SetTVSoundData(0, on); }
 void COrvaneDlg::SetExternalSound(int on) { SetADSoundData(0, on); }
 bool COrvaneDlg::SetMasterMute(bool mute) { return orvane::SetMasterMute(mute); }
 bool COrvaneDlg::SetMasterVolume(int value) { return orvane::SetMasterVolume(value); }
+
+// The first step of a run starts from what the desktop plays at, not from
+// the value stored at the last exit, so it is one step.
+void COrvaneDlg::BeforeVolumeStep(orvane::RunTime& rt) {
+    if (m_volumeRead) return;
+    m_volumeRead = true;
+    int volume = 0;
+    if (orvane::GetMasterVolume(&volume)) rt.volume = volume;
+}
 void COrvaneDlg::SetMuteButton(bool toggled) { SetButtonToggled(ID_MUTE, toggled); }
 void COrvaneDlg::Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -386,7 +405,10 @@ void COrvaneDlg::ClearKeypadEntry() {
 
 // ---------------------------------------------------------------- remote keys
 
-void COrvaneDlg::OnRemoteKey(int code) { m_dispatch.Handle(code, Rt().hidden, *this); }
+void COrvaneDlg::OnRemoteKey(int code) {
+    if (m_osd && code != 0x1FF) m_osd->ClearMessage();
+    m_dispatch.Handle(code, Rt().hidden, *this);
+}
 
 void COrvaneDlg::Run(orvane::RemoteAction action, int arg) {
     using A = orvane::RemoteAction;

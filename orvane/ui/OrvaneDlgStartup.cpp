@@ -94,7 +94,20 @@ bool COrvaneDlg::OnInitDialog() {
     orvane::Sched().Load();
     m_timer.Start(500);                            // 25
     LayoutVideo();
+    // A first start on the tuner with no channel offers the scan once, after
+    // the window is up.
+    if (rt.firstStart && !rt.hidden && IsTunerInputSelected() && rt.totalTv == 0)
+        CallAfter([this] { OfferFirstScan(); });
+    rt.firstStart = false;
     return true;
+}
+
+void COrvaneDlg::OfferFirstScan() {
+    if (m_ended || IsScanRunning() || Rt().totalTv != 0 || !IsTunerInputSelected()) return;
+    if (Ask(kFirstScanQuestion, "Tellura", wxYES_NO | wxICON_QUESTION) == wxYES) {
+        if (m_osd) m_osd->ClearMessage();
+        StartScan();
+    }
 }
 
 void COrvaneDlg::CreateTray() {

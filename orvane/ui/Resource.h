@@ -100,11 +100,14 @@ inline constexpr int IDB_LAST_BUTTON = 296;
 inline constexpr int IDS_TRAY_TIP = 1;               // "Run Tellura"
 inline constexpr const char* kTrayTipText = "Run Tellura";
 inline constexpr const char* kNoChannelsHint = "No channels yet: right-click, Channels, Scan Channels";
+inline constexpr const char* kFirstScanQuestion =
+    "No TV channels are stored yet.\n\nScan for channels now? It takes about a minute.";
 
 // ---------------------------------------------------------------- messages and timers
 inline constexpr int WM_BROWSER_CLOSED = 0x901;      // from the image browser
 inline constexpr int WM_VIDEO_BROWSER_CLOSED = 0x5831;
 inline constexpr int WM_BROWSER_EXITED = 0x5840;       // the image browser's process ended
+inline constexpr int WM_SHOW_VIEWER = 0x5841;          // a second start: come forward
 inline constexpr int WM_STROVA_NOTIFY = 0x5832;
 inline constexpr int WM_REMOTE_KEY = 0x5833;
 inline constexpr int WM_TRAY_NOTIFY = 0x5834;        // 22580, the tray callback message

@@ -7,6 +7,7 @@
 #include <wx/dcbuffer.h>
 #include <wx/log.h>
 #include <wx/mstream.h>
+#include <wx/time.h>
 
 namespace {
 
@@ -82,7 +83,19 @@ bool CSplashDlg::CreateFromFile(int templateId, wxWindow* parent, const wxString
     return true;
 }
 
+void CSplashDlg::CloseWhenShownFor(int ms) {
+    const long long shown = m_paintedAt ? (wxGetLocalTimeMillis() - m_paintedAt).GetValue() : ms;
+    if (shown >= ms) {
+        Destroy();
+        return;
+    }
+    m_closeTimer.SetOwner(this);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Destroy(); });
+    m_closeTimer.StartOnce(int(ms - shown));
+}
+
 void CSplashDlg::OnPaint(wxPaintEvent&) {
+    if (!m_paintedAt) m_paintedAt = wxGetLocalTimeMillis().GetValue();
     wxAutoBufferedPaintDC dc(this);
     const wxSize size = GetClientSize();
     if (size == m_picture.GetSize()) dc.DrawBitmap(wxBitmap(m_picture), 0, 0);

@@ -53,8 +53,9 @@ CVideoSet::CVideoSet(wxWindow* parent, CConfigSet& sheet) : wxPanel(parent, 298)
     for (auto* r : m_standards) stdBox->Add(r, 0, wxALL, 4);
     auto* srcBox = new wxStaticBoxSizer(wxVERTICAL, this, "Video Source");
     m_sources[0] = new wxRadioButton(srcBox->GetStaticBox(), 1058, "S-Video", wxDefaultPosition, wxDefaultSize, wxRB_GROUP);
-    m_sources[1] = new wxRadioButton(srcBox->GetStaticBox(), 1059, "AV1");
-    m_sources[2] = new wxRadioButton(srcBox->GetStaticBox(), 1060, "AV2");
+    // The inputs read as the control panel and the card's input page name them.
+    m_sources[1] = new wxRadioButton(srcBox->GetStaticBox(), 1059, "Video1-In (TV)");
+    m_sources[2] = new wxRadioButton(srcBox->GetStaticBox(), 1060, "Video2-In");
     for (auto* r : m_sources) srcBox->Add(r, 0, wxALL, 4);
     row->Add(stdBox, 1, wxEXPAND | wxRIGHT, 8);
     row->Add(srcBox, 1, wxEXPAND);

@@ -2,6 +2,7 @@
 
 #include <wx/dcbuffer.h>
 #include <wx/thread.h>
+#include <wx/arrstr.h>
 
 #include "orvane/ui/ControlDlg.h"
 #include "orvane/ui/Resource.h"
@@ -73,8 +74,21 @@ void CDispDlg::ShowMessage(const wxString& text) {
         CallAfter([this, t = text.Clone()] { ShowMessage(t); });
         return;
     }
-    ShowTextNow(text);
+    m_text = text;
+    m_numberMode = false;
+    m_textMode = true;
+    m_sticky = true;
+    m_level = m_range = 100;
     m_tick = 0;
+    Present(false);
+}
+
+void CDispDlg::ClearMessage() {
+    if (!m_sticky) return;
+    m_sticky = false;
+    m_lines.clear();
+    Hide();
+    m_showing = false;
 }
 
 void CDispDlg::ShowBar(const wxString& label, int value, int maximum) {
@@ -83,6 +97,7 @@ void CDispDlg::ShowBar(const wxString& label, int value, int maximum) {
 }
 
 void CDispDlg::ShowNumberNow(const wxString& text) {
+    m_sticky = false;
     m_text = text;
     m_numberMode = true;
     m_tick = 0;
@@ -90,6 +105,7 @@ void CDispDlg::ShowNumberNow(const wxString& text) {
 }
 
 void CDispDlg::ShowTextNow(const wxString& text) {
+    m_sticky = false;
     m_text = text;
     m_numberMode = false;
     m_textMode = true;
@@ -99,6 +115,7 @@ void CDispDlg::ShowTextNow(const wxString& text) {
 }
 
 void CDispDlg::ShowBarNow(const wxString& label, int value, int maximum) {
+    m_sticky = false;
     m_text = label;
     m_numberMode = false;
     if (maximum < value) {
@@ -130,7 +147,7 @@ void CDispDlg::Present(bool raiseAlways) {
 }
 
 void CDispDlg::Tick() {
-    if (!m_showing) return;
+    if (!m_showing || m_sticky) return;
     if (++m_tick > kHideAfter) {
         Hide();
         m_showing = false;
@@ -156,8 +173,37 @@ void CDispDlg::PlaceForMode() {
         return;
     }
     m_offsets = osd::BottomLeftOffsets(client.x, client.y);
+    if (m_sticky) {
+        PlaceMessage(r, client);
+        return;
+    }
     SetSize(m_textMode ? osd::TextRect(r, m_offsets, m_text.length())
                        : osd::BarRect(r, m_offsets, client.x));
+}
+
+// Words go to lines no wider than the picture leaves right of the display's
+// left offset; the lines grow upwards from the usual text line.
+void CDispDlg::PlaceMessage(const wxRect& screen, const wxSize& client) {
+    wxClientDC dc(this);
+    dc.SetFont(SmallFont());
+    const int room = std::max(40, client.x - 2 * m_offsets.x);
+    m_lines.clear();
+    wxString line;
+    for (const wxString& word : wxSplit(m_text, ' ', '\0')) {
+        const wxString longer = line.empty() ? word : line + " " + word;
+        if (!line.empty() && dc.GetTextExtent(longer).x > room) {
+            m_lines.push_back(line);
+            line = word;
+        } else {
+            line = longer;
+        }
+    }
+    if (!line.empty()) m_lines.push_back(line);
+    int width = 0;
+    for (const wxString& l : m_lines) width = std::max(width, dc.GetTextExtent(l).x + 2);
+    const int height = 16 * int(m_lines.size());
+    const int top = std::max(0, std::min(m_offsets.y, client.y - 2) + 16 - height);
+    SetSize(wxRect(screen.x + m_offsets.x, screen.y + top, std::min(width, room), height));
 }
 
 void CDispDlg::Reposition(wxWindow* mainWindow, bool show) {
@@ -172,7 +218,8 @@ void CDispDlg::Reposition(wxWindow* mainWindow, bool show) {
         SetSize(osd::NumberRect(r, m_text.length()));
     } else {
         m_offsets = osd::BottomLeftOffsets(client.x, client.y);
-        SetSize(osd::BarRect(r, m_offsets, client.x));
+        if (m_sticky) PlaceMessage(r, client);
+        else SetSize(osd::BarRect(r, m_offsets, client.x));
     }
     Refresh(false);
 }
@@ -202,6 +249,11 @@ void CDispDlg::OnPaint(wxPaintEvent&) {
         return;
     }
     dc.SetFont(SmallFont());
+    if (m_textMode && m_sticky) {
+        dc.SetTextForeground(kFigures);
+        for (size_t i = 0; i < m_lines.size(); ++i) dc.DrawText(m_lines[i], 0, 1 + 16 * int(i));
+        return;
+    }
     if (m_textMode) {
         m_line = m_text;
         dc.SetTextForeground(kFigures);

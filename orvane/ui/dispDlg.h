@@ -6,6 +6,8 @@
 #include <wx/frame.h>
 #include <wx/timer.h>
 
+#include <vector>
+
 class ViewerHost;
 
 // Geometry of the display from the main window's screen rectangle and client size.
@@ -31,8 +33,11 @@ public:
     // May be called from any thread; work is done on the user-interface thread.
     void ShowNumber(const wxString& text);
     void ShowText(const wxString& text);
-    // A text line kept up for the display's whole showing time (a hint).
+    // A hint kept up until ClearMessage or another display replaces it,
+    // wrapped to lines that fit inside the picture.
     void ShowMessage(const wxString& text);
+    void ClearMessage();
+    bool IsMessageShown() const { return m_sticky && m_showing; }
     void ShowBar(const wxString& label, int value, int maximum);
     // Follows the main window; with show false only hides the display.
     void Reposition(wxWindow* mainWindow, bool show);
@@ -56,6 +61,7 @@ private:
     void ShowBarNow(const wxString& label, int value, int maximum);
     void Present(bool raiseAlways);
     void PlaceForMode();
+    void PlaceMessage(const wxRect& screen, const wxSize& client);
     wxRect MainScreenRect(wxSize* client) const;
     void OnPaint(wxPaintEvent&);
     void OnLeftDown(wxMouseEvent& e);
@@ -66,6 +72,8 @@ private:
     bool m_numberMode = true;
     bool m_showing = false;
     bool m_textMode = false;
+    bool m_sticky = false;             // a hint: no time-out
+    std::vector<wxString> m_lines;     // the hint's wrapped lines
     int m_tick = 0;
     osd::Offsets m_offsets{10, 10};
     int m_range = 1;

@@ -2,6 +2,7 @@
 
 #include "strova/card/Tuner.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -53,9 +54,17 @@ int TuneFrequency(Card* card, int kHz) {
   return 1;
 }
 
-int TuneAndReadLock(Card* card, int kHz) {
+namespace {
+
+void Wait(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// The tuner's own lock and AFC times, never beyond a shortened settle time.
+int LockWaitMs() { return std::min(kPllLockMs, TunerSettleMs()); }
+int AfcWaitMs() { return std::min(kAfcSettleMs, TunerSettleMs() - LockWaitMs()); }
+
+int ReadLockAfter(Card* card, int kHz, int waitMs) {
   if (TuneFrequency(card, kHz) == 0) return 0;
-  std::this_thread::sleep_for(std::chrono::milliseconds(TunerSettleMs()));
+  Wait(waitMs);
   int result = 0;
   for (int readings = 1; readings <= kMaxStatusReadings; ++readings) {
     uint8_t status = kTunerAddress;
@@ -66,6 +75,20 @@ int TuneAndReadLock(Card* card, int kHz) {
     if (!lock || window != kStatusCentred) break;
   }
   return result;
+}
+
+}  // namespace
+
+int TuneAndReadLock(Card* card, int kHz) { return ReadLockAfter(card, kHz, TunerSettleMs()); }
+
+int TuneAndReadLockQuick(Card* card, int kHz) { return ReadLockAfter(card, kHz, LockWaitMs() + AfcWaitMs()); }
+
+int TuneAndReadSignal(Card* card, int kHz) {
+  if (TuneFrequency(card, kHz) == 0) return 0;
+  Wait(LockWaitMs());
+  uint8_t status = kTunerAddress;
+  card->ReadBus(&status, 1);
+  return (status & kStatusLock) != 0 ? 1 : 0;
 }
 
 int ReadRemoteKey(Card* card) {

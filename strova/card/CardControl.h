@@ -23,6 +23,14 @@ int ReadRemoteKey(Card* card);
 int SetTunerSound(Card* card, int on);
 int SetLineSound(Card* card, int on);
 
+// Quick probes for the channel scan, waiting only as long as the tuner
+// needs rather than the fixed settle time:
+// the lock flag after the loop's lock time (1: a carrier in the tuner's
+// capture range, 0: none or f out of range);
+int TuneAndReadSignal(Card* card, int kHz);
+// TuneAndReadLock's readings after the loop's lock and the AFC's settle time.
+int TuneAndReadLockQuick(Card* card, int kHz);
+
 // Tuner settle time before the first status reading (150 ms); tests shorten
 // it here or with STROVA_TEST_TUNER_SETTLE_MS in the environment.
 int TunerSettleMs();

@@ -86,6 +86,8 @@ extern "C" {
 
 int32_t SetTvChannelFreg(int32_t, int32_t f) { return sc::TuneFrequency(ControlCard(), f); }
 int32_t GetTvChannelOkay(int32_t, int32_t f) { return sc::TuneAndReadLock(ControlCard(), f); }
+int32_t Strova_TunerSignal(int32_t, int32_t f) { return sc::TuneAndReadSignal(ControlCard(), f); }
+int32_t Strova_GetTvChannelOkayQuick(int32_t, int32_t f) { return sc::TuneAndReadLockQuick(ControlCard(), f); }
 int32_t GetRemoteData(void) { return sc::ReadRemoteKey(ControlCard()); }
 int32_t SetTVSoundData(int32_t, int32_t on) { return sc::SetTunerSound(ControlCard(), on); }
 int32_t SetADSoundData(int32_t, int32_t on) { return sc::SetLineSound(ControlCard(), on); }

@@ -17,6 +17,13 @@ inline constexpr uint8_t kStatusLock = 0x40;
 inline constexpr uint8_t kStatusWindowMask = 0x07;
 inline constexpr uint8_t kStatusCentred = 2;
 
+// How long the tuner takes after a programming message: the synthesiser's
+// phase-locked loop locks (in-lock flag valid), then the AFC reading of the
+// IF demodulator settles (window bits valid). Figures for a TSA5522-class
+// synthesiser with the fast charge-pump current and a common loop filter.
+inline constexpr int kPllLockMs = 20;
+inline constexpr int kAfcSettleMs = 30;
+
 inline constexpr uint32_t kKeyMask = 0x1FF;
 inline constexpr uint32_t kNoKey = 0x1FF;
 inline constexpr uint32_t kSoundMask = 0x3000;

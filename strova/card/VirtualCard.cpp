@@ -1,6 +1,8 @@
 #include "strova/card/VirtualCard.h"
 
+#include "strova/card/CardControl.h"
 #include "strova/card/RemoteProtocol.h"
+#include "strova/card/Tuner.h"
 #include "strova/card/VirtualSource.h"
 
 #include <mutex>
@@ -33,7 +35,13 @@ Status VirtualCard::ReadDeviceId(uint8_t* id) {
   return kOk;
 }
 
-Status VirtualCard::ReadBus(uint8_t* buf, int length) { return hw_->ReadBus(buf, length); }
+// The tuner takes a real tuner's settle times, unless tests have shortened
+// the library's wait below them: then it settles at once.
+Status VirtualCard::ReadBus(uint8_t* buf, int length) {
+  const bool realTimes = TunerSettleMs() >= kPllLockMs + kAfcSettleMs;
+  hw_->SetSettleTimes(realTimes ? kPllLockMs : 0, realTimes ? kAfcSettleMs : 0);
+  return hw_->ReadBus(buf, length);
+}
 Status VirtualCard::WriteBus(const uint8_t* buf, int length) { return hw_->WriteBus(buf, length); }
 
 Status VirtualCard::ReadControlWord(uint32_t* word) {
@@ -113,7 +121,8 @@ Status VirtualCard::GetColorEx(long, int property, long* b) { return hw_->GetCol
 Status VirtualCard::SetColorEx(long, int property, long b) { return hw_->SetColorEx(property, b); }
 
 std::string VirtualCard::InputName(int input) const {
-  static const char* kNames[] = {"S-Video", "Tuner", "Video2-In"};
+  // As the viewer's panel and video page name them; input 1 is the tuner.
+  static const char* kNames[] = {"S-Video", "Video1-In (TV)", "Video2-In"};
   return (input >= 0 && input < VirtualHardware::kInputs) ? kNames[input] : "";
 }
 

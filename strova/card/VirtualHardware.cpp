@@ -81,15 +81,27 @@ Status VirtualHardware::WriteBus(const uint8_t* buf, int length) {
   const int64_t hz = DecodeTunerMessageHz(buf, length);
   if (hz < 0) return kFail;  // no other device answers on this bus
   std::lock_guard lock(mu_);
+  if (hz != tunedHz_) tunedAt_ = std::chrono::steady_clock::now();
   tunedHz_ = hz;
   return kOk;
+}
+
+void VirtualHardware::SetSettleTimes(int pllLockMs, int afcSettleMs) {
+  std::lock_guard lock(mu_);
+  pllLockMs_ = std::max(0, pllLockMs);
+  afcSettleMs_ = std::max(0, afcSettleMs);
 }
 
 Status VirtualHardware::ReadBus(uint8_t* buf, int length) {
   if (buf == nullptr || length < 1) return kInvalidArg;
   if (buf[0] != kTunerAddress) return kFail;
   std::lock_guard lock(mu_);
-  const uint8_t status = StatusAt(tunedHz_);
+  uint8_t status = StatusAt(tunedHz_);
+  const auto since = std::chrono::steady_clock::now() - tunedAt_;
+  if (since < std::chrono::milliseconds(pllLockMs_))
+    status = 0;  // the loop has not locked yet
+  else if (since < std::chrono::milliseconds(pllLockMs_ + afcSettleMs_))
+    status &= uint8_t(~kStatusWindowMask);  // the AFC still reads "far above"
   std::fill(buf, buf + length, status);
   return kOk;
 }

@@ -9,6 +9,7 @@
 #include "strova/card/Stations.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -34,7 +35,12 @@ class VirtualHardware {
   const std::vector<Station>& Stations() const { return stations_; }
 
   Status WriteBus(const uint8_t* buf, int length);
+  // The status byte as the tuner shows it: with settle times set, no lock
+  // until the loop has locked after the last tune, and the window bits only
+  // once the AFC has settled.
   Status ReadBus(uint8_t* buf, int length);
+  // Simulated settle times (0, 0: the status is right at once).
+  void SetSettleTimes(int pllLockMs, int afcSettleMs);
   uint32_t ReadControlWord();
   void WriteControlWord(uint32_t word);
   // Queues a received IR key; the control word shows it once the previous
@@ -76,6 +82,8 @@ class VirtualHardware {
   mutable std::mutex mu_;
   std::vector<Station> stations_;
   int64_t tunedHz_;
+  std::chrono::steady_clock::time_point tunedAt_{};
+  int pllLockMs_ = 0, afcSettleMs_ = 0;
   uint32_t control_ = kNoKeyWord;
   KeyLatch keys_;
   std::vector<uint8_t> cameraBytes_;

@@ -212,10 +212,26 @@ TEST_F(ExportsTest, GraphStoppingPagesAreRefusedWhileRecording) {
   strova::core::Context().cards[0].capturing = 0;
 }
 
+// With the tuner's real settle times the quick probes wait just long enough:
+// they answer as GetTvChannelOkay does after its 150 ms, on and off station.
+TEST_F(ExportsTest, QuickProbesAnswerAsTheFullSettleDoes) {
+  sc::SetTunerSettleMsForTesting(-1);
+  // Frequency, and whether a carrier is within the lock range (1 MHz) there.
+  const std::pair<int, int> probes[] = {{55250 + 446, 1}, {55250 + 646, 1}, {55250 + 246, 1}, {55250 + 1500, 0},
+                                        {300000, 0}, {865250, 0}, {865251, 0}};
+  for (const auto& [f, signal] : probes) {
+    const int full = GetTvChannelOkay(0, f);
+    SetTvChannelFreg(0, 47750);  // every probe starts from another frequency
+    EXPECT_EQ(Strova_GetTvChannelOkayQuick(0, f), full) << f;
+    SetTvChannelFreg(0, 47750);
+    EXPECT_EQ(Strova_TunerSignal(0, f), signal) << f;
+  }
+}
+
 TEST_F(ExportsTest, InputNamesAreCutAndBounded) {
   char name[8];
   ASSERT_EQ(Strova_GetInputName(0, 1, name, sizeof name), sc::kOk);
-  EXPECT_STREQ(name, "Tuner");
+  EXPECT_STREQ(name, "Video1-");  // "Video1-In (TV)" cut to the buffer
   ASSERT_EQ(Strova_GetInputName(0, 2, name, 4), sc::kOk);
   EXPECT_STREQ(name, "Vid");
   EXPECT_EQ(Strova_GetInputName(0, 3, name, sizeof name), sc::kFail);

@@ -77,6 +77,25 @@ TEST(VirtualTuner, StatusWindowsAroundAStation) {
   EXPECT_NE(hw.WriteBus(nullptr, 5), sc::kOk);
 }
 
+// Until the loop has locked the status shows no lock; until the AFC has
+// settled it shows the lock without the window.
+TEST(VirtualTuner, StatusFollowsTheSettleTimes) {
+  sc::VirtualHardware hw(sc::BuiltinStations());
+  const auto m = Msg(55250 + 446);
+  ASSERT_EQ(hw.WriteBus(m.data(), 5), sc::kOk);
+  auto status = [&hw] {
+    uint8_t b = sc::kTunerAddress;
+    hw.ReadBus(&b, 1);
+    return b;
+  };
+  hw.SetSettleTimes(60000, 0);
+  EXPECT_EQ(status(), 0);
+  hw.SetSettleTimes(0, 60000);
+  EXPECT_EQ(status(), sc::kStatusLock);
+  hw.SetSettleTimes(0, 0);
+  EXPECT_EQ(status(), sc::kStatusLock | sc::kStatusCentred);
+}
+
 TEST(VirtualTuner, PictureDegradesSmoothlyOffStation) {
   sc::VirtualHardware hw({{189250, "A", 440, 0}});
   const int64_t s = 189250000;

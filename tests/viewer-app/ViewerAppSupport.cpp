@@ -55,16 +55,29 @@ void SeedStations(orvane::RunTime& rt, int count) {
 }
 
 InProcessViewer::InProcessViewer(const std::function<void(orvane::RunTime&)>& seed) {
-    COrvaneDlg::MessageBoxHook() = [this](const wxString& text, const wxString&, long style) {
-        asked.push_back(text);
-        if (answer) return answer(text);
-        return (style & wxYES_NO) ? wxYES : wxOK;
-    };
+    InstallHook();
     const std::string card = VirtualCardName();
     SeedSettings([&](orvane::RunTime& rt) {
         orvane::CopyField(rt.deviceName, card);
         if (seed) seed(rt);
     });
+    Start();
+}
+
+InProcessViewer::InProcessViewer(std::function<int(const wxString&)> answers) : answer(std::move(answers)) {
+    InstallHook();
+    Start();
+}
+
+void InProcessViewer::InstallHook() {
+    COrvaneDlg::MessageBoxHook() = [this](const wxString& text, const wxString&, long style) {
+        asked.push_back(text);
+        if (answer) return answer(text);
+        return (style & wxYES_NO) ? wxYES : wxOK;
+    };
+}
+
+void InProcessViewer::Start() {
     if (!COrvaneApp::PrepareStart(false)) return;
     dlg = new COrvaneDlg;
     orvane::Rt().mainWindow = dlg;

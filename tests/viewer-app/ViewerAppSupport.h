@@ -29,10 +29,16 @@ void SeedStations(orvane::RunTime& rt, int count);
 class InProcessViewer {
 public:
     explicit InProcessViewer(const std::function<void(orvane::RunTime&)>& seed = nullptr);
+    // A first start: nothing stored; `answers` answers the questions from the start.
+    explicit InProcessViewer(std::function<int(const wxString&)> answers);
     ~InProcessViewer();  // final close, settings saved, library down
     COrvaneDlg* dlg = nullptr;
     std::vector<wxString> asked;  // message box texts in order
     std::function<int(const wxString&)> answer;  // default: Yes/OK
+
+private:
+    void InstallHook();
+    void Start();
 };
 
 // RGB samples of a screen rectangle (every `step` pixels).

@@ -117,7 +117,7 @@ TEST(ViewerScan, KeepStoresStationsAndNoRestoresTheTable) {
     ASSERT_TRUE(PumpUntil([d] { return !d->IsScanRunning(); }, 60000));
     ASSERT_GE(v.asked.size(), 2u);
     EXPECT_EQ(v.asked[0], "Scanning Channels?");
-    EXPECT_EQ(v.asked[1], "Scanning channel finished!Save the result of scanning?");
+    EXPECT_EQ(v.asked[1], "Scanning channel finished!Save the result of scanning?\n\n6 channels found.");
     EXPECT_EQ(Rt().totalTv, 6);
     static const int kStations[] = {55250, 189250, 210250, 487250, 583250, 743250};
     for (int i = 0; i < 6; ++i) {

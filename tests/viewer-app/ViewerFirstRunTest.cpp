@@ -59,6 +59,11 @@ TEST(ViewerFirstRun, ChannelsMenuReachesTheScanAndKeepsItOnDisk) {
     for (int id : {IDC_CHANNEL_UP, IDC_CHANNEL_DOWN, ID_CHANNEL_LIST, ID_KEYPAD_TOGGLE})
         EXPECT_FALSE(d->IsMenuEnabled(id)) << id;
     EXPECT_EQ(d->Osd()->Text(), kNoChannelsHint);
+    // The hint outlasts the display's time-out and lies inside the picture.
+    for (int i = 0; i < 2 * CDispDlg::kHideAfter; ++i) d->Osd()->Tick();
+    EXPECT_TRUE(d->Osd()->IsMessageShown());
+    const wxRect picture = d->GetScreenRect().Deflate(5), hint = d->Osd()->GetScreenRect();
+    EXPECT_TRUE(picture.Contains(hint)) << hint.x << "," << hint.y << " " << hint.width << "x" << hint.height;
 
     wxCommandEvent pick(wxEVT_MENU, MenuItemId(IDC_SCAN_CHANNELS));
     d->GetEventHandler()->ProcessEvent(pick);
@@ -72,6 +77,34 @@ TEST(ViewerFirstRun, ChannelsMenuReachesTheScanAndKeepsItOnDisk) {
     ASSERT_NE(at, std::string::npos);
     EXPECT_NEAR(std::strtol(reg.c_str() + at + 19, nullptr, 16), 210250, 250);
     for (int id : {IDC_CHANNEL_UP, IDC_CHANNEL_DOWN, ID_KEYPAD_TOGGLE}) EXPECT_TRUE(d->IsMenuEnabled(id)) << id;
+}
+
+// Nothing stored: the viewer opens on the tuner and asks once whether to
+// scan; the scan runs, and answering No at its end keeps the empty table.
+// Off the tuner the "Channels" submenu is disabled.
+TEST(ViewerFirstRun, FreshHomeOpensOnTheTunerAndOffersTheScanOnce) {
+    tellura::test::ScopedHome home;
+    InProcessViewer v([](const wxString& text) { return text == kFirstScanQuestion ? wxYES : wxNO; });
+    ASSERT_NE(v.dlg, nullptr);
+    COrvaneDlg* d = v.dlg;
+    EXPECT_TRUE(d->IsTunerInputSelected());
+    ASSERT_TRUE(PumpUntil([&] { return !v.asked.empty(); }, 20000));
+    EXPECT_EQ(v.asked[0], kFirstScanQuestion);
+    ASSERT_TRUE(PumpUntil([&] { return v.asked.size() >= 2 && !d->IsScanRunning(); }, 60000));
+    EXPECT_TRUE(v.asked[1].StartsWith("Scanning channel finished!")) << v.asked[1];
+    EXPECT_NE(v.asked[1].Find("6 channels found."), wxNOT_FOUND) << v.asked[1];
+    EXPECT_EQ(Rt().totalTv, 0);
+    Pump(200);
+    EXPECT_EQ(v.asked.size(), 2u);  // asked once only
+
+    Rt().vidSource = 0;  // S-Video
+    d->UpdateChannelsMenu();
+    wxMenu* channels = nullptr;
+    ASSERT_NE(d->ContextMenu()->FindItem(MenuItemId(IDC_SCAN_CHANNELS), &channels), nullptr);
+    for (wxMenuItem* item : d->ContextMenu()->GetMenuItems()) {
+        if (item->GetSubMenu() == channels) { EXPECT_FALSE(item->IsEnabled()); }
+    }
+    EXPECT_FALSE(d->IsMenuEnabled(IDC_SCAN_CHANNELS));
 }
 
 TEST(ViewerFirstRun, RestartShowsTheStoredChannelAndStandardInAnyLanguage) {

@@ -51,11 +51,29 @@ TEST(ViewerSound, StationMuteHoldAndTrayAsTheUserHearsThem) {
     d->SendCommand(ID_CLOSE);  // back from it
     EXPECT_TRUE(hears(second));
 
+    d->SendCommand(ID_VOLUME_DOWN);  // the first step reads the sink's volume
     const int before = Rt().volume;
     d->SendCommand(ID_VOLUME_UP);
     EXPECT_EQ(Rt().volume, std::min(before + 1500, 65530));
     const std::string raw = std::to_string(orvane::ScaleVolume(Rt().volume, 0, 0x10000));
     EXPECT_NE(server.Pactl("get-sink-volume " + sink).find("front-left: " + raw + " "), std::string::npos);
+}
+
+// The desktop at half volume, a lower volume stored: the first Volume Up
+// raises the desktop's volume by one step.
+TEST(ViewerSound, FirstVolumeStepStartsFromTheDesktopsVolume) {
+    tellura::test::ScopedHome home;
+    PrivateSoundServer server(home.root());
+    ASSERT_TRUE(server.Start());
+    const std::string sink = PrivateSoundServer::kSink;
+    server.Pactl("set-sink-volume " + sink + " 32768");
+    InProcessViewer v([](orvane::RunTime& rt) { rt.volume = 22767; });
+    ASSERT_NE(v.dlg, nullptr);
+    v.dlg->SendCommand(ID_VOLUME_UP);
+    const std::string text = server.Pactl("get-sink-volume " + sink);
+    const size_t at = text.find("front-left: ");
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_NEAR(std::stol(text.substr(at + 12)), 32768 + 1500, 8) << text;
 }
 
 }  // namespace

@@ -355,3 +355,24 @@ TEST(ViewerTray, XEmbedIconDoubleClickRestores) {
     ExpectRestored(d);
     EXPECT_FALSE(d->Ended());
 }
+
+// A second start under a window manager brings the minimised viewer back
+// and ends with 0.
+TEST(ViewerTray, SecondStartBringsTheRunningViewerBack) {
+    tellura::test::ScopedHome home;
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    Child wm{Spawn("/usr/bin/openbox", {"--sm-disable"})};
+    ASSERT_TRUE(PumpUntil([] { return SelectionOwned("WM_S0"); }));
+    InProcessViewer v;
+    COrvaneDlg* d = v.dlg;
+    ASSERT_NE(d, nullptr);
+    d->Iconize(true);
+    ASSERT_TRUE(PumpUntil([&] { return d->IsIconized(); }));
+    const int second = Spawn(tellura::test::BinDir() + "/orvane", {});
+    ASSERT_GT(second, 0);
+    int rc = -1;
+    EXPECT_TRUE(PumpUntil([&] { return (rc = WaitExit(second, 0)) >= 0; }, 20000));
+    EXPECT_EQ(rc, 0);
+    EXPECT_TRUE(PumpUntil([&] { return d->IsShown() && !d->IsIconized(); }, 10000));
+    EXPECT_FALSE(d->Ended());
+}

@@ -17,6 +17,15 @@ struct Band : ScanHost {
     std::vector<int> stations;
     std::vector<int> probes;
     int stopAfter = -1;  // probes before a stop request
+    int lockRange = 0;   // > 0: a signal reading, lock within this of a station
+    int signals = 0;
+    int Signal(int f) override {
+        if (lockRange <= 0) return -1;
+        ++signals;
+        for (int s : stations)
+            if (f >= s - lockRange && f <= s + lockRange) return 1;
+        return 0;
+    }
     int Probe(int f) override {
         probes.push_back(f);
         for (int s : stations) {
@@ -66,6 +75,27 @@ TEST(Scan, CentredFirstProbeIsStoredWithoutBisection) {
     EXPECT_EQ(band.probes[1], 47750 + 6375);
     EXPECT_EQ(rt->faveNum, 0);
     EXPECT_EQ(rt->useFave, 0);
+}
+
+// The coarse walk finds what the step-by-step walk finds, at the same
+// frequencies, at the band's edges and for stations close together, with a
+// fraction of the probes.
+TEST(Scan, SignalReadingSkipsQuietStepsWithTheSameResult) {
+    const std::vector<int> plans[] = {
+        {47750, 55250, 58250, 189250, 210250, 487250, 583250, 743250, 865250},
+        {48125, 52000, 300000, 301500, 864900},
+    };
+    for (const auto& plan : plans) {
+        Band step, quick;
+        step.stations = quick.stations = plan;
+        quick.lockRange = 1000;
+        auto a = Filled(), b = Filled();
+        RunScan(*a, step, false);
+        RunScan(*b, quick);
+        ASSERT_EQ(b->totalTv, a->totalTv);
+        EXPECT_EQ(std::memcmp(a->channels, b->channels, sizeof a->channels), 0);
+        EXPECT_LT(quick.probes.size() + size_t(quick.signals), step.probes.size() / 4);
+    }
 }
 
 TEST(Scan, FullBandFindsStationsByBisection) {
