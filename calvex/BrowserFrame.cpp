@@ -102,6 +102,10 @@ CBrowserFrame::CBrowserFrame(plat::HWND owner, unsigned message, const std::stri
         if (restoreSash_) CallAfter([this] { RestoreSash(); });
         e.Skip();
     });
+    list_->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+        CallAfter([this] { FitColumns(); });
+        e.Skip();
+    });
     // A name cut by its column is shown whole in the row's tooltip.
     list_->Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
         int flags = 0;
@@ -222,14 +226,23 @@ void CBrowserFrame::PlaceOnScreen() {
     SetPosition({area.x + (area.width - want.x) / 2, area.y + (area.height - want.y) / 2});
 }
 
-// The columns but the name widen to their longest text.
+// The columns but the name widen to their longest text; the name takes
+// what is left of the pane (a name cut there shows whole in the tooltip).
 void CBrowserFrame::FitColumns() {
+    int others = 0;
     for (long col = 1; col < 5; ++col) {
         int w = list_->GetTextExtent(kHeads[col]).x + FromDIP(28);
         for (long row = 0; row < long(order_.size()); ++row)
             w = std::max(w, list_->GetTextExtent(CellText(row, col)).x + FromDIP(16));
-        if (w > list_->GetColumnWidth(int(col))) list_->SetColumnWidth(int(col), w);
+        w = std::max(w, list_->GetColumnWidth(int(col)));
+        list_->SetColumnWidth(int(col), w);
+        others += w;
     }
+    int name = FromDIP(160);
+    for (long row = 0; row < long(order_.size()); ++row)
+        name = std::max(name, list_->GetTextExtent(CellText(row, 0)).x + kThumbW + FromDIP(24));
+    const int room = list_->GetClientSize().x - others;
+    list_->SetColumnWidth(0, std::max(FromDIP(160), std::min(name, room)));
 }
 
 Recording CBrowserFrame::RowAt(size_t row) const { return row < order_.size() ? rows_[order_[row]] : Recording{}; }

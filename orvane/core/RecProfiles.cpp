@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "common/RegKey.h"
+#include "orvane/core/Settings.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
 #include "strova/Strova.h"
