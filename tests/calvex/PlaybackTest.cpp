@@ -164,14 +164,16 @@ TEST_F(Browser, EveryRecordingKindPlaysItsMovingPictureAndSound) {
         const double t1 = PauseAt();
         const std::string a = shots + "a.png", b = shots + "b.png";
         const std::string size = Grab(p, a);
-        // The same picture but for the scaling and deinterlacing of each side.
-        EXPECT_LT(DifferenceAt(a, file, t1, size), 0.1) << "at " << t1 << " " << size;
+        // The file's picture, but for each side's scaling, deinterlacing and
+        // reading of MPEG-1's pixel aspect (a black, grey or other picture
+        // differs by 0.3 and more; a frozen one fails the motion check).
+        EXPECT_LT(DifferenceAt(a, file, t1, size), 0.15) << "at " << t1 << " " << size;
         p->TogglePlay();
         ASSERT_TRUE(PumpUntil([&] { return p->Engine().ShownPictureTime() > t1 + 1.0; }, 10000));
         const double t2 = PauseAt();
         Grab(p, b);
         EXPECT_GT(Difference(a, b), 0.02) << "the picture did not move between " << t1 << " and " << t2;
-        EXPECT_LT(DifferenceAt(b, file, t2, size), 0.1) << "at " << t2;
+        EXPECT_LT(DifferenceAt(b, file, t2, size), 0.15) << "at " << t2;
         EXPECT_EQ(p->Message(), "");
     }
 }

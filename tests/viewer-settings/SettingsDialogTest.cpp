@@ -242,7 +242,7 @@ TEST(RecordingPage, AviCompressorIsChosenStoredAndApplied) {
     ASSERT_TRUE(v.dlg);
     const std::vector<std::string> offered = orvane::OfferedCompressors();
     ASSERT_NE(std::find(offered.begin(), offered.end(), "MPEG-4 part 2"), offered.end());
-    for (const std::string chosen : {std::string(), std::string("MPEG-4 part 2")}) {
+    for (const std::string& chosen : {std::string(), std::string("MPEG-4 part 2")}) {
         CConfigSet dlg(v.dlg, *v.dlg);
         dlg.Show();
         dlg.ShowPage(CConfigSet::kRecording);
