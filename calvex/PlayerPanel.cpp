@@ -39,7 +39,11 @@ CPlayerPanel::CPlayerPanel(wxWindow* parent, std::function<void()> onFullScreen)
     video_->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent&) { TogglePlay(); });
     // The sink redraws at the new size once the native window has it.
     video_->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
-        CallAfter([this] { player_.Expose(); });
+        CallAfter([this] {
+            player_.Expose();
+            // The native window is not repainted whole by itself.
+            if (!player_.IsOpen()) video_->Refresh();
+        });
         e.Skip();
     });
     controls_ = MakeControls();

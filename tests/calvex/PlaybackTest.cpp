@@ -200,6 +200,7 @@ TEST_F(Browser, AMissingDecoderIsNamedOnThePicture) {
     EXPECT_FALSE(p->Playing());
     const std::string shot = std::string(std::getenv("HOME")) + "/missing.png";
     GrabRect(p->VideoWindow()->GetScreenRect(), shot);
+    if (const char* keep = std::getenv("TELLURA_SHOT")) fs::copy_file(shot, keep, fs::copy_options::overwrite_existing);
     // White text on the dark box: the message is readable over any picture.
     EXPECT_NE(Sh("convert " + shot + " -format '%[fx:maxima.r]' info:"), "0") << "no light text drawn";
     for (auto& [feature, rank] : ranks) gst_plugin_feature_set_rank(feature, rank);
