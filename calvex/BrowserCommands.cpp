@@ -61,9 +61,19 @@ void CBrowserFrame::RenameSelected(const std::string& newName) {
     std::string name = newName;
     if (name.empty()) {
         wxTextEntryDialog dlg(this, "New name:", "Rename Recording", wxString::FromUTF8(r.name));
+        // The name is preselected without its extension, once the entry has
+        // the focus (which would select it all).
+        const long stem = long(wxString::FromUTF8(r.name.substr(0, StemLength(r.name))).length());
+        for (wxWindow* w : dlg.GetChildren())
+            if (auto* text = dynamic_cast<wxTextCtrl*>(w))
+                text->Bind(wxEVT_SET_FOCUS, [text, stem](wxFocusEvent& e) {
+                    text->CallAfter([text, stem] { text->SetSelection(0, stem); });
+                    e.Skip();
+                });
         if (dlg.ShowModal() != wxID_OK) return;
-        name = dlg.GetValue().utf8_string();
+        name = dlg.GetValue().Trim().Trim(false).utf8_string();
     }
+    name = RenamedName(r.name, name);
     if (name == r.name || name.empty()) return;
     if (name.find('/') != std::string::npos || name == "." || name == "..") {
         Ask("A file name cannot contain \"/\".", wxOK | wxICON_ERROR);
@@ -89,20 +99,39 @@ void CBrowserFrame::RenameSelected(const std::string& newName) {
 
 void CBrowserFrame::ToggleFullScreen() {
     const bool full = !IsFullScreen();
-    // Full screen is the picture alone; the controls come back with Esc.
+    // Full screen is the picture alone; the controls come back with Esc, F
+    // or F11, which reach the window through the focused picture.
     if (full) {
+        if (split_->IsSplit()) sash_ = split_->GetSashPosition(), splitWidth_ = split_->GetSize().x;
         split_->Unsplit(split_->GetWindow1());
         player_->SetControlsShown(false);
         GetToolBar()->Hide();
         GetStatusBar()->Hide();
     } else {
-        split_->SplitVertically(listWindow_, player_, GetClientSize().x * 60 / 100);
         player_->SetControlsShown(true);
         GetToolBar()->Show();
         GetStatusBar()->Show();
     }
     ShowFullScreen(full);
     Layout();
+    if (full) {
+        player_->FocusPicture();
+    } else {
+        // Split again at the window's own size, where the divider was.
+        split_->SplitVertically(listWindow_, player_, sash_ > 0 ? sash_ : GetClientSize().x * 60 / 100);
+        restoreSash_ = sash_ > 0;
+        RestoreSash();
+        listWindow_->SetFocus();
+    }
+}
+
+// The window gets its size (at first, and back from full screen) in steps;
+// once the splitter has the width the divider was placed for, the divider
+// goes there (the splitter's gravity would have moved it on the way).
+void CBrowserFrame::RestoreSash() {
+    if (!restoreSash_ || IsFullScreen() || !split_->IsSplit()) return;
+    if (split_->GetSashPosition() != sash_) split_->SetSashPosition(sash_);
+    if (split_->GetSize().x == splitWidth_) restoreSash_ = false;
 }
 
 void CBrowserFrame::OnKey(wxKeyEvent& e) {

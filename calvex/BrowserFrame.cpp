@@ -2,6 +2,7 @@
 #include "calvex/BrowserFrame.h"
 
 #include <wx/artprov.h>
+#include <wx/display.h>
 #include <wx/imaglist.h>
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
@@ -97,10 +98,31 @@ CBrowserFrame::CBrowserFrame(plat::HWND owner, unsigned message, const std::stri
     split_->SetMinimumPaneSize(240);
     split_->SetSashGravity(0.5);
     split_->SplitVertically(list_, player_, 660);
-    // The sash goes where it belongs once the window has its real size.
-    CallAfter([this] {
-        if (split_->IsSplit()) split_->SetSashPosition(GetClientSize().x * 60 / 100);
+    split_->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+        if (restoreSash_) CallAfter([this] { RestoreSash(); });
+        e.Skip();
     });
+    list_->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
+        CallAfter([this] { FitColumns(); });
+        e.Skip();
+    });
+    // A name cut by its column is shown whole in the row's tooltip.
+    list_->Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
+        int flags = 0;
+        const long row = list_->HitTest(e.GetPosition(), flags);
+        const wxString name = CellText(row, 0);
+        const bool cut = row >= 0 && list_->GetTextExtent(name).x + kThumbW + 16 > list_->GetColumnWidth(0);
+        if (!cut) list_->UnsetToolTip();
+        else if (list_->GetToolTipText() != name) list_->SetToolTip(name);
+        e.Skip();
+    });
+    PlaceOnScreen();
+    // The divider goes to three fifths once the splitter has the window's
+    // width (before that the splitter's gravity would move it).
+    splitWidth_ = GetClientSize().x;
+    sash_ = splitWidth_ * 60 / 100;
+    restoreSash_ = true;
+    CallAfter([this] { RestoreSash(); });
     CreateStatusBar();
     list_->Bind(wxEVT_LIST_COL_CLICK, &CBrowserFrame::OnColumnClick, this);
     list_->Bind(wxEVT_LIST_ITEM_SELECTED, &CBrowserFrame::OnSelected, this);
@@ -189,8 +211,38 @@ void CBrowserFrame::OnRefreshTick(wxTimerEvent&) {
         if (row >= 0 && row == Selected()) player_->Show(rows_[i]);
     }
     if (!changed.empty() && (sortColumn_ == Column::Duration || sortColumn_ == Column::Format)) Resort();
-    if (!changed.empty()) UpdateStatus();
+    if (!changed.empty()) UpdateStatus(), FitColumns();
     if (folder_.AllProbed() && folder_.AllFramed()) refresh_.Stop();
+}
+
+wxListCtrl* CBrowserFrame::List() const { return list_; }
+
+// At most nine tenths of the screen's free area, centred on it.
+void CBrowserFrame::PlaceOnScreen() {
+    const int n = wxDisplay::GetFromWindow(this);
+    const wxRect area = wxDisplay(unsigned(n == wxNOT_FOUND ? 0 : n)).GetClientArea();
+    const wxSize want(std::min(GetSize().x, area.width * 9 / 10), std::min(GetSize().y, area.height * 9 / 10));
+    SetSize(want);
+    SetPosition({area.x + (area.width - want.x) / 2, area.y + (area.height - want.y) / 2});
+}
+
+// The columns but the name widen to their longest text; the name takes
+// what is left of the pane (a name cut there shows whole in the tooltip).
+void CBrowserFrame::FitColumns() {
+    int others = 0;
+    for (long col = 1; col < 5; ++col) {
+        int w = list_->GetTextExtent(kHeads[col]).x + FromDIP(28);
+        for (long row = 0; row < long(order_.size()); ++row)
+            w = std::max(w, list_->GetTextExtent(CellText(row, col)).x + FromDIP(16));
+        w = std::max(w, list_->GetColumnWidth(int(col)));
+        list_->SetColumnWidth(int(col), w);
+        others += w;
+    }
+    int name = FromDIP(160);
+    for (long row = 0; row < long(order_.size()); ++row)
+        name = std::max(name, list_->GetTextExtent(CellText(row, 0)).x + kThumbW + FromDIP(24));
+    const int room = list_->GetClientSize().x - others;
+    list_->SetColumnWidth(0, std::max(FromDIP(160), std::min(name, room)));
 }
 
 Recording CBrowserFrame::RowAt(size_t row) const { return row < order_.size() ? rows_[order_[row]] : Recording{}; }

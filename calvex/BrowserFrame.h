@@ -47,6 +47,8 @@ public:
     void SortBy(Column c, bool ascending);
     void ToggleFullScreen();
     CPlayerPanel* Player() const { return player_; }
+    wxSplitterWindow* Splitter() const { return split_; }
+    wxListCtrl* List() const;
     VideoFolder& Folder() { return folder_; }
 
     // The list control's callbacks.
@@ -67,6 +69,9 @@ private:
     void UpdateStatus();
     long RowOfIndex(size_t index) const;
     int Ask(const wxString& text, long style);
+    void RestoreSash();
+    void FitColumns();
+    void PlaceOnScreen();
 
     plat::HWND owner_;
     unsigned message_;
@@ -85,6 +90,8 @@ private:
     std::string path_;                // the folder shown
     wxImageList* thumbs_ = nullptr;
     CPlayerPanel* player_ = nullptr;
+    int sash_ = -1, splitWidth_ = 0;  // the divider before full screen
+    bool restoreSash_ = false;
     wxTimer refresh_;
     std::mutex dirtyMutex_;
 };

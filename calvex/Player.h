@@ -11,7 +11,9 @@ namespace calvex {
 
 class Player {
 public:
-    enum class Event { None, Ended, Failed };
+    // Failed: nothing more will play (*error says why). SoundMissing: the
+    // picture plays but the sound's decoder is absent (*error names it).
+    enum class Event { None, Ended, Failed, SoundMissing };
 
     Player();
     ~Player();
@@ -36,9 +38,15 @@ public:
     // One picture forward or back, leaving the player paused.
     void Step(bool forward);
     void SetVolume(double v);  // 0..1
+    // The time stamp of the picture on the screen in seconds; < 0 when none.
+    double ShownPictureTime() const;
+    // The size of the pictures the video sink is given; false before the first.
+    bool PictureSize(int* width, int* height) const;
     // Redraws the last picture (after the window was covered or resized).
     void Expose();
     // Reads the bus: what happened since the last call; *error gets the text.
+    // A stream whose decoder is not installed counts as a failure for the
+    // picture, so a file never plays on with a frozen picture.
     Event Poll(std::string* error);
 
 private:
@@ -46,7 +54,12 @@ private:
     std::string path_;
     bool playing_ = false;
     double volume_ = 1.0;
+    bool soundMissingTold_ = false;
 };
+
+// The user's text for a decoder or demultiplexer that is not installed:
+// "The MPEG-1 Video decoder is not installed (package gstreamer1.0-libav)."
+std::string MissingPartText(const std::string& description, bool sound);
 
 // The video sink: TELLURA_VIDEO_SINK=gl|xv|x where it exists, else the
 // best the display offers. Caller owns the returned floating element.

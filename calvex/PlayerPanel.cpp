@@ -39,7 +39,11 @@ CPlayerPanel::CPlayerPanel(wxWindow* parent, std::function<void()> onFullScreen)
     video_->Bind(wxEVT_LEFT_UP, [this](wxMouseEvent&) { TogglePlay(); });
     // The sink redraws at the new size once the native window has it.
     video_->Bind(wxEVT_SIZE, [this](wxSizeEvent& e) {
-        CallAfter([this] { player_.Expose(); });
+        CallAfter([this] {
+            player_.Expose();
+            // The native window is not repainted whole by itself.
+            if (!player_.IsOpen()) video_->Refresh();
+        });
         e.Skip();
     });
     controls_ = MakeControls();
@@ -128,6 +132,7 @@ void CPlayerPanel::Show(const Recording& r) {
     std::string detail = r.probed ? (r.info.ok ? r.info.format : "not a video file libavformat can read") : "";
     if (!r.probed) detail = "reading…";
     detail_->SetLabel(wxString::FromUTF8(detail));
+    detail_->SetForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT));
     controls_->Layout();
     UpdateControls();
     video_->Refresh();
@@ -200,6 +205,8 @@ void CPlayerPanel::SetControlsShown(bool shown) {
     Layout();
 }
 
+void CPlayerPanel::FocusPicture() { video_->SetFocus(); }
+
 int CPlayerPanel::Volume() const { return volume_->GetValue(); }
 
 void CPlayerPanel::OnTick(wxTimerEvent&) {
@@ -211,6 +218,12 @@ void CPlayerPanel::OnTick(wxTimerEvent&) {
         timer_.Stop();
         message_ = error.empty() ? "The file cannot be played." : error;
         video_->Refresh();
+        break;
+    case Player::Event::SoundMissing:
+        // The picture plays on; the line under the title says why it is silent.
+        detail_->SetLabel(wxString::FromUTF8(error));
+        detail_->SetForegroundColour(wxColour(200, 40, 30));
+        controls_->Layout();
         break;
     case Player::Event::Ended: break;
     case Player::Event::None: break;
@@ -269,12 +282,34 @@ void CPlayerPanel::OnPaintVideo(wxPaintEvent&) {
     wxString text = wxString::FromUTF8(message_);
     if (text.empty() && !frame_.IsOk())
         text = path_.empty() ? "Choose a recording to play it here." : "No picture to show.";
-    if (!text.empty()) {
-        dc.SetTextForeground(wxColour(200, 200, 200));
-        dc.SetFont(GetFont().Larger());
-        const wxSize t = dc.GetTextExtent(text);
-        dc.DrawText(text, (c.x - t.x) / 2, (c.y - t.y) / 2);
+    if (!text.empty()) DrawNotice(dc, text, c);
+}
+
+// The text on a dark box in the middle of the picture, wrapped to fit, so it
+// reads over any picture.
+void CPlayerPanel::DrawNotice(wxDC& dc, const wxString& text, const wxSize& area) {
+    dc.SetFont(GetFont().Larger());
+    const int pad = FromDIP(12), maxW = std::max(FromDIP(120), std::min(area.x - 4 * pad, FromDIP(560)));
+    // Greedy word wrap into lines no wider than maxW.
+    wxArrayString lines;
+    wxString line;
+    for (const wxString& word : wxSplit(text, ' ', 0)) {
+        const wxString tryLine = line.empty() ? word : line + " " + word;
+        if (!line.empty() && dc.GetTextExtent(tryLine).x > maxW) lines.Add(line), line = word;
+        else line = tryLine;
     }
+    if (!line.empty()) lines.Add(line);
+    int w = 0;
+    const int lh = dc.GetCharHeight();
+    for (const wxString& l : lines) w = std::max(w, dc.GetTextExtent(l).x);
+    const int h = lh * int(lines.size());
+    const wxRect box((area.x - w) / 2 - pad, (area.y - h) / 2 - pad, w + 2 * pad, h + 2 * pad);
+    dc.SetPen(wxPen(wxColour(90, 90, 96)));
+    dc.SetBrush(wxBrush(wxColour(24, 24, 28)));
+    dc.DrawRoundedRectangle(box, FromDIP(6));
+    dc.SetTextForeground(*wxWHITE);
+    for (size_t i = 0; i < lines.size(); ++i)
+        dc.DrawText(lines[i], (area.x - dc.GetTextExtent(lines[i]).x) / 2, box.y + pad + lh * int(i));
 }
 
 }  // namespace calvex

@@ -13,6 +13,7 @@
 #include "calvex/VideoFolder.h"
 
 class wxBitmapButton;
+class wxDC;
 class wxSlider;
 class wxStaticText;
 
@@ -32,6 +33,7 @@ public:
     void Step(bool forward);
     void SeekTo(double seconds);
     void SetControlsShown(bool shown);  // hidden in full screen
+    void FocusPicture();                // full screen's keys arrive there
     // The file in the player, if any, is let go (before a rename or delete).
     void Release(const std::string& path);
 
@@ -39,6 +41,11 @@ public:
     bool Playing() const { return player_.Playing(); }
     double Position() const { return player_.Position(); }
     double Duration() const { return player_.Duration(); }
+    // The text shown on the picture instead of it ("" when none).
+    const std::string& Message() const { return message_; }
+    // The picture area and the player, for the tests' grabs.
+    wxWindow* VideoWindow() const { return video_; }
+    const Player& Engine() const { return player_; }
     int Volume() const;
 
 private:
@@ -50,6 +57,7 @@ private:
     void OnSeekDone(wxScrollEvent&);
     void UpdateControls();
     void SetStatus(const wxString& text);
+    void DrawNotice(wxDC& dc, const wxString& text, const wxSize& area);
 
     Player player_;
     std::function<void()> onFullScreen_;

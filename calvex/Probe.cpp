@@ -1,6 +1,8 @@
 // libavformat/libavcodec reading for the video list.
 #include "calvex/Probe.h"
 
+#include "calvex/AvLog.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -32,6 +34,7 @@ struct Input {
         if (fc) avformat_close_input(&fc);
     }
     bool Open(const std::string& path, const std::atomic<bool>* cancel) {
+        RouteLibavLog();
         fc = avformat_alloc_context();
         if (!fc) return false;
         fc->interrupt_callback.callback = Interrupted;

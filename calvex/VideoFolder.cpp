@@ -33,6 +33,16 @@ bool IsVideoName(const std::string& name) {
     return std::any_of(std::begin(kExt), std::end(kExt), [&](const char* e) { return EndsWithCi(name, e); });
 }
 
+size_t StemLength(const std::string& name) {
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name.size() : dot;
+}
+
+std::string RenamedName(const std::string& oldName, const std::string& typed) {
+    if (typed.empty() || IsVideoName(typed)) return typed;
+    return typed + oldName.substr(StemLength(oldName));
+}
+
 std::vector<size_t> SortOrder(const std::vector<Recording>& list, Column column, bool ascending) {
     std::vector<size_t> order(list.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;

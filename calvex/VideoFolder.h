@@ -35,6 +35,12 @@ enum class ScanResult { Ok, Missing, Unreadable };
 
 // Whether the name has an extension of a video file the player can play.
 bool IsVideoName(const std::string& name);
+// The name a rename gives: what was typed, with the recording's extension
+// added when the typed name has no video extension of its own ("Holiday
+// night" for "x.avi" gives "Holiday night.avi").
+std::string RenamedName(const std::string& oldName, const std::string& typed);
+// The length of the name without its extension (what a rename preselects).
+size_t StemLength(const std::string& name);
 // Indices of list in display order; ties keep newest first, then by name.
 std::vector<size_t> SortOrder(const std::vector<Recording>& list, Column column, bool ascending);
 // "1:02:03", "4:05"; "" when unknown.

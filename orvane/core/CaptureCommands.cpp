@@ -1,4 +1,5 @@
 #include "orvane/core/CaptureCommands.h"
+#include "orvane/core/RecProfiles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -171,6 +172,7 @@ void CaptureCommands::StartRecording() {
     const FileStamp aviBefore = StampOf(name), mpegBefore = StampOf(mpeg);
     // A name too long for the library's field is refused there (emptied).
     Strova_SetCaptureFile(rt_.deviceIndex, name.c_str());
+    ApplyAviCompressor();  // the Recording Settings page's choice
     Strova_StartCapture(rt_.deviceIndex);
     if (!DeviceCapturing()) {
         --rt_.lastRecNumber;

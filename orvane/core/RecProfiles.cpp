@@ -5,9 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 
+#include "common/RegKey.h"
+#include "orvane/core/Settings.h"
 #include "platform/Paths.h"
 #include "platform/Profile.h"
+#include "strova/Strova.h"
 
 namespace orvane {
 
@@ -75,6 +79,46 @@ bool WriteProfile(const std::string& name, const ProfileRecord& record) {
 
 bool RemoveProfile(const std::string& name) {
     return ValidProfileName(name) && unlink(FileOf(name).c_str()) == 0;
+}
+
+std::vector<std::string> OfferedCompressors() {
+    int count = 0;
+    std::vector<std::string> names;
+    if (Strova_EnumVideoCompressor(nullptr, &count) != S_OK || count <= 0) return names;
+    std::vector<char> buf(size_t(count) * STROVA_NAME_LEN, '\0');
+    if (Strova_EnumVideoCompressor(buf.data(), &count) != S_OK) return names;
+    for (int i = 0; i < count; ++i) {
+        const char* name = buf.data() + size_t(i) * STROVA_NAME_LEN;
+        names.emplace_back(name, strnlen(name, STROVA_NAME_LEN));
+    }
+    return names;
+}
+
+std::string DefaultAviCompressor(const std::vector<std::string>& offered) {
+    for (const char* best : {"MPEG-4 part 2", "libxvidcore MPEG-4 part 2"})
+        if (std::find(offered.begin(), offered.end(), best) != offered.end()) return best;
+    return offered.empty() ? std::string() : offered.front();
+}
+
+std::string StoredAviCompressor(const std::vector<std::string>& offered) {
+    CRegKey key;
+    std::string name;
+    if (key.Open(plat::HKEY_LOCAL_MACHINE, kSettingsKey) != plat::ERROR_SUCCESS ||
+        key.ReadString(kAviCompressorValue, name) != plat::ERROR_SUCCESS)
+        return DefaultAviCompressor(offered);
+    if (name.empty() || std::find(offered.begin(), offered.end(), name) != offered.end()) return name;
+    return DefaultAviCompressor(offered);
+}
+
+void StoreAviCompressor(const std::string& name) {
+    CRegKey key;
+    if (key.Open(plat::HKEY_LOCAL_MACHINE, kSettingsKey) == plat::ERROR_SUCCESS)
+        key.WriteString(kAviCompressorValue, name.c_str());
+}
+
+void ApplyAviCompressor() {
+    const std::string name = StoredAviCompressor(OfferedCompressors());
+    Strova_ChooseVideoCompressor(name.empty() ? nullptr : name.c_str());
 }
 
 }  // namespace orvane

@@ -38,4 +38,19 @@ bool ReadProfile(const std::string& name, ProfileRecord& out);
 bool WriteProfile(const std::string& name, const ProfileRecord& record);
 bool RemoveProfile(const std::string& name);
 
+// The AVI recordings' video compressor, kept as the text "AviCompressor" in
+// the settings key: a name from the capture library's list, or "" for
+// uncompressed pictures. Unset or no longer offered: the default.
+constexpr const char* kAviCompressorValue = "AviCompressor";
+// The library's compressors (empty before it is initialised).
+std::vector<std::string> OfferedCompressors();
+// MPEG-4 part 2 (compressed, visually lossless at the library's best
+// quality, played by every common player) when offered, else the first
+// offered, else "".
+std::string DefaultAviCompressor(const std::vector<std::string>& offered);
+std::string StoredAviCompressor(const std::vector<std::string>& offered);
+void StoreAviCompressor(const std::string& name);
+// Gives the library the stored choice, before a recording starts.
+void ApplyAviCompressor();
+
 }  // namespace orvane

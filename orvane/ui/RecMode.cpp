@@ -33,21 +33,25 @@ struct Preset {
 const Preset kPresets[] = {{0, 1120}, {0, 1120}, {1, 2400}, {0, 1120}};
 
 const char kRangeText[] = "Please enter an integer between 976 and 14648.";
+const char kUncompressedText[] = "None: uncompressed pictures (very large files)";
 const char kBadNameText[] = "A profile name may not begin with \".\" or contain \"/\".";
 
 }  // namespace
 
 CRecMode::CRecMode(wxWindow* parent, CConfigSet& sheet) : wxPanel(parent, 299), m_sheet(sheet) {
     auto* top = new wxBoxSizer(wxVERTICAL);
-    auto* fmtBox = new wxStaticBoxSizer(wxHORIZONTAL, this, "Compression Format");
+    auto* fmtBox = new wxStaticBoxSizer(wxVERTICAL, this, "Compression Format");
+    auto* modeRow = new wxBoxSizer(wxHORIZONTAL);
     const char* labels[] = {"Customize", "VCD", "DVD", "AVI"};
     const int ids[] = {1059, 1060, 1061, 1063};
     for (int i = 0; i < 4; ++i) {
         m_modes[i] = new wxRadioButton(fmtBox->GetStaticBox(), ids[i], labels[i], wxDefaultPosition, wxDefaultSize,
                                        i == 0 ? wxRB_GROUP : 0);
-        fmtBox->Add(m_modes[i], 1, wxALL, 4);
+        modeRow->Add(m_modes[i], 1, wxALL, 4);
         m_modes[i]->Bind(wxEVT_RADIOBUTTON, [this, i](wxCommandEvent&) { ChooseMode(i); });
     }
+    fmtBox->Add(modeRow, 0, wxEXPAND);
+    fmtBox->Add(MakeCompressorRow(fmtBox->GetStaticBox()), 0, wxEXPAND | wxALL, 4);
     top->Add(fmtBox, 0, wxEXPAND | wxBOTTOM, 8);
 
     auto* nameBox = new wxStaticBoxSizer(wxVERTICAL, this, "Input a name for new media file");
@@ -111,6 +115,34 @@ CRecMode::CRecMode(wxWindow* parent, CConfigSet& sheet) : wxPanel(parent, 299), 
     OverlayChanged(Overlay());
 }
 
+// "AVI compressor:" with the library's compressors, the default first
+// selected, and uncompressed pictures last.
+wxSizer* CRecMode::MakeCompressorRow(wxWindow* parent) {
+    m_offered = orvane::OfferedCompressors();
+    m_compressor = new wxChoice(parent, wxID_ANY);
+    const std::string best = orvane::DefaultAviCompressor(m_offered);
+    for (const std::string& name : m_offered)
+        m_compressor->Append(wxString::FromUTF8(name == best ? name + " (recommended)" : name));
+    m_compressor->Append(kUncompressedText);
+    m_compressor->SetToolTip("The video compression of AVI recordings; uncompressed pictures take about 21 GB an hour.");
+    ChooseAviCompressor(orvane::StoredAviCompressor(m_offered));
+    auto* row = new wxBoxSizer(wxHORIZONTAL);
+    row->Add(new wxStaticText(parent, wxID_ANY, "AVI compressor:"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
+    row->Add(m_compressor, 1, wxALIGN_CENTER_VERTICAL);
+    return row;
+}
+
+std::string CRecMode::AviCompressor() const {
+    const int sel = m_compressor->GetSelection();
+    return sel >= 0 && size_t(sel) < m_offered.size() ? m_offered[size_t(sel)] : std::string();
+}
+
+void CRecMode::ChooseAviCompressor(const std::string& name) {
+    const auto it = std::find(m_offered.begin(), m_offered.end(), name);
+    m_compressor->SetSelection(name.empty() || it == m_offered.end() ? int(m_offered.size())
+                                                                    : int(it - m_offered.begin()));
+}
+
 bool CRecMode::Overlay() const {
     const CConfigDlg* advanced = m_sheet.AdvancedPage();
     return advanced ? advanced->OverlayMode() : Rt().preView != 0;
@@ -134,6 +166,7 @@ void CRecMode::ChooseMode(int mode) {
     for (wxWindow* w : std::initializer_list<wxWindow*>{m_list, m_apply, m_remove, m_mpegButtons[0], m_nameEdit,
                                                         m_bitRateEdit, m_audioList})
         w->Enable(custom);
+    m_compressor->Enable(mode == kAvi);
     m_mpegButtons[1]->Enable(custom && Overlay());
     if (custom) RefillList();
 }
@@ -260,4 +293,5 @@ void CRecMode::StoreOnOk() {
     key.WriteNumber("mpgmode", unsigned(m_mpeg));
     key.WriteNumber("audiorate", unsigned(m_audio));
     key.WriteNumber("bitstream", unsigned(m_bitRate));
+    orvane::StoreAviCompressor(AviCompressor());
 }

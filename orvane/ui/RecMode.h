@@ -2,8 +2,10 @@
 // a customised MPEG format (MPEG-1/2, video and audio bit rate) that can be
 // kept as a named profile and picked again from a numbered list. OK writes
 // the chosen format to the registry, where the capture library reads it.
+// The AVI choice has a video compressor from the library's list (or none).
 #pragma once
 #include <string>
+#include <vector>
 
 #include <wx/panel.h>
 
@@ -11,6 +13,7 @@ class CConfigSet;
 class wxButton;
 class wxChoice;
 class wxRadioButton;
+class wxSizer;
 class wxTextCtrl;
 
 class CRecMode : public wxPanel {
@@ -24,6 +27,9 @@ public:
     int SelectedProfile() const { return m_selected; }
     int EntryCount() const { return m_entries; }
     std::string ProfileName() const { return m_name; }
+    // The AVI compressor chosen on the page; "" for uncompressed.
+    std::string AviCompressor() const;
+    void ChooseAviCompressor(const std::string& name);
 
     // The System Settings dialog's OK: false keeps the dialog open.
     bool ValidateForOk();
@@ -49,6 +55,7 @@ private:
     void LoadProfile(const std::string& name);
     void SaveProfile(const std::string& name);
     void SwitchToVcd();
+    wxSizer* MakeCompressorRow(wxWindow* parent);
 
     CConfigSet& m_sheet;
     int m_mode = -1;
@@ -66,6 +73,8 @@ private:
     wxTextCtrl* m_bitRateEdit = nullptr;
     wxChoice* m_audioList = nullptr;
     wxChoice* m_frameRate = nullptr;
+    wxChoice* m_compressor = nullptr;   // the offered names, then uncompressed
+    std::vector<std::string> m_offered;
     wxButton* m_apply = nullptr;
     wxButton* m_remove = nullptr;
 };

@@ -4,9 +4,9 @@
 #include "strova/dump/GraphDump.h"
 #include "strova/dump/GstGraphView.h"
 #include "strova/capture/RecordingRepair.h"
-#include "strova/filters/AviFilters.h"
 #include "strova/filters/StreamFilters.h"
 #include "strova/filters/mpeg/MpegFilters.h"
+#include "strova/filters/mpeg/Compressors.h"
 #include "strova/filters/mpeg/MpegRecorder.h"
 #include "strova/graph/Branches.h"
 #include "strova/graph/CardSound.h"
@@ -35,14 +35,11 @@ constexpr const char* kVideoEncoder = "Vantrel MPEG Video Encoder";
 constexpr const char* kAudioEncoder = "Vantrel MPEG Audio Encoder";
 constexpr const char* kDownScale = "Vantrel Down Scale Filter";
 constexpr const char* kAviMux = "AVI Mux";
-constexpr const char* kFileWriter = "File writer";
 
 // What a card's recording keeps beyond the graph: the MPEG filters (owned by
-// the multiplexer's place in the graph), for AVI whether end-of-stream has
-// reached the file writer, or the compressing AVI writer.
+// the multiplexer's place in the graph), or the AVI writer.
 struct Session {
   std::weak_ptr<mpeg::MpegFilterSet> mpeg;
-  std::shared_ptr<std::atomic<bool>> aviDone;
   std::weak_ptr<mpeg::MpegRecorder> aviWriter;
   std::string note;  // the journal's note of the recording
 };
@@ -240,27 +237,6 @@ void ConnectAviWriter(CardContext& c) {
   if (c.captureAudio) g::ConnectPins(c, g::kAudioDevice, "Capture", kAviMux, "Input 02");
 }
 
-// The AVI links; the file writer reports when end-of-stream reached it.
-void ConnectAvi(int card, CardContext& c) {
-  const char* dev = g::kStreamingDevice;
-  g::ConnectPins(c, dev, Context().capturePinName.c_str(), kAviMux, "Input 01");
-  if (c.captureAudio) g::ConnectPins(c, g::kAudioDevice, "Capture", kAviMux, "Input 02");
-  g::ConnectPins(c, kAviMux, "AVI Out", kFileWriter, "in");
-  auto done = std::make_shared<std::atomic<bool>>(false);
-  g_sessions[static_cast<size_t>(card)].aviDone = done;
-  GstPad* in = g::FindPin(g::FindFilter(c, kFileWriter), "in", GST_PAD_SINK);
-  if (!in) return;
-  gst_pad_add_probe(
-      in, GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM,
-      +[](GstPad*, GstPadProbeInfo* info, gpointer data) {
-        if (GST_EVENT_TYPE(GST_PAD_PROBE_INFO_EVENT(info)) == GST_EVENT_EOS)
-          (*static_cast<std::shared_ptr<std::atomic<bool>>*>(data))->store(true);
-        return GST_PAD_PROBE_OK;
-      },
-      new std::shared_ptr<std::atomic<bool>>(done),
-      +[](gpointer p) { delete static_cast<std::shared_ptr<std::atomic<bool>>*>(p); });
-}
-
 // The capture pin's frame rate as a fraction; 25 when the pin gives none.
 void PinFrameRate(int card, int* num, int* den) {
   VideoInfo info{};
@@ -275,8 +251,14 @@ void PinFrameRate(int card, int* num, int* den) {
   *den /= g;
 }
 
-// "AVI Mux" as the compressing writer: the chosen compressor at the chosen
-// quality, PCM sound, written by libavformat into the capture file.
+bool CompressorChosen() {
+  const LibraryContext& ctx = Context();
+  return ctx.selectedCompressor >= 0 && ctx.selectedCompressor < static_cast<int>(ctx.compressorNames.size());
+}
+
+// "AVI Mux" as the AVI writer: the chosen compressor at the chosen quality
+// (uncompressed RGB when none is chosen), PCM sound, written by libavformat
+// into the capture file with a 4:3 display aspect in its headers.
 bool AddAviWriter(int card, CardContext& c) {
   const LibraryContext& ctx = Context();
   auto writer = std::make_shared<mpeg::MpegRecorder>("Input 01", "Input 02");
@@ -285,7 +267,8 @@ bool AddAviWriter(int card, CardContext& c) {
   video.width = 320;
   video.height = 240;
   PinFrameRate(card, &video.fpsNum, &video.fpsDen);
-  video.codec = ctx.compressorNames[static_cast<size_t>(ctx.selectedCompressor)];
+  video.codec = CompressorChosen() ? ctx.compressorNames[static_cast<size_t>(ctx.selectedCompressor)]
+                                   : std::string(mpeg::kUncompressedVideo);
   video.quality = ctx.compressorQuality;
   mpeg::AudioSettings audio;
   audio.enabled = c.captureAudio != 0;
@@ -307,11 +290,6 @@ bool AddAviWriter(int card, CardContext& c) {
   return true;
 }
 
-bool CompressorChosen() {
-  const LibraryContext& ctx = Context();
-  return ctx.selectedCompressor >= 0 && ctx.selectedCompressor < static_cast<int>(ctx.compressorNames.size());
-}
-
 STROVA_STATUS BuildAvi(int card, CardContext& c) {
   STROVA_STATUS captureStatus = S_OK, previewStatus = S_OK;
   if (!WritePinFormat(card, STROVA_PIN_CAPTURE, 1, 320, 240, &captureStatus) ||
@@ -320,8 +298,6 @@ STROVA_STATUS BuildAvi(int card, CardContext& c) {
     return E_FAIL;
   }
   g::SetDeinterlace(c, STROVA_PIN_CAPTURE, true);  // AVI pictures are progressive
-  const bool compress = CompressorChosen();
-  if (!compress && !Has(c, kFileWriter)) g::AddFilter(c, filters::MakeFileWriter(), kFileWriter);
   if (c.captureAudio && !AddAudioDevice(c)) {
     c.captureAudio = 0;
     g::TeardownRecording(c);
@@ -334,15 +310,8 @@ STROVA_STATUS BuildAvi(int card, CardContext& c) {
   g::ConnectPins(c, g::kStreamingDevice, Context().previewPinName.c_str(), MixerOrConverter(), MixerInput());
   ConnectRenderer(c);
   // A file that cannot be created fails the start.
-  bool named = false;
-  if (compress) {
-    named = AddAviWriter(card, c);
-    ConnectAviWriter(c);
-  } else {
-    g::AddFilter(c, filters::MakeAviMux(c.captureAudio != 0), kAviMux);
-    named = filters::SetFileWriterName(g::FindFilter(c, kFileWriter), c.captureFile);
-    ConnectAvi(card, c);
-  }
+  const bool named = AddAviWriter(card, c);
+  ConnectAviWriter(c);
   if (previewStatus != S_OK || !named) {
     g::TeardownRecording(c);
     return E_FAIL;
@@ -350,17 +319,6 @@ STROVA_STATUS BuildAvi(int card, CardContext& c) {
   g::AttachWindow(c);
   c.captureBuilt = 1;
   return S_OK;
-}
-
-void SendEos(GstElement* filter, const char* pin) {
-  GstPad* pad = g::FindPin(filter, pin, GST_PAD_SINK);
-  if (pad) gst_pad_send_event(pad, gst_event_new_eos());
-}
-
-bool WaitFor(const std::atomic<bool>& flag, int timeoutMs) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (!flag && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return flag;
 }
 
 }  // namespace
@@ -389,13 +347,6 @@ void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
     set->Finish(timeoutMs);
   } else if (auto writer = s.aviWriter.lock()) {
     writer->Finish(timeoutMs);
-  } else if (s.aviDone && !WaitFor(*s.aviDone, timeoutMs)) {
-    // A source that did not end: end the multiplexer's inputs directly so it
-    // still writes its index.
-    GstElement* mux = g::FindFilter(c, kAviMux);
-    SendEos(mux, "Input 01");
-    SendEos(mux, "Input 02");
-    WaitFor(*s.aviDone, timeoutMs);
   }
 }
 

@@ -21,16 +21,17 @@ int Usage() {
   std::fprintf(stderr,
                "usage: tellura-probe [--list] [--card N] [--seconds S] [--headless]\n"
                "                     [--tune KHZ] [--standard CODE] [--property ID=VALUE]...\n"
-               "                     [--keys] [--record FILE [--mode 0|1|2|3]] [--still FILE.bmp]\n");
+               "                     [--keys] [--record FILE [--mode 0|1|2|3] [--compressor NAME] [--sound]]\n"
+               "                     [--still FILE.bmp]\n");
   return 2;
 }
 
 struct Options {
-  bool list = false, headless = false, keys = false;
+  bool list = false, headless = false, keys = false, sound = false;
   int card = -1, tuneKHz = 0, standard = -1, mode = -1;
   double seconds = 5;
   std::vector<std::pair<int, int>> properties;
-  std::string record, still;
+  std::string record, still, compressor;
 };
 
 bool ParseProperty(const char* text, Options& o) {
@@ -49,6 +50,7 @@ bool Parse(int argc, char** argv, Options& o) {
     if (is("--list", false)) o.list = true;
     else if (is("--headless", false)) o.headless = true;
     else if (is("--keys", false)) o.keys = true;
+    else if (is("--sound", false)) o.sound = true;
     else if (is("--card", true)) o.card = std::atoi(argv[++i]);
     else if (is("--seconds", true)) o.seconds = std::atof(argv[++i]);
     else if (is("--tune", true)) o.tuneKHz = std::atoi(argv[++i]);
@@ -56,6 +58,7 @@ bool Parse(int argc, char** argv, Options& o) {
     else if (is("--mode", true)) o.mode = std::atoi(argv[++i]);
     else if (is("--record", true)) o.record = argv[++i];
     else if (is("--still", true)) o.still = argv[++i];
+    else if (is("--compressor", true)) o.compressor = argv[++i];
     else if (is("--property", true)) {
       if (!ParseProperty(argv[++i], o)) return false;
     } else {
@@ -86,6 +89,12 @@ void ApplyControls(const Options& o) {
     std::printf("tune %d kHz: %d\n", o.tuneKHz, SetTvChannelFreg(0, o.tuneKHz));
     std::printf("channel okay: %d\n", GetTvChannelOkay(0, o.tuneKHz));
   }
+  if (o.sound) {
+    int on = 1;
+    std::printf("sound: %d\n", Strova_SetCaptureAudio(o.card, &on) >= 0 && on);
+  }
+  if (!o.compressor.empty())
+    std::printf("compressor %s: %d\n", o.compressor.c_str(), Strova_ChooseVideoCompressor(o.compressor.c_str()));
   if (!o.record.empty()) {
     Strova_SetCaptureFile(o.card, o.record.c_str());
     std::printf("start capture %s: %d\n", o.record.c_str(), Strova_StartCapture(o.card));

@@ -3,6 +3,7 @@
 // library wrote, and tells its owner when it goes.
 #include <gtest/gtest.h>
 #include <wx/app.h>
+#include <wx/display.h>
 #include <wx/toplevel.h>
 
 #include <atomic>
@@ -65,6 +66,7 @@ TEST(CalvexBrowser, PlaysSeeksStepsTrashesAndTellsTheOwnerOnClose) {
     ASSERT_NE(f, nullptr);
     ASSERT_EQ(f->Rows(), 2u);
     EXPECT_EQ(f->RowAt(0).name, "newer.avi");
+    EXPECT_TRUE(wxDisplay(0u).GetClientArea().Contains(f->GetScreenRect())) << "the window fits the screen";
     ASSERT_TRUE(PumpUntil([&] { return f->CellText(1, 1) == "0:04"; }, 20000)) << f->CellText(1, 1);
 
     f->Select(1);
@@ -93,6 +95,11 @@ TEST(CalvexBrowser, PlaysSeeksStepsTrashesAndTellsTheOwnerOnClose) {
     f->RenameSelected("renamed.avi");
     EXPECT_TRUE(fs::exists(dir + "/renamed.avi"));
     EXPECT_EQ(f->RowAt(0).name, "renamed.avi");
+    // A name typed without its extension keeps the recording's, so the file
+    // stays a listed recording after Reload.
+    f->RenameSelected("Holiday night");
+    EXPECT_TRUE(fs::exists(dir + "/Holiday night.avi"));
+    EXPECT_EQ(f->RowAt(0).name, "Holiday night.avi");
 
     EXPECT_EQ(owner.closed, 0);
     f->Close(true);

@@ -233,6 +233,33 @@ TEST(RecordingPage, ProfilesListValidationAndOverlay) {
     EXPECT_EQ(StoredNumber("mpgmode"), 0u);
 }
 
+// The AVI choice offers the library's compressors with a compressed default
+// and uncompressed pictures; the choice is stored and given to the library
+// before a recording.
+TEST(RecordingPage, AviCompressorIsChosenStoredAndApplied) {
+    ScopedHome home;
+    InProcessViewer v([](orvane::RunTime& rt) { rt.sefDef = CRecMode::kAvi; });
+    ASSERT_TRUE(v.dlg);
+    const std::vector<std::string> offered = orvane::OfferedCompressors();
+    ASSERT_NE(std::find(offered.begin(), offered.end(), "MPEG-4 part 2"), offered.end());
+    for (const std::string& chosen : {std::string(), std::string("MPEG-4 part 2")}) {
+        CConfigSet dlg(v.dlg, *v.dlg);
+        dlg.Show();
+        dlg.ShowPage(CConfigSet::kRecording);
+        CRecMode* rec = dlg.RecPage();
+        ASSERT_TRUE(rec);
+        // First uncompressed is chosen over the default; then it is what opens.
+        EXPECT_EQ(rec->AviCompressor(), chosen.empty() ? "MPEG-4 part 2" : "");
+        rec->ChooseAviCompressor(chosen);
+        Press(&dlg, wxID_OK);
+        EXPECT_EQ(orvane::StoredAviCompressor(offered), chosen);
+        orvane::ApplyAviCompressor();
+        char current[STROVA_NAME_LEN] = "x";
+        Strova_GetCurrentVideoCompressor(current);
+        EXPECT_EQ(std::string(current), chosen);
+    }
+}
+
 // Command 1002 opens the dialog modally and only once; after OK the
 // recording numbers continue from the files in the new video folder.
 TEST(SettingsCommand, OpensOnceAndOkRenumbersForNewFolders) {

@@ -35,6 +35,7 @@ bool HasFormat(const AVCodec* codec, AVPixelFormat f) {
 // Planar 4:2:0 when the encoder takes it (least conversion from the card),
 // else the encoder's own first format.
 AVPixelFormat PictureFormat(const AVCodec* codec) {
+  if (codec->id == AV_CODEC_ID_RAWVIDEO) return AV_PIX_FMT_BGR24;  // what a player expects of BI_RGB
   if (!codec->pix_fmts || HasFormat(codec, AV_PIX_FMT_YUV420P)) return AV_PIX_FMT_YUV420P;
   if (HasFormat(codec, AV_PIX_FMT_YUVJ420P)) return AV_PIX_FMT_YUVJ420P;
   return codec->pix_fmts[0];
@@ -81,6 +82,7 @@ std::vector<std::string> ListVideoCompressors() {
 
 const AVCodec* FindCompressor(const std::string& name) {
   if (name.empty()) return nullptr;
+  if (name == kUncompressedVideo) return avcodec_find_encoder(AV_CODEC_ID_RAWVIDEO);
   for (const char* encoder : kCandidates) {
     const AVCodec* codec = Usable(encoder);
     if (codec && std::string(codec->long_name).substr(0, 79) == name) return codec;
@@ -93,7 +95,7 @@ void ConfigureCompressor(AVCodecContext* ctx, const AVCodec* codec, double quali
   ctx->gop_size = 12;
   ctx->max_b_frames = 0;  // AVI stores frames in decoding order without reordering
   const double q = std::clamp(quality, 0.0, 1.0);
-  if (Lossless(codec)) return;
+  if (Lossless(codec) || codec->id == AV_CODEC_ID_RAWVIDEO) return;
   if (!std::strcmp(codec->name, "libx264")) {
     av_opt_set_double(ctx->priv_data, "crf", 40.0 - 25.0 * q, 0);
     av_opt_set(ctx->priv_data, "preset", "veryfast", 0);

@@ -14,7 +14,12 @@ namespace strova::mpeg {
 // The descriptive names, best first; probed once per call (a few ms).
 std::vector<std::string> ListVideoCompressors();
 
-// The encoder behind a descriptive name; null when there is none.
+// The name of uncompressed 24-bit RGB frames, what an AVI recording holds
+// when no compressor is chosen. Not in the list: it is the absence of one.
+inline constexpr const char* kUncompressedVideo = "Uncompressed RGB";
+
+// The encoder behind a descriptive name (kUncompressedVideo included); null
+// when there is none.
 const AVCodec* FindCompressor(const std::string& name);
 
 // Gives an encoder context of that codec (size and rate already set) its

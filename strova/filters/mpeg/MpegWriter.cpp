@@ -98,6 +98,7 @@ struct MpegWriter::Impl {
   AVFrame* vframe = nullptr;
   AVFrame* aframe = nullptr;
   AVPacket* pkt = nullptr;
+  bool bottomUp = false;  // uncompressed AVI pictures, stored last row first
   SwsContext* sws = nullptr;
   SwrContext* swr = nullptr;
   int swrInRate = 0;
@@ -189,6 +190,25 @@ bool MpegWriter::Impl::OpenSink(std::string* error) {
   return true;
 }
 
+// libavformat's mark for raw RGB pictures stored bottom-up.
+static bool SetBottomUp(AVCodecParameters* par) {
+  static const char kMark[] = "BottomUp";
+  av_freep(&par->extradata);
+  par->extradata = static_cast<uint8_t*>(av_mallocz(sizeof kMark + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (!par->extradata) return false;
+  std::memcpy(par->extradata, kMark, sizeof kMark);
+  par->extradata_size = sizeof kMark;
+  return true;
+}
+
+// A television picture fills a 4:3 screen whatever its size: 1:1 at 320 x
+// 240, 16:15 at 720 x 576, 8:9 at 720 x 480.
+static AVRational FourThreePixels(int width, int height) {
+  AVRational r{0, 1};
+  av_reduce(&r.num, &r.den, int64_t(4) * height, int64_t(3) * width, 1 << 16);
+  return r;
+}
+
 // The MPEG stream's rate control and picture structure.
 void SetMpegVideo(AVCodecContext* venc, const VideoSettings& video) {
   const int64_t rate = static_cast<int64_t>(video.bitrateKbps) * 1000;
@@ -233,8 +253,12 @@ bool MpegWriter::Impl::OpenVideo(std::string* error) {
   venc->height = video.height;
   venc->time_base = AVRational{video.fpsDen, video.fpsNum};
   venc->framerate = AVRational{video.fpsNum, video.fpsDen};
-  if (video.codec.empty()) SetMpegVideo(venc, video);
-  else ConfigureCompressor(venc, codec, video.quality);
+  if (video.codec.empty()) {
+    SetMpegVideo(venc, video);
+  } else {
+    ConfigureCompressor(venc, codec, video.quality);
+    venc->sample_aspect_ratio = FourThreePixels(video.width, video.height);
+  }
   venc->thread_count = 2;
   if (fmt->oformat->flags & AVFMT_GLOBALHEADER) venc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   if (avcodec_open2(venc, codec, nullptr) < 0) {
@@ -244,6 +268,15 @@ bool MpegWriter::Impl::OpenVideo(std::string* error) {
   vst = avformat_new_stream(fmt, nullptr);
   if (!vst || avcodec_parameters_from_context(vst->codecpar, venc) < 0) return false;
   vst->time_base = venc->time_base;
+  // The AVI header's picture properties (vprp) carry the display aspect.
+  vst->sample_aspect_ratio = venc->sample_aspect_ratio;
+  // Uncompressed pictures go bottom-up with a positive height in the header:
+  // top-down (negative height) is not read right by every player.
+  bottomUp = mux.type == MuxType::Avi && codec->id == AV_CODEC_ID_RAWVIDEO;
+  if (bottomUp && !SetBottomUp(vst->codecpar)) return false;
+  // MPEG-4 part 2 under the tag common players know it by.
+  if (mux.type == MuxType::Avi && codec->id == AV_CODEC_ID_MPEG4)
+    vst->codecpar->codec_tag = MKTAG('X', 'V', 'I', 'D');
   // The multiplexer sizes its buffers from the encoder's buffer properties.
   for (int i = 0; i < venc->nb_coded_side_data; ++i) {
     const AVPacketSideData& sd = venc->coded_side_data[i];
@@ -332,7 +365,14 @@ WriteStatus MpegWriter::Impl::ConvertFrame(const Frame& f) {
     strides[1] = strides[2] = stride / 2;
     planes[2] = planes[1] + static_cast<size_t>(strides[1]) * ((f.height + 1) / 2);
   }
-  sws_scale(sws, planes, strides, 0, f.height, vframe->data, vframe->linesize);
+  if (bottomUp) {
+    // Rows last to first, as a bottom-up BI_RGB picture stores them.
+    uint8_t* last[4] = {vframe->data[0] + static_cast<ptrdiff_t>(vframe->linesize[0]) * (video.height - 1)};
+    int up[4] = {-vframe->linesize[0]};
+    sws_scale(sws, planes, strides, 0, f.height, last, up);
+  } else {
+    sws_scale(sws, planes, strides, 0, f.height, vframe->data, vframe->linesize);
+  }
   return WriteStatus::Ok;
 }
 
