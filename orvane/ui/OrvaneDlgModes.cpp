@@ -2,7 +2,10 @@
 // forced sizes, the sizing rules and what follows every size change.
 #include "orvane/ui/OrvaneDlg.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <vector>
 
 #include <wx/display.h>
 
@@ -15,12 +18,46 @@
 
 using orvane::Rt;
 
+namespace {
+
+std::vector<orvane::Rect> Monitors() {
+    std::vector<orvane::Rect> out;
+    for (unsigned i = 0; i < wxDisplay::GetCount(); ++i) {
+        const wxRect g = wxDisplay(i).GetGeometry();
+        out.push_back({g.x, g.y, g.width, g.height});
+    }
+    return out;
+}
+
+int ToInt(long long v) { return int(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2)); }
+
+}  // namespace
+
+// The stored rectangle, put back on a monitor when the settings file holds
+// one no screen shows (another monitor layout, a damaged or edited file).
+void COrvaneDlg::PlaceStoredWindow() {
+    const orvane::RunTime& rt = Rt();
+    const orvane::Rect stored{ToInt(rt.lMainWnd), ToInt(rt.tMainWnd), ToInt(1LL * rt.rMainWnd - rt.lMainWnd),
+                              ToInt(1LL * rt.bMainWnd - rt.tMainWnd)};
+    const orvane::Rect r = orvane::PlaceOnScreen(stored, Monitors());
+    SetSize(r.x, r.y, r.w, r.h);
+}
+
+void COrvaneDlg::PlaceStoredPanel() {
+    if (!m_panel) return;
+    const wxSize s = m_panel->GetSize();
+    const orvane::Rect r = orvane::PlaceOnScreen({Rt().xToolWnd, Rt().yToolWnd, s.x, s.y}, Monitors());
+    m_panel->Move(r.x, r.y);
+}
+
 // Full screen places the window 5 pixels beyond each edge of its screen so
 // the border lies off screen.
 void COrvaneDlg::ToggleFullScreen() {
     if (m_fullScreen) {
         m_fullScreen = false;
         SetSize(m_restoreRect.x, m_restoreRect.y, m_restoreRect.w, m_restoreRect.h);
+        LayoutVideo();  // the border again, even if no size change is reported
+        Refresh(false);
         CheckMenu(ID_FULLSCREEN, false);
         SetButtonToggled(ID_FULLSCREEN, false);
         SetButtonTip(ID_FULLSCREEN, "Full Screen");
@@ -31,6 +68,7 @@ void COrvaneDlg::ToggleFullScreen() {
     const wxRect screen = wxDisplay(index == wxNOT_FOUND ? 0u : unsigned(index)).GetGeometry();
     const orvane::Rect r = orvane::FullScreenRect(screen.width, screen.height);
     m_fullScreen = true;
+    m_fullScreenRect = screen;
     SetSize(screen.x + r.x, screen.y + r.y, r.w, r.h);
     CheckMenu(ID_FULLSCREEN, true);
     SetButtonToggled(ID_FULLSCREEN, true);
@@ -48,6 +86,7 @@ void COrvaneDlg::ToggleOnTop() {
     SetButtonToggled(ID_ALWAYS_ON_TOP, top);
     SetButtonTip(ID_ALWAYS_ON_TOP, top ? "Restore" : "Always On Top");
     Rt().isTopMost = top ? 1 : 0;
+    if (m_help) m_help->KeepAbove(top);
 }
 
 void COrvaneDlg::Toggle43() {
