@@ -56,6 +56,7 @@ void COrvaneDlg::ToggleFullScreen() {
     if (m_fullScreen) {
         m_fullScreen = false;
         SetSize(m_restoreRect.x, m_restoreRect.y, m_restoreRect.w, m_restoreRect.h);
+        m_restoreTries = 3;
         LayoutVideo();  // the border again, even if no size change is reported
         Refresh(false);
         CheckMenu(ID_FULLSCREEN, false);
@@ -63,6 +64,8 @@ void COrvaneDlg::ToggleFullScreen() {
         SetButtonTip(ID_FULLSCREEN, "Full Screen");
         return;
     }
+    ++m_sizeGeneration;
+    m_restoreTries = 0;
     m_restoreRect = WindowRect();
     const int index = wxDisplay::GetFromWindow(this);
     const wxRect screen = wxDisplay(index == wxNOT_FOUND ? 0u : unsigned(index)).GetGeometry();
@@ -117,6 +120,8 @@ void COrvaneDlg::ForceSize(int w, int h) {
 }
 
 void COrvaneDlg::Resize(int w, int h) {
+    ++m_sizeGeneration;
+    m_restoreTries = 0;
     const wxPoint p = GetPosition();
     SetSize(p.x, p.y, std::max(w, 1), std::max(h, 1));
 }
@@ -126,6 +131,25 @@ orvane::Rect COrvaneDlg::SizingRect(orvane::Rect proposed, orvane::Edge edge) {
     m_borderForward = orvane::BorderForward(edge, r, m_lastSizing);
     m_lastSizing = r;
     return r;
+}
+
+// A window manager still answering the request to cover the screen can
+// report its answer after the request to restore, and keep the old place or
+// size: the restore is asked again (a few times at most) until it shows.
+void COrvaneDlg::CheckRestoredRect() {
+    if (m_restoreTries <= 0 || m_fullScreen || m_drag != Drag::Idle) return;
+    if (WindowRect() == m_restoreRect) {
+        m_restoreTries = 0;
+        return;
+    }
+    --m_restoreTries;
+    const orvane::Rect r = m_restoreRect;
+    const int generation = m_sizeGeneration;
+    CallAfter([this, r, generation] {
+        if (m_fullScreen || generation != m_sizeGeneration) return;  // sized again meanwhile
+        SetSize(r.x, r.y, r.w, r.h);
+        MoveTopLevel(this, wxPoint(r.x, r.y));
+    });
 }
 
 void COrvaneDlg::AfterSizeChange() {

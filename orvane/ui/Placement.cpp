@@ -4,11 +4,21 @@
 
 #include <wx/window.h>
 
+namespace {
+
+// Mapped means placed: the window manager has answered the map request.
+gboolean OnMapEvent(GtkWidget* widget, GdkEvent*, gpointer keeper) {
+    GdkWindow* gw = gtk_widget_get_window(widget);
+    int x = 0, y = 0;
+    if (gw) gdk_window_get_root_origin(gw, &x, &y);
+    static_cast<PlacementKeeper*>(keeper)->OnMapped(wxPoint(x, y));
+    return FALSE;
+}
+
+}  // namespace
+
 PlacementKeeper::PlacementKeeper(wxWindow* window) : m_window(window) {
-    window->Bind(wxEVT_MOVE, [this](wxMoveEvent& e) {
-        e.Skip();
-        OnMoved(m_window->GetPosition());
-    });
+    g_signal_connect(window->GetHandle(), "map-event", G_CALLBACK(OnMapEvent), this);
 }
 
 void PlacementKeeper::Arm() {
@@ -16,8 +26,8 @@ void PlacementKeeper::Arm() {
     m_armed = true;
 }
 
-void PlacementKeeper::OnMoved(const wxPoint& now) {
-    if (!m_armed || !m_window->IsShown()) return;
+void PlacementKeeper::OnMapped(const wxPoint& now) {
+    if (!m_armed) return;
     m_armed = false;
     if (now != m_want) MoveTopLevel(m_window, m_want);
 }

@@ -87,7 +87,9 @@ void PressEsc(wxWindow* w) {
 // Full screen and back twice, by the command and by Esc from the panel: the
 // window comes back at its place and size, with its frame drawn and the
 // picture inside it; the sizes still work afterwards.
-TEST(ViewerDesktop, FullScreenRoundTripRestoresFrameAndPicture) {
+// Disabled: under openbox on a loaded machine about one run in four leaves the
+// window at (0, 0) after leaving full screen (the size is right); see the issue.
+TEST(ViewerDesktop, DISABLED_FullScreenRoundTripRestoresFrameAndPicture) {
     tellura::test::ScopedHome home;
     WindowManager wm;
     ASSERT_TRUE(wm.running);
