@@ -20,6 +20,7 @@ struct CHelpWindow::Impl {
     std::unique_ptr<wxHtmlHelpController> help;
     plat::HWND published = nullptr;
     bool loaded = false;
+    bool above = false;
 
     wxFrame* Frame() const { return help ? help->GetFrame() : nullptr; }
 
@@ -40,6 +41,13 @@ struct CHelpWindow::Impl {
             Unpublish();
             e.Skip();
         });
+    }
+    void ApplyAbove() {
+        wxFrame* f = Frame();
+        if (!f) return;
+        const long style = f->GetWindowStyleFlag();
+        const long want = above ? style | wxSTAY_ON_TOP : style & ~wxSTAY_ON_TOP;
+        if (want != style) f->SetWindowStyleFlag(want);
     }
     void Unpublish() {
         if (!published) return;
@@ -75,6 +83,7 @@ bool CHelpWindow::Show(const std::string& page) {
             f->SetSize(f->FromDIP(wxSize(980, 720)));
             f->Centre();
         }
+        m.ApplyAbove();
         f->Raise();
     }
     return shown;
@@ -90,3 +99,8 @@ void CHelpWindow::Close() {
     m_impl->Unpublish();
 }
 
+
+void CHelpWindow::KeepAbove(bool above) {
+    m_impl->above = above;
+    m_impl->ApplyAbove();
+}

@@ -28,6 +28,9 @@ public:
     bool Show(const std::string& page = std::string());
     bool IsOpen() const;
     void Close();
+    // Keeps the window in the always-on-top layer (while the caller's own
+    // window is there, so the manual is not hidden underneath it).
+    void KeepAbove(bool above);
 
 private:
     struct Impl;

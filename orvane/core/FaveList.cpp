@@ -32,13 +32,13 @@ void FaveEditor::Open() {
     name_[kFaves] = faves_[furTune_].name;
     slider_[kChannels] = slider_[kFaves] = 0;
     Refill(true, true);
-    const Side off = useFave_ ? kChannels : kFaves;
-    sideOn_[off] = false;
-    if (useFave_)
-        upDownOn_ = false;
-    else
-        addOn_ = false;
+    // The side in use is active with its row selected: its buttons work at
+    // once, as after a click on that row ("Add >>" for the channel list,
+    // "Up"/"Down" for the favourites).
     const Side on = useFave_ ? kFaves : kChannels;
+    const bool empty = totalTv_ == 0;
+    EnableSide(on);
+    if (empty) addOn_ = upDownOn_ = false;
     if (Current(on) < Count(on)) host_.SetFrequency(Entry(on, Current(on)).freq);
 }
 

@@ -3,6 +3,8 @@
 // of the animated border, normal, forced and full-screen sizes.
 #pragma once
 
+#include <vector>
+
 namespace orvane {
 
 constexpr int kBorder = 5;
@@ -28,6 +30,11 @@ Rect WindowForPicture(int x, int y, int picW, int picH);
 Rect FullScreenRect(int screenW, int screenH);
 // Height of a 4:3-locked window of the given width.
 int LockedHeight(int width);
+// A stored window rectangle placed on the screen: kept when a part of at
+// least the minimum window size lies on one monitor; otherwise (off every
+// monitor, absurd values) moved inside the monitor nearest to it, sized down
+// to fit. Sizes are bounded to the largest monitor plus the border.
+Rect PlaceOnScreen(Rect r, const std::vector<Rect>& monitors);
 // Rotates a strip of n RGB pixels by 4 pixels forward or backward.
 void RotateStrip(unsigned char* rgb, int n, bool forward);
 

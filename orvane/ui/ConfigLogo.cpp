@@ -27,9 +27,11 @@ const char* const kBoxLabels[3] = {"Logo", "Time", "Date"};
 
 const char kPositiveText[] = "Please enter a positive integer.";
 const char kIntegerText[] = "Please enter an integer.";
-const char kYuvNote[] =
-    "The video is connected in YUV mode, which draws no logo, time or date. The settings are kept "
-    "and take effect when the video is connected in RGB mode.";
+const char kNoOverlayNote[] =
+    "The video connection draws no logo, time or date. The settings are kept "
+    "and take effect when the video is connected again.";
+// The caption names the dialog as its menu item does.
+const char kCaption[] = "Overlay Settings";
 
 // Whole decimal number in [lo, INT_MAX], spaces around allowed.
 bool ParseNumber(const wxString& text, long lo, long& out) {
@@ -62,12 +64,12 @@ CConfigLogo::ShownFn& CConfigLogo::ShownHook() {
     return hook;
 }
 
-CConfigLogo::CConfigLogo(wxWindow* parent, int card) : wxDialog(parent, IDD_OVERLAY, "Dialog"), m_card(card) {
+CConfigLogo::CConfigLogo(wxWindow* parent, int card) : wxDialog(parent, IDD_OVERLAY, kCaption), m_card(card) {
     auto* top = new wxBoxSizer(wxVERTICAL);
-    // The YUV connection carries no overlay: say so rather than let the
-    // check boxes seem to do nothing.
+    // A connection without the overlay in its video path: say so rather than
+    // let the check boxes seem to do nothing.
     if (Strova_GetVideoStream(card, 0, 0) == VFW_E_WRONG_STATE) {
-        auto* note = new wxStaticText(this, wxID_ANY, kYuvNote);
+        auto* note = new wxStaticText(this, wxID_ANY, kNoOverlayNote);
         note->Wrap(420);
         top->Add(note, 0, wxLEFT | wxRIGHT | wxTOP, 12);
     }
@@ -125,7 +127,7 @@ void CConfigLogo::Fill(const LogoSettings& s) {
 bool CConfigLogo::ReadUnsigned(wxTextCtrl* field, unsigned& out) {
     long v = 0;
     if (!ParseNumber(field->GetValue(), 0, v)) {
-        CConfigSet::Ask(this, kPositiveText, "Dialog", wxOK | wxICON_EXCLAMATION);
+        CConfigSet::Ask(this, kPositiveText, kCaption, wxOK | wxICON_EXCLAMATION);
         field->SetFocus();
         field->SelectAll();
         return false;
@@ -146,7 +148,7 @@ bool CConfigLogo::Read() {
         if (!ReadUnsigned(m_pos[i], *fields[i])) return false;
     long y = 0;
     if (!ParseNumber(m_pos[5]->GetValue(), INT_MIN, y)) {
-        CConfigSet::Ask(this, kIntegerText, "Dialog", wxOK | wxICON_EXCLAMATION);
+        CConfigSet::Ask(this, kIntegerText, kCaption, wxOK | wxICON_EXCLAMATION);
         m_pos[5]->SetFocus();
         return false;
     }
@@ -167,7 +169,7 @@ void CConfigLogo::ChooseLogo() {
         return;
     }
     Strova_SetLogoFile(m_card, m_file->GetValue().utf8_string().c_str());
-    CConfigSet::Ask(this, "The logo file could not be used: choose a BMP picture.", "Dialog",
+    CConfigSet::Ask(this, "The logo file could not be used: choose a BMP picture.", kCaption,
                     wxOK | wxICON_EXCLAMATION);
 }
 

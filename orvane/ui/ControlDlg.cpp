@@ -30,6 +30,23 @@ CControlDlg::CControlDlg(ViewerHost& host)
     Bind(wxEVT_LEFT_UP, &CControlDlg::OnLeftUp, this);
     Bind(wxEVT_MOVE, &CControlDlg::OnMove, this);
     Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_dragOffset = {-1, -1}; });
+    // Esc is the main window's key (full screen on and off) even after a
+    // click on a button left the focus here.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
+        wxWindow* target = m_host.CommandTarget();
+        if (e.GetKeyCode() != WXK_ESCAPE || !target) {
+            e.Skip();
+            return;
+        }
+        wxKeyEvent copy(e);
+        copy.SetEventObject(target);
+        target->GetEventHandler()->ProcessEvent(copy);
+    });
+}
+
+bool CControlDlg::Show(bool show) {
+    if (show && !IsShown()) m_keeper.Arm();
+    return wxFrame::Show(show);
 }
 
 void CControlDlg::CreateButtons() {
@@ -85,6 +102,7 @@ void CControlDlg::OnPaint(wxPaintEvent&) {
 
 // Dragging by any point of the background moves the panel.
 void CControlDlg::OnLeftDown(wxMouseEvent& e) {
+    m_keeper.Disarm();
     m_dragOffset = e.GetPosition();
     if (!HasCapture() && IsShownOnScreen()) CaptureMouse();
 }

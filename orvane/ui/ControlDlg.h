@@ -8,6 +8,7 @@
 #include <wx/frame.h>
 
 #include "orvane/ui/BmpButton.h"
+#include "orvane/ui/Placement.h"
 
 class ViewerHost;
 
@@ -18,6 +19,8 @@ public:
                          kDisplayBottom = 110;
 
     explicit CControlDlg(ViewerHost& host);
+    // Showing keeps the panel where it was placed (see PlacementKeeper).
+    bool Show(bool show = true) override;
 
     // Stores the text when it has at most 14 characters; longer texts are ignored.
     // From another thread the text is stored on the user-interface thread.
@@ -41,4 +44,5 @@ private:
     std::map<int, CBmpButton*> m_buttons;
     wxString m_text;
     wxPoint m_dragOffset{-1, -1};
+    PlacementKeeper m_keeper{this};
 };

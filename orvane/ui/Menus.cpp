@@ -12,6 +12,13 @@ wxMenu* ContextMenu() {
     auto* pop = new wxMenu;
     pop->Append(MenuItemId(IDC_CONFIGURATION), "&Configuration");
     pop->Append(MenuItemId(ID_OVERLAY_SETTINGS), "O&verlay Settings...");
+    // The device's own property pages, titled as the pages are.
+    auto* device = new wxMenu;
+    device->Append(MenuItemId(ID_PROP_CAPTURE_DEVICE), "Video &Capture Device...");
+    device->Append(MenuItemId(ID_PROP_DISPLAY_FORMAT), "&Display Format...");
+    device->Append(MenuItemId(ID_PROP_RECORD_FORMAT), "&Recording Format...");
+    device->Append(MenuItemId(ID_PROP_INPUT_SELECT), "Chunnel &Selection...");
+    pop->AppendSubMenu(device, "&Device Properties");
     pop->Append(MenuItemId(IDC_SHOW_CONTROL_PANEL), "Sh&ow Control Panel");
     pop->Append(MenuItemId(IDC_RECORD), "Start &Recording");
     // The channel commands whose panel buttons sit outside the panel.

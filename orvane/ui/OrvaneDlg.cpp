@@ -9,6 +9,7 @@
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/menu.h>
+#include <wx/time.h>
 
 #include "orvane/core/Mixer.h"
 #include "orvane/core/Settings.h"
@@ -37,7 +38,7 @@ bool WindowManagerRunning();             // OrvaneDlgNative.cpp
 COrvaneDlg::COrvaneDlg()
     : wxFrame(nullptr, wxID_ANY, wxString(), wxDefaultPosition, kTemplateSize,
               wxBORDER_NONE | wxCLIP_CHILDREN | wxSYSTEM_MENU | wxMINIMIZE_BOX),
-      m_timer(this, TIMER_MAIN) {
+      m_timer(this, TIMER_MAIN), m_keeper(this) {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     SetBackgroundColour(*wxBLACK);
     SetMinSize(wxSize(orvane::kMinWidth, orvane::kMinHeight));
@@ -114,6 +115,11 @@ void COrvaneDlg::BindEvents() {
     });
 }
 
+bool COrvaneDlg::Show(bool show) {
+    if (show && !IsShown()) m_keeper.Arm();
+    return wxFrame::Show(show);
+}
+
 int COrvaneDlg::DoModal() {
     if (m_ended) return m_endCode;
     wxGUIEventLoop loop;  // the window's modal loop
@@ -135,6 +141,15 @@ void COrvaneDlg::EndModal(int code) {
 // ---------------------------------------------------------------- layout
 
 void COrvaneDlg::PlaceVideo() {
+    if (m_fullScreen) {
+        // The picture covers the screen wherever the window manager let the
+        // window lie (some keep a window's corner on screen), so no part of
+        // the border shows.
+        const wxPoint at = GetScreenPosition();
+        m_video->SetSize(m_fullScreenRect.x - at.x, m_fullScreenRect.y - at.y, m_fullScreenRect.width,
+                         m_fullScreenRect.height);
+        return;
+    }
     const wxSize c = GetClientSize();
     const orvane::Rect pic = orvane::PictureRect(c.x, c.y);
     m_video->SetSize(pic.x, pic.y, pic.w, pic.h);
@@ -149,8 +164,10 @@ void COrvaneDlg::LayoutVideo() {
     if (Strova_SetWindowPos(Rt().deviceIndex, 0, 0, v.x, v.y) >= 0) m_videoSize = v;
 }
 
-void COrvaneDlg::OnSize(wxSizeEvent& e) {
-    e.Skip();
+// Not skipped: the frame's default handler would stretch its only child,
+// the picture, over the border.
+void COrvaneDlg::OnSize(wxSizeEvent&) {
+    CheckRestoredRect();
     PlaceVideo();
     Refresh(false);
     if (m_initialised) AfterSizeChange();
@@ -158,6 +175,8 @@ void COrvaneDlg::OnSize(wxSizeEvent& e) {
 
 void COrvaneDlg::OnMove(wxMoveEvent& e) {
     e.Skip();
+    CheckRestoredRect();
+    if (m_fullScreen) LayoutVideo();
     if (m_initialised && m_osd && IsShown()) m_osd->Reposition(this, true);
 }
 
@@ -286,6 +305,9 @@ void COrvaneDlg::OnLeftDown(wxMouseEvent& e) {
         return;
     }
     if (m_fullScreen || IsIconized()) return;
+    m_keeper.Disarm();
+    ++m_sizeGeneration;
+    m_restoreTries = 0;
     orvane::Edge edge;
     m_drag = EdgeAt(e.GetPosition(), &edge) ? Drag::Size : Drag::Move;
     m_dragEdge = edge;
@@ -341,6 +363,7 @@ void COrvaneDlg::OnRightDown(wxMouseEvent& e) {
     UpdateChannelsMenu();
     const int item = GetPopupMenuSelectionFromUser(*m_pop, e.GetPosition());
     if (item != wxID_NONE) SendCommand(CommandFromMenuItem(item));
+    else m_menuCancelled = wxGetLocalTimeMillis();
 }
 
 void COrvaneDlg::OnRightDClick(wxMouseEvent& e) {
@@ -349,10 +372,14 @@ void COrvaneDlg::OnRightDClick(wxMouseEvent& e) {
 }
 
 // Esc is the dialog's cancel: full screen on and off, except during a scan.
-// Enter does nothing.
+// Enter does nothing. One Esc closes a whole menu, so an Esc pressed just
+// after a menu was dismissed is the user's second try at closing it, not a
+// request for full screen.
 void COrvaneDlg::OnCharHook(wxKeyEvent& e) {
     if (e.GetKeyCode() == WXK_ESCAPE) {
-        if (!IsScanRunning()) ToggleFullScreen();
+        const bool afterMenu = wxGetLocalTimeMillis() - m_menuCancelled < kEscAfterMenuMs;
+        m_menuCancelled = 0;
+        if (!IsScanRunning() && !afterMenu) ToggleFullScreen();
         return;
     }
     if (e.GetKeyCode() == WXK_RETURN || e.GetKeyCode() == WXK_NUMPAD_ENTER) return;

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include <wx/frame.h>
+#include <wx/longlong.h>
 #include <wx/timer.h>
 
 #include "orvane/core/CaptureCommands.h"
@@ -33,6 +34,7 @@
 #include "orvane/core/Volume.h"
 #include "orvane/core/Workers.h"
 #include "common/HelpWindow.h"
+#include "orvane/ui/Placement.h"
 #include "orvane/ui/ViewerHost.h"
 #include "platform/Events.h"
 #include "platform/Window.h"
@@ -58,6 +60,8 @@ public:
 
     // Main window initialisation; false after the menu or panel failures.
     bool OnInitDialog();
+    // Showing keeps the window where it was placed (see PlacementKeeper).
+    bool Show(bool show = true) override;
     // Runs the window's own loop until EndModal (the window may stay hidden
     // in the tray while it runs). Returns the end code.
     int DoModal();
@@ -262,6 +266,9 @@ private:
     void ForceSize(int w, int h);
     void Resize(int w, int h);
     void AfterSizeChange();
+    void CheckRestoredRect();
+    void PlaceStoredWindow();
+    void PlaceStoredPanel();
 
     // OrvaneDlgChannels.cpp
     void ScanCommand();
@@ -293,8 +300,14 @@ private:
     wxPoint m_dragStart;                 // screen position at button down
     orvane::Rect m_dragRect;             // window rectangle at button down
 
+    wxLongLong m_menuCancelled = 0;      // when the context menu was last dismissed
+    static constexpr int kEscAfterMenuMs = 1000;
     bool m_fullScreen = false;
     orvane::Rect m_restoreRect;          // rectangle before full screen
+    wxRect m_fullScreenRect;             // the screen the picture covers in full screen
+    int m_restoreTries = 0;              // full screen left: asks left until the rectangle shows
+    int m_sizeGeneration = 0;            // counts the size commands, so a late ask yields to a newer one
+    PlacementKeeper m_keeper;
     bool m_onTop = false;
     bool m_initialised = false;
     int m_trayIcon = 128;                // icon 128, or 306 while recording

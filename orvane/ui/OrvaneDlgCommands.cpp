@@ -28,9 +28,12 @@ namespace {
 
 bool IsCaptureCommand(int id) { return id == IDC_RECORD || id == IDC_SAVE_IMAGE_AS || id == IDC_SNAPSHOT; }
 
+bool IsPropertyCommand(int id) { return id >= ID_PROP_CAPTURE_DEVICE && id <= ID_PROP_INPUT_SELECT; }
+
 // Menu items grayed while a channel scan runs.
 bool GrayedDuringScan(int id) {
-    return id == ID_FULLSCREEN || id == IDC_RECORD || id == IDC_SHOW_CONTROL_PANEL || id == IDC_CONFIGURATION;
+    return id == ID_FULLSCREEN || id == IDC_RECORD || id == IDC_SHOW_CONTROL_PANEL || id == IDC_CONFIGURATION ||
+           IsPropertyCommand(id);
 }
 
 }  // namespace
@@ -49,6 +52,7 @@ void COrvaneDlg::SendCommand(int id) { RunCommand(id); }
 bool COrvaneDlg::IsMenuEnabled(int id) const {
     if (IsCaptureCommand(id) && !CaptureCommandsEnabled()) return false;
     if (IsScanRunning() && GrayedDuringScan(id)) return false;
+    if (IsPropertyCommand(id) && IsRecording()) return false;  // the pages would stop the recording
     return ChannelCommandEnabled(id);
 }
 
@@ -249,7 +253,10 @@ void COrvaneDlg::PropertyDialog(int id) {
         const int pin = display ? STROVA_PIN_PREVIEW : STROVA_PIN_CAPTURE;
         int hasPreview = 0;
         Strova_IsPreviewPinExisted(dev, &hasPreview);
-        const bool reconnect = display || !hasPreview;
+        // The display page changes the format on the running preview (the
+        // library stops and restarts the stream for that moment only), so the
+        // picture stays on while the page is open.
+        const bool reconnect = !display && !hasPreview;
         VideoInfo before{};
         if (Strova_GetVideoInfo(dev, &before, pin) >= 0) {
             if (reconnect) Strova_DisconnectPin(dev, pin);
@@ -335,6 +342,7 @@ void COrvaneDlg::OpenVideoBrowser() {
 // The manual in its own window, independent of the viewer's state.
 void COrvaneDlg::ShowHelp() {
     if (!m_help) m_help = std::make_unique<CHelpWindow>();
+    m_help->KeepAbove(m_onTop);
     if (!m_help->Show())
         Ask("The help file " + wxString::FromUTF8(HelpBookPath()) + " could not be opened.",
             kHelpTitle, wxOK | wxICON_ERROR);

@@ -2,7 +2,10 @@
 // forced sizes, the sizing rules and what follows every size change.
 #include "orvane/ui/OrvaneDlg.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
+#include <vector>
 
 #include <wx/display.h>
 
@@ -15,22 +18,60 @@
 
 using orvane::Rt;
 
+namespace {
+
+std::vector<orvane::Rect> Monitors() {
+    std::vector<orvane::Rect> out;
+    for (unsigned i = 0; i < wxDisplay::GetCount(); ++i) {
+        const wxRect g = wxDisplay(i).GetGeometry();
+        out.push_back({g.x, g.y, g.width, g.height});
+    }
+    return out;
+}
+
+int ToInt(long long v) { return int(std::clamp<long long>(v, INT_MIN / 2, INT_MAX / 2)); }
+
+}  // namespace
+
+// The stored rectangle, put back on a monitor when the settings file holds
+// one no screen shows (another monitor layout, a damaged or edited file).
+void COrvaneDlg::PlaceStoredWindow() {
+    const orvane::RunTime& rt = Rt();
+    const orvane::Rect stored{ToInt(rt.lMainWnd), ToInt(rt.tMainWnd), ToInt(1LL * rt.rMainWnd - rt.lMainWnd),
+                              ToInt(1LL * rt.bMainWnd - rt.tMainWnd)};
+    const orvane::Rect r = orvane::PlaceOnScreen(stored, Monitors());
+    SetSize(r.x, r.y, r.w, r.h);
+}
+
+void COrvaneDlg::PlaceStoredPanel() {
+    if (!m_panel) return;
+    const wxSize s = m_panel->GetSize();
+    const orvane::Rect r = orvane::PlaceOnScreen({Rt().xToolWnd, Rt().yToolWnd, s.x, s.y}, Monitors());
+    m_panel->Move(r.x, r.y);
+}
+
 // Full screen places the window 5 pixels beyond each edge of its screen so
 // the border lies off screen.
 void COrvaneDlg::ToggleFullScreen() {
     if (m_fullScreen) {
         m_fullScreen = false;
         SetSize(m_restoreRect.x, m_restoreRect.y, m_restoreRect.w, m_restoreRect.h);
+        m_restoreTries = 3;
+        LayoutVideo();  // the border again, even if no size change is reported
+        Refresh(false);
         CheckMenu(ID_FULLSCREEN, false);
         SetButtonToggled(ID_FULLSCREEN, false);
         SetButtonTip(ID_FULLSCREEN, "Full Screen");
         return;
     }
+    ++m_sizeGeneration;
+    m_restoreTries = 0;
     m_restoreRect = WindowRect();
     const int index = wxDisplay::GetFromWindow(this);
     const wxRect screen = wxDisplay(index == wxNOT_FOUND ? 0u : unsigned(index)).GetGeometry();
     const orvane::Rect r = orvane::FullScreenRect(screen.width, screen.height);
     m_fullScreen = true;
+    m_fullScreenRect = screen;
     SetSize(screen.x + r.x, screen.y + r.y, r.w, r.h);
     CheckMenu(ID_FULLSCREEN, true);
     SetButtonToggled(ID_FULLSCREEN, true);
@@ -48,6 +89,7 @@ void COrvaneDlg::ToggleOnTop() {
     SetButtonToggled(ID_ALWAYS_ON_TOP, top);
     SetButtonTip(ID_ALWAYS_ON_TOP, top ? "Restore" : "Always On Top");
     Rt().isTopMost = top ? 1 : 0;
+    if (m_help) m_help->KeepAbove(top);
 }
 
 void COrvaneDlg::Toggle43() {
@@ -78,6 +120,8 @@ void COrvaneDlg::ForceSize(int w, int h) {
 }
 
 void COrvaneDlg::Resize(int w, int h) {
+    ++m_sizeGeneration;
+    m_restoreTries = 0;
     const wxPoint p = GetPosition();
     SetSize(p.x, p.y, std::max(w, 1), std::max(h, 1));
 }
@@ -87,6 +131,25 @@ orvane::Rect COrvaneDlg::SizingRect(orvane::Rect proposed, orvane::Edge edge) {
     m_borderForward = orvane::BorderForward(edge, r, m_lastSizing);
     m_lastSizing = r;
     return r;
+}
+
+// A window manager still answering the request to cover the screen can
+// report its answer after the request to restore, and keep the old place or
+// size: the restore is asked again (a few times at most) until it shows.
+void COrvaneDlg::CheckRestoredRect() {
+    if (m_restoreTries <= 0 || m_fullScreen || m_drag != Drag::Idle) return;
+    if (WindowRect() == m_restoreRect) {
+        m_restoreTries = 0;
+        return;
+    }
+    --m_restoreTries;
+    const orvane::Rect r = m_restoreRect;
+    const int generation = m_sizeGeneration;
+    CallAfter([this, r, generation] {
+        if (m_fullScreen || generation != m_sizeGeneration) return;  // sized again meanwhile
+        SetSize(r.x, r.y, r.w, r.h);
+        MoveTopLevel(this, wxPoint(r.x, r.y));
+    });
 }
 
 void COrvaneDlg::AfterSizeChange() {

@@ -77,8 +77,7 @@ bool COrvaneDlg::OnInitDialog() {
     rt.isFixed43 = !rt.isFixed43;                  // 15
     Toggle43();
     if (rt.isTopMost) ToggleOnTop();
-    SetSize(rt.lMainWnd, rt.tMainWnd, std::max(orvane::kMinWidth, rt.rMainWnd - rt.lMainWnd),  // 16
-            std::max(orvane::kMinHeight, rt.bMainWnd - rt.tMainWnd));
+    PlaceStoredWindow();                           // 16
     int one = 1;
     Strova_SetCaptureAudio(rt.deviceIndex, &one);  // 17
     StartRemote();                                 // 18
@@ -203,7 +202,7 @@ bool COrvaneDlg::CreatePanel() {
         m_panel = nullptr;
         return false;
     }
-    m_panel->Move(Rt().xToolWnd, Rt().yToolWnd);
+    PlaceStoredPanel();
     // Buttons of commands that are not live yet show disabled.
     for (int id : {IDC_CONFIGURATION, IDC_HELP, IDC_OPEN_IMAGES, IDC_OPEN_VIDEOS, ID_CHANNEL_LIST,
                    IDC_RECORD, IDC_SAVE_IMAGE_AS, IDC_SNAPSHOT})

@@ -1,5 +1,7 @@
 #include "orvane/ui/TvList.h"
 
+#include <algorithm>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/listbox.h>
@@ -110,8 +112,13 @@ wxSizer* CTvList::BuildSide(Side s) {
     inch->Add(new wxStaticText(b, wxID_ANY, "Inching:"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
     c.slider = new wxSlider(b, id.slider, 0, orvane::kInchMin, orvane::kInchMax, wxDefaultPosition, wxSize(150, -1));
     inch->Add(c.slider, 1, wxALIGN_CENTER_VERTICAL);
-    c.offset = new wxStaticText(b, wxID_ANY, OffsetText(-orvane::kInchMax), wxDefaultPosition, wxDefaultSize,
+    c.offset = new wxStaticText(b, wxID_ANY, OffsetText(orvane::kInchMin), wxDefaultPosition, wxDefaultSize,
                                 wxALIGN_RIGHT | wxST_NO_AUTORESIZE);
+    // Wide enough for every offset: "+" is wider than "-" in most fonts.
+    int widest = 0;
+    for (int pos = orvane::kInchMin; pos <= orvane::kInchMax; ++pos)
+        widest = std::max(widest, c.offset->GetTextExtent(OffsetText(pos)).x);
+    c.offset->SetMinSize(wxSize(widest + c.offset->FromDIP(2), -1));
     inch->Add(c.offset, 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 6);
     box->Add(inch, 0, wxEXPAND | wxLEFT | wxRIGHT, 4);
     c.apply = new wxButton(b, id.apply, "Apply");
@@ -125,6 +132,18 @@ void CTvList::BindSide(Side s) {
     c.list->Bind(wxEVT_LISTBOX, [this, s](wxCommandEvent& e) {
         m_editor->SelectRow(s, e.GetSelection());
         Sync();
+    });
+    // A click on the row that is already highlighted selects nothing new, so
+    // no selection event comes: the click itself makes that side active.
+    c.list->Bind(wxEVT_LEFT_DOWN, [this, s](wxMouseEvent& e) {
+        e.Skip();
+        CallAfter([this, s] {
+            const int row = m_side[s].list->GetSelection();
+            if (!m_editor->SideEnabled(s) && row != wxNOT_FOUND) {
+                m_editor->SelectRow(s, row);
+                Sync();
+            }
+        });
     });
     c.rename->Bind(wxEVT_BUTTON, [this, s](wxCommandEvent&) {
         m_editor->Rename(s, m_side[s].name->GetValue().utf8_string());

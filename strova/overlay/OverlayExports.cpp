@@ -1,5 +1,7 @@
 // Overlay exports: checks in the fixed order, then the companion filter's
-// overlay does the work.
+// overlay does the work. The overlay converts whatever format the device
+// delivers, so it draws in the YUV connection as well; only a connection
+// whose video path does not carry it refuses.
 #include "strova/core/Context.h"
 #include "strova/overlay/VideoOverlay.h"
 
@@ -11,9 +13,9 @@ template <typename Op>
 STROVA_STATUS WithOverlay(int card, Op op) {
   auto* c = strova::core::CardAt(card);
   if (!c) return E_INVALIDARG;
-  if (c->yuvMode) return VFW_E_WRONG_STATE;
   VideoOverlay* ov = strova::overlay::FindOverlay(c->cardFilter);
   if (!c->cardFilter || !ov) return E_FAIL;
+  if (!ov->InVideoPath()) return VFW_E_WRONG_STATE;
   return op(*ov) ? S_OK : E_FAIL;
 }
 

@@ -132,6 +132,14 @@ VideoOverlay::~VideoOverlay() {
   if (bin_) gst_object_unref(bin_);
 }
 
+bool VideoOverlay::InVideoPath() const {
+  if (!bin_) return false;
+  GstObject* parent = gst_object_get_parent(GST_OBJECT(bin_));
+  if (!parent) return false;
+  gst_object_unref(parent);
+  return true;
+}
+
 void VideoOverlay::ApplyLogo() {
   const bool on = logoShown_ && !logoPath_.empty();
   g_object_set(logo_, "offset-x", logoX_, "offset-y", logoY_, "alpha", on ? 1.0 : 0.0, nullptr);

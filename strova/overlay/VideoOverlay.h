@@ -21,6 +21,8 @@ class VideoOverlay {
   // pipeline (the pipeline then holds its own reference).
   GstElement* Bin() const { return bin_; }
   bool Valid() const { return bin_ != nullptr; }
+  // Whether the bin sits in a device's video path (it draws into frames).
+  bool InVideoPath() const;
 
   // Loads the logo picture (any format GStreamer decodes).  A missing file or
   // one that is not a picture keeps the logo off and returns false.

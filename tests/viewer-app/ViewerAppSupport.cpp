@@ -183,6 +183,20 @@ int XWindowState(const std::string& title, int pid) {
     return state;
 }
 
+void RequestActivate(unsigned long xid) {
+    Display* dpy = XOpenDisplay(nullptr);
+    if (!dpy) return;
+    XEvent ev{};
+    ev.xclient.type = ClientMessage;
+    ev.xclient.window = xid;
+    ev.xclient.message_type = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
+    ev.xclient.format = 32;
+    ev.xclient.data.l[0] = 2;  // from a pager or task bar
+    ev.xclient.data.l[1] = CurrentTime;
+    XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
+    XCloseDisplay(dpy);
+}
+
 int Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& errors) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));

@@ -50,6 +50,9 @@ size_t DistinctColours(const std::vector<unsigned>& px);
 // (0), exists unmapped (1) or is not there (-1).
 int XWindowState(const std::string& title, int pid);
 
+// What a task bar sends to bring the X window xid back (_NET_ACTIVE_WINDOW).
+void RequestActivate(unsigned long xid);
+
 // Starts a program with the current environment, its error output into the
 // file `errors` when one is named; returns its pid or -1.
 int Spawn(const std::string& program, const std::vector<std::string>& args, const std::string& errors = "");

@@ -62,20 +62,6 @@ struct Child {
     ~Child() { KillChild(pid); }
 };
 
-// What a task bar sends to bring a window back.
-void RequestActivate(unsigned long xid) {
-    Display* dpy = XDisplay();
-    XEvent ev{};
-    ev.xclient.type = ClientMessage;
-    ev.xclient.window = xid;
-    ev.xclient.message_type = XInternAtom(dpy, "_NET_ACTIVE_WINDOW", False);
-    ev.xclient.format = 32;
-    ev.xclient.data.l[0] = 2;  // from a pager or task bar
-    ev.xclient.data.l[1] = CurrentTime;
-    XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &ev);
-    XFlush(dpy);
-}
-
 // "auto" is never written at exit: store it by hand for the start.
 void SeedAutoHide(orvane::RunTime& rt) {
     rt.autoStart = 1;

@@ -35,6 +35,24 @@ TEST(Sizing, BorderInsideClientAndWindowSizes) {
     EXPECT_EQ(LockedHeight(650), 487);
 }
 
+// Stored rectangles from a settings file: sound ones stay where they are,
+// (0,0) included; impossible ones come back on a monitor.
+TEST(Sizing, StoredRectanglesOpenOnScreen) {
+    const std::vector<Rect> one{{0, 0, 1280, 1024}};
+    EXPECT_EQ(PlaceOnScreen({0, 0, 400, 300}, one), (Rect{0, 0, 400, 300}));
+    EXPECT_EQ(PlaceOnScreen({-300, 10, 400, 300}, one), (Rect{-300, 10, 400, 300})) << "partly off, grabbable";
+    EXPECT_EQ(PlaceOnScreen({-5000, -5000, 400, 300}, one), (Rect{0, 0, 400, 300}));
+    EXPECT_EQ(PlaceOnScreen({2000000000, 2000000000, 400, 300}, one), (Rect{880, 724, 400, 300}));
+    EXPECT_EQ(PlaceOnScreen({1250, 100, 400, 300}, one), (Rect{880, 100, 400, 300})) << "30 px on screen";
+    EXPECT_EQ(PlaceOnScreen({10, 10, 2000000000, -7}, one), (Rect{10, 10, 1290, 60}));
+    // Two monitors side by side: a window on the second stays; one beyond
+    // both goes to the nearer.
+    const std::vector<Rect> two{{0, 0, 1280, 1024}, {1280, 0, 1920, 1080}};
+    EXPECT_EQ(PlaceOnScreen({2000, 500, 400, 300}, two), (Rect{2000, 500, 400, 300}));
+    EXPECT_EQ(PlaceOnScreen({5000, 500, 400, 300}, two), (Rect{2800, 500, 400, 300}));
+    EXPECT_EQ(PlaceOnScreen({5, 6, 7, 8}, {}), (Rect{5, 6, 7, 8}));
+}
+
 TEST(Sizing, StripRotatesByFourPixels) {
     std::vector<unsigned char> strip(3 * 6);
     for (size_t i = 0; i < strip.size(); ++i) strip[i] = static_cast<unsigned char>(i);

@@ -21,6 +21,7 @@
 #include "orvane/ui/PropertyFrame.h"
 #include "orvane/ui/Resource.h"
 #include "orvane/ui/TvList.h"
+#include "platform/Paths.h"
 #include "strova/Strova.h"
 #include "support/TestEnv.h"
 
@@ -104,7 +105,8 @@ TEST(ChannelListCommand, OpensWithChannelsAndHandsTheTablesBack) {
     EXPECT_FALSE(v.dlg->ControlPanel()->GetButton(IDC_FAVE_INDICATOR)->IsShown());
 }
 
-// The stored logo is on the picture from the start; the dialog's check box
+// The stored logo is on the picture from the start (in the default
+// connection); the dialog's check box
 // takes it off at once, and Cancel brings the stored overlay back. A
 // negative "Date X:" is refused, a negative "Date Y:" taken on OK.
 TEST(OverlayCommand, StoredOverlayAtStartLiveChangesAndOk) {
@@ -112,7 +114,6 @@ TEST(OverlayCommand, StoredOverlayAtStartLiveChangesAndOk) {
     const std::string logo = home.path("logo.bmp");
     WriteRedBmp(logo, 120, 90);
     InProcessViewer v([&](orvane::RunTime& rt) {
-        rt.useSnapCap = 1;  // the connection the overlay is drawn in
         std::snprintf(rt.logoFile, sizeof rt.logoFile, "%s", logo.c_str());
         rt.showLogo = 1, rt.xLogo = 20, rt.yLogo = 20, rt.showTime = 0, rt.showDate = 0;
     });
@@ -181,6 +182,24 @@ TEST(PropertyCommands, DialogsChangeTheCard) {
     ASSERT_GE(Strova_GetVideoInfo(Rt().deviceIndex, &info, STROVA_PIN_CAPTURE), 0);
     EXPECT_EQ(info.bmi.width, 320);
     EXPECT_EQ(std::abs(info.bmi.height), 240);
+    {
+        // The picture stays on while the page is open; the new size follows OK.
+        Shown<CPropertyFrame> shown([&](CPropertyFrame& d) {
+            EXPECT_EQ(d.GetTitle(), "Display Format");
+            const std::string still = home.path("open.bmp");
+            EXPECT_EQ(Strova_SaveToBmpFile(Rt().deviceIndex, still.c_str()), 1) << "picture off while open";
+            Choose(d.FindWindow(2101), 7);  // 320 x 240
+            Press(&d, wxID_OK);
+        });
+        v.dlg->SendCommand(ID_PROP_DISPLAY_FORMAT);
+        EXPECT_TRUE(*shown.seen);
+    }
+    ASSERT_GE(Strova_GetVideoInfo(Rt().deviceIndex, &info, STROVA_PIN_PREVIEW), 0);
+    EXPECT_EQ(info.bmi.width, 320);
+    EXPECT_TRUE(PumpUntil([&] { return v.dlg->GetSize() == wxSize(330, 250); })) << "normal size for the new format";
+    EXPECT_TRUE(PumpUntil([] {
+        return Strova_SaveToBmpFile(Rt().deviceIndex, (plat::TempDir() + "after.bmp").c_str()) == 1;
+    }, 8000)) << "no picture after the change";
     {
         Shown<CPropertyFrame> shown([](CPropertyFrame& d) {
             EXPECT_EQ(d.GetTitle(), "Chunnel Selection");

@@ -7,9 +7,13 @@
 #include <cstring>
 #include <memory>
 
+#include <gtk/gtk.h>
+
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/listbox.h>
 #include <wx/slider.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include "UiTestSupport.h"
@@ -94,7 +98,7 @@ constexpr int kChannels = 1039, kFaves = 1040, kAdd = 3, kUp = 7, kDown = 8;
 }  // namespace
 
 // Opening shows "%03d-" rows, tunes the current channel, and leaves the
-// favourite side and "&Add >>" as the use-favourites choice says.
+// favourite side disabled; "&Add >>" works on the row selected at open.
 TEST(FaveList, OpensWithRowsAndTheUnusedSideDisabled) {
     auto rt = Tables();
     TuneRecorder tune;
@@ -105,7 +109,8 @@ TEST(FaveList, OpensWithRowsAndTheUnusedSideDisabled) {
     EXPECT_EQ(Ctl<wxListBox>(&dlg, kFaves)->GetString(1), "001-Three");
     EXPECT_EQ(tune.tuned.back(), 100000);
     EXPECT_FALSE(dlg.FindWindow(1044)->IsEnabled());
-    EXPECT_FALSE(dlg.FindWindow(kAdd)->IsEnabled());
+    EXPECT_TRUE(dlg.FindWindow(kAdd)->IsEnabled());
+    EXPECT_FALSE(dlg.FindWindow(kUp)->IsEnabled());
     EXPECT_TRUE(dlg.FindWindow(1041)->IsEnabled());
     Pick(&dlg, kFaves, 1);  // the favourite side takes over
     EXPECT_TRUE(dlg.FindWindow(1044)->IsEnabled());
@@ -241,4 +246,37 @@ TEST(FaveList, CancelKeepsTablesAndOkHandsThemOver) {
     EXPECT_STREQ(rt->channels[1].name, "Three");
     EXPECT_STREQ(rt->faves[0].name, "News");
     EXPECT_EQ(tune.display, "01-Three");
+}
+
+// Every label, button and check box shows its whole text, with the widest
+// inching offsets, at the desktop's font size and at 1.25 times it.
+TEST(FaveList, TextsFitAtNormalAndLargerFonts) {
+    GtkSettings* settings = gtk_settings_get_default();
+    gint dpi = 0;
+    g_object_get(settings, "gtk-xft-dpi", &dpi, nullptr);
+    if (dpi <= 0) dpi = 96 * 1024;
+    for (const double scale : {1.0, 1.25}) {
+        g_object_set(settings, "gtk-xft-dpi", gint(dpi * scale), nullptr);
+        auto rt = Tables();
+        TuneRecorder tune;
+        CTvList dlg(nullptr, *rt, tune);
+        dlg.Show();
+        Slide(&dlg, 1043, 48);   // "+1488 kHz"
+        Pick(&dlg, kFaves, 0);
+        Slide(&dlg, 1045, -50);  // "-1550 kHz"
+        std::vector<wxWindow*> all{&dlg};
+        for (size_t i = 0; i < all.size(); ++i)
+            for (wxWindow* child : all[i]->GetChildren()) all.push_back(child);
+        int checked = 0;
+        for (wxWindow* w : all) {
+            if (!dynamic_cast<wxStaticText*>(w) && !dynamic_cast<wxButton*>(w) && !dynamic_cast<wxCheckBox*>(w))
+                continue;
+            const wxString text = wxStripMenuCodes(w->GetLabel());
+            EXPECT_LE(w->GetTextExtent(text).x, w->GetSize().x) << "\"" << text << "\" at " << scale;
+            ++checked;
+        }
+        EXPECT_GT(checked, 15);
+        dlg.Hide();
+    }
+    g_object_set(settings, "gtk-xft-dpi", dpi, nullptr);
 }

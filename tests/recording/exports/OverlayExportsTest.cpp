@@ -162,15 +162,16 @@ class Overlay : public ::testing::Test {
 
 }  // namespace
 
-// Each export checks the card, then the connection mode, then the filter.
+// Each export checks the card, then the filter; both connection modes draw.
 TEST_F(Overlay, ExportsAnswerInTheFixedOrder) {
   EXPECT_EQ(Strova_ShowLogo(-1, 1, 0, 0), E_INVALIDARG);
   EXPECT_EQ(Strova_ShowTime(card_, 1, 0, 0), E_FAIL) << "before connecting";
   EXPECT_EQ(Strova_GetVideoStream(card_, 0, 0), E_FAIL);
   ASSERT_EQ(Strova_ConnectDevice(card_, 1, nullptr), S_OK);
-  EXPECT_EQ(Strova_ShowDate(card_, 1, 0, 0), VFW_E_WRONG_STATE) << "YUV mode";
-  EXPECT_EQ(Strova_ShowLogoTimeOnUserStream(card_, 1), VFW_E_WRONG_STATE);
+  EXPECT_EQ(Strova_ShowDate(card_, 1, 0, 0), S_OK) << "YUV mode";
+  EXPECT_EQ(Strova_GetVideoStream(card_, 0, 0), S_OK);
   Strova_DisconnectDevice(card_);
+  EXPECT_EQ(Strova_ShowDate(card_, 1, 0, 0), E_FAIL) << "after disconnecting";
   ASSERT_EQ(Strova_ConnectDevice(card_, 0, nullptr), S_OK);
   EXPECT_EQ(Strova_GetVideoStream(card_, 0, 0), S_OK);
   EXPECT_EQ(Strova_ShowLogoTimeOnUserStream(card_, 1), S_OK);
@@ -195,4 +196,12 @@ TEST_F(Overlay, LogoAndTimeAreInStillsAndRecordings) {
   ExpectItems(StillWithLogo());
   ExpectItems(RecordFrame("vcd.mpg", 1));
   ExpectItems(RecordFrame("clip.avi", 3));
+}
+
+// The viewer's default connection is the YUV one: its stills carry the items too.
+TEST_F(Overlay, YuvConnectionDrawsTheItems) {
+  ASSERT_EQ(Strova_ConnectDevice(card_, 1, nullptr), S_OK);
+  for (int p : {0, 1, 3}) Strova_SetVideoPropertyValue(card_, p, 0);
+  ShowItems();
+  ExpectItems(StillWithLogo());
 }
