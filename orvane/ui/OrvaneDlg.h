@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include <wx/dialog.h>
 #include <wx/frame.h>
 #include <wx/longlong.h>
 #include <wx/timer.h>
@@ -312,6 +313,7 @@ private:
     bool m_initialised = false;
     int m_trayIcon = 128;                // icon 128, or 306 while recording
     bool m_ended = false;
+    wxDialog* m_question = nullptr;  // the message box on show, closed when the session ends
     int m_endCode = 0;
     bool m_inLoop = false;
     wxEventLoopBase* m_loop = nullptr;

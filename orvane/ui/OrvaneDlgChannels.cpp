@@ -23,7 +23,17 @@ COrvaneDlg::AskFn& COrvaneDlg::MessageBoxHook() {
 
 int COrvaneDlg::Ask(const wxString& text, const wxString& caption, long style) {
     if (MessageBoxHook()) return MessageBoxHook()(text, caption, style);
-    return wxMessageBox(text, caption, style, this);
+    // Kept reachable so that a session end can take the box away (see EndSession).
+    wxMessageDialog box(this, text, caption, style);
+    m_question = &box;
+    const int id = box.ShowModal();
+    m_question = nullptr;
+    switch (id) {  // wxMessageBox's answers
+        case wxID_YES: return wxYES;
+        case wxID_NO: return wxNO;
+        case wxID_OK: return wxOK;
+        default: return wxCANCEL;
+    }
 }
 
 namespace {

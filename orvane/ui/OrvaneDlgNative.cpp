@@ -32,3 +32,9 @@ bool WindowManagerRunning() {
     const std::string selection = "WM_S" + std::to_string(DefaultScreen(x));
     return XGetSelectionOwner(x, XInternAtom(x, selection.c_str(), False)) != None;
 }
+
+// Ends a native message box's own loop unanswered, as its close button would.
+void CancelNativeDialog(wxWindow* dialog) {
+    GtkWidget* widget = dialog->GetHandle();
+    if (widget && GTK_IS_DIALOG(widget)) gtk_dialog_response(GTK_DIALOG(widget), GTK_RESPONSE_DELETE_EVENT);
+}

@@ -24,7 +24,8 @@
 
 using orvane::Rt;
 
-unsigned long NativeXidOf(wxWindow* w);  // OrvaneDlg.cpp
+unsigned long NativeXidOf(wxWindow* w);  // OrvaneDlgNative.cpp
+void CancelNativeDialog(wxWindow* dialog);  // OrvaneDlgNative.cpp
 
 namespace {
 
@@ -351,6 +352,13 @@ void COrvaneDlg::HideToTray() {
 // result is not kept, then the final close.
 void COrvaneDlg::EndSession() {
     if (m_ended) return;
+    if (m_question) {
+        // A question's own loop would hold the close: the box is ended
+        // unanswered, and the close runs once that loop has returned.
+        CancelNativeDialog(m_question);
+        CallAfter([this] { EndSession(); });
+        return;
+    }
     if (IsScanRunning()) {
         plat::ResetEvent(m_evContinue);
         plat::SetEvent(m_evStop);

@@ -177,7 +177,7 @@ TEST_F(Recording, StartAndStopByCommandFollowTheWindowState) {
 
 TEST_F(Recording, EachFormatByRemoteKey) {
     struct Case { unsigned captureMode, mpgMode; const char* ext; const char* codec; };
-    const Case cases[] = {{1, 0, ".mpg", "mpeg1video"}, {0, 1, ".mpg", "mpeg2video"}, {3, 0, ".avi", "rawvideo"}};
+    const Case cases[] = {{1, 0, ".mpg", "mpeg1video"}, {0, 1, ".mpg", "mpeg2video"}, {3, 0, ".avi", "mpeg4"}};  // AVI takes the default compressor
     orvane::RemoteDispatcher dispatch;
     RemoteActions actions(cmd_);
     int n = 0;
