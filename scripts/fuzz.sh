@@ -31,7 +31,7 @@ targets() {
   lumora="$root/lumora/ThumbCache.cpp $root/common/ThumbFiles.cpp $root/common/Orientation.cpp $root/lumora/Thumbnail.cpp $root/lumora/ViewLayout.cpp $root/common/DibImage.cpp $root/common/DibScale.cpp $root/common/DibDraw.cpp $root/platform/Paths.cpp $codec $(pkg-config --cflags --libs gdk-pixbuf-2.0) $wxflags $wxlibs"
   echo "thumbnail|$root/fuzz/FuzzThumbnail.cpp $lumora"
   echo "thumbcache|-DFUZZ_THUMB_CACHE $root/fuzz/FuzzThumbnail.cpp $lumora"
-  echo "videoprobe|$root/fuzz/FuzzVideoProbe.cpp $root/calvex/Probe.cpp $(pkg-config --libs libavformat libavcodec libavutil libswscale)"
+  echo "videoprobe|$root/fuzz/FuzzVideoProbe.cpp $root/calvex/Probe.cpp $root/calvex/AvLog.cpp $(pkg-config --libs libavformat libavcodec libavutil libswscale)"
   echo "splash|-DSPLASH_MAX_PIXELS=(1u<<20) $root/fuzz/FuzzSplash.cpp $root/orvane/ui/SplashDlg.cpp $wxflags $wxlibs -Wl,--gc-sections -ffunction-sections"
 }
 
