@@ -247,7 +247,9 @@ struct Format {
   const char* video;  // the start of ffprobe's line for the picture
 };
 
-class SimRecording : public ::testing::TestWithParam<Format> {
+// The library on the simulated card, without a display, in a private home.
+template <class Param>
+class SimLibrary : public ::testing::TestWithParam<Param> {
  protected:
   void SetUp() override {
     if (!Simulated()) GTEST_SKIP() << "runs with the simulation preloaded";
@@ -259,6 +261,8 @@ class SimRecording : public ::testing::TestWithParam<Format> {
   }
   ScopedHome home_;
 };
+
+class SimRecording : public SimLibrary<Format> {};
 
 TEST_P(SimRecording, WritesTheStreamItsSettingsName) {
   const Format& f = GetParam();
@@ -291,18 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A card answering nonsense: refused with a failure, or its stream aborted
 // with a notification; never a crash, never a picture from garbage.
-class SimNonsense : public ::testing::TestWithParam<const char*> {
- protected:
-  void SetUp() override {
-    if (!Simulated()) GTEST_SKIP() << "runs with the simulation preloaded";
-    unsetenv("DISPLAY");
-    ASSERT_EQ(Strova_Initialize(), S_OK);
-  }
-  void TearDown() override {
-    if (Simulated()) Strova_Uninitialize();
-  }
-  ScopedHome home_;
-};
+class SimNonsense : public SimLibrary<const char*> {};
 
 TEST_P(SimNonsense, IsRefusedOrAbortedWithoutACrash) {
   Command(0, GetParam());
