@@ -1,7 +1,9 @@
-// Thumbnail cache entries read and written through GLib and gdk-pixbuf, the
-// same naming as every desktop program uses.
+// Thumbnail cache entries: named as every desktop program names them
+// (GLib's URI and MD5), written and mostly read by ThumbPng.cpp; a PNG of
+// another kind that other programs wrote is read through gdk-pixbuf.
 #include "common/ThumbFiles.h"
 
+#include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <glib.h>
 #include <sys/stat.h>
@@ -13,6 +15,8 @@
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include "common/ThumbPng.h"
 
 namespace thumbs {
 namespace {
@@ -92,14 +96,11 @@ static GdkPixbuf* DecodePng(const std::vector<uint8_t>& d) {
     return pb;
 }
 
-bool ReadEntry(const std::string& file, const std::string& uri, time_t mtime, Entry& out) {
-    std::vector<uint8_t> bytes;
-    if (!PlausibleEntry(file, bytes)) return false;
+// Any PNG kind through gdk-pixbuf, for entries other programs wrote in a
+// kind the plain reader leaves alone.
+static bool DecodeGeneral(const std::vector<uint8_t>& bytes, Entry& out) {
     Pixbuf pb(DecodePng(bytes));
     if (!pb) return false;
-    const char* u = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::URI");
-    const char* m = gdk_pixbuf_get_option(pb.get(), "tEXt::Thumb::MTime");
-    if (!u || uri != u || !m || std::strtoll(m, nullptr, 10) != int64_t(mtime)) return false;
     const int w = gdk_pixbuf_get_width(pb.get()), h = gdk_pixbuf_get_height(pb.get());
     const int n = gdk_pixbuf_get_n_channels(pb.get()), stride = gdk_pixbuf_get_rowstride(pb.get());
     if (w <= 0 || h <= 0 || n < 3 || gdk_pixbuf_get_bits_per_sample(pb.get()) != 8) return false;
@@ -130,28 +131,40 @@ bool ReadEntry(const std::string& file, const std::string& uri, time_t mtime, En
     return true;
 }
 
+bool ReadEntry(const std::string& file, const std::string& uri, time_t mtime, Entry& out) {
+    std::vector<uint8_t> bytes;
+    if (!PlausibleEntry(file, bytes)) return false;
+    if (!png::DecodePlain(bytes.data(), bytes.size(), out) && !DecodeGeneral(bytes, out)) return false;
+    const auto u = out.text.find("Thumb::URI"), m = out.text.find("Thumb::MTime");
+    return u != out.text.end() && u->second == uri && m != out.text.end() &&
+           std::strtoll(m->second.c_str(), nullptr, 10) == int64_t(mtime);
+}
+
 bool WriteEntry(const std::string& file, const std::string& uri, time_t mtime, const Entry& entry,
                 const char* software) {
-    const std::string dir = file.substr(0, file.rfind('/'));
-    if (g_mkdir_with_parents(dir.c_str(), 0700) != 0) return false;
     static const uint8_t kMark[3] = {0, 0, 0};
     const bool mark = entry.rgb.empty() || entry.width <= 0 || entry.height <= 0;
     const int w = mark ? 1 : entry.width, h = mark ? 1 : entry.height;
     if (!mark && entry.rgb.size() < size_t(w) * h * 3) return false;
-    Pixbuf pb(gdk_pixbuf_new_from_data(mark ? kMark : entry.rgb.data(), GDK_COLORSPACE_RGB, FALSE, 8, w, h, w * 3,
-                                       nullptr, nullptr));
-    if (!pb) return false;
+    std::vector<std::pair<std::string, std::string>> text = {
+        {"Thumb::URI", uri}, {"Thumb::MTime", std::to_string(int64_t(mtime))}, {"Software", software}};
+    text.insert(text.end(), entry.text.begin(), entry.text.end());
+    std::vector<uint8_t> png;
+    if (!png::Encode(w, h, mark ? kMark : entry.rgb.data(), text, png)) return false;
+    const std::string dir = file.substr(0, file.rfind('/'));
+    if (g_mkdir_with_parents(dir.c_str(), 0700) != 0) return false;
+    // Private to the user, as the cache's rules ask, whatever the umask.
     static std::atomic<unsigned> serial{0};
     const std::string temp = file + "." + std::to_string(getpid()) + "-" + std::to_string(++serial) + ".png";
-    std::vector<std::string> keys = {"tEXt::Thumb::URI", "tEXt::Thumb::MTime", "tEXt::Software"};
-    std::vector<std::string> values = {uri, std::to_string(int64_t(mtime)), software};
-    for (const auto& [k, v] : entry.text) keys.push_back("tEXt::" + k), values.push_back(v);
-    std::vector<char*> kp, vp;
-    for (size_t i = 0; i < keys.size(); ++i) kp.push_back(keys[i].data()), vp.push_back(values[i].data());
-    kp.push_back(nullptr), vp.push_back(nullptr);
-    const mode_t old = umask(077);
-    const gboolean ok = gdk_pixbuf_savev(pb.get(), temp.c_str(), "png", kp.data(), vp.data(), nullptr);
-    umask(old);
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    size_t done = 0;
+    while (done < png.size()) {
+        const ssize_t n = ::write(fd, png.data() + done, png.size() - done);
+        if (n <= 0) break;
+        done += size_t(n);
+    }
+    const bool ok = ::close(fd) == 0 && done == png.size();
     if (!ok || std::rename(temp.c_str(), file.c_str()) != 0) {
         std::remove(temp.c_str());
         return false;

@@ -11,11 +11,13 @@
 #include <string>
 
 #include <wx/docview.h>
+#include <wx/graphics.h>
 #include <wx/timer.h>
 #include <wx/window.h>
 
 #include "lumora/ImageList.h"
 #include "lumora/Loader.h"
+#include "lumora/ViewLayout.h"
 
 class CDibImage;
 class CLumoraView;
@@ -125,6 +127,7 @@ private:
     void DrawPage(wxDC& dc, int cw, int ch, bool printing);
     void DrawEmptyFolder(wxDC& dc, int cw, int ch);
     void DrawCell(wxDC& dc, int k, int cw, int ch, bool printing);
+    void FillTile(wxDC& dc, int column, const wxBitmap& tile, const lumora::CellRect& r, bool printing);
     void SetFrameTitle(const wxString& title);
     static wxString NameText(const std::string& name);
 
@@ -141,6 +144,7 @@ private:
     };
     std::array<Slot, lumora::kPageSize> slots_;
     std::array<CellShown, lumora::kPageSize> shown_;
+    std::array<wxGraphicsBrush, 3> tileBrushes_;  // the cells' tile fills, one per column
     uint64_t pageTicket_ = 0, singleTicket_ = 0;
     std::shared_ptr<CDibImage> single_;
     bool singleWaiting_ = false;

@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <turbojpeg.h>
 #include <unistd.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include <algorithm>
+#include <cstring>
 
 #include <wx/image.h>
 
@@ -90,31 +94,113 @@ int JpegScaleDenominator(int w, int h, int needW, int needH) {
     return 1;
 }
 
+namespace {
+
+// A reduction from `from` pixels to `to` in scaled units: source pixel i
+// spans [i * to, (i + 1) * to), target pixel x spans [x * from, (x + 1) * from).
+int64_t Overlap(int64_t i, int64_t x, int64_t from, int64_t to) {
+    return std::max<int64_t>(0, std::min((i + 1) * to, (x + 1) * from) - std::max(i * to, x * from));
+}
+
+// Down: where each source row lands; a target row shares a source row with
+// at most its neighbour, as a target is never smaller.
+struct Span {
+    size_t first;
+    float w0, w1;  // overlap with first and with first + 1 (0 when none)
+};
+
+std::vector<Span> Spans(int from, int to) {
+    std::vector<Span> spans(static_cast<size_t>(from));
+    for (int i = 0; i < from; ++i) {
+        const int64_t x = int64_t(i) * to / from;
+        spans[size_t(i)] = {size_t(x), float(Overlap(i, x, from, to)), float(Overlap(i, x + 1, from, to))};
+    }
+    return spans;
+}
+
+// Across: the same number of source pixels for every target pixel, in
+// order, those it does not cover weighing 0, so the sums run without
+// branches; adding a zero leaves a sum as it is.
+struct Taps {
+    size_t count = 1;
+    std::vector<size_t> first;   // per target
+    std::vector<float> weight;   // count per target
+};
+
+Taps MakeTaps(int from, int to) {
+    Taps t;
+    for (int64_t x = 0; x < to; ++x) {
+        const int64_t a = x * from / to, b = ((x + 1) * from - 1) / to;
+        t.count = std::max(t.count, size_t(b - a + 1));
+    }
+    t.first.resize(size_t(to));
+    t.weight.resize(size_t(to) * t.count);
+    for (int64_t x = 0; x < to; ++x) {
+        const int64_t first = std::min(x * from / to, int64_t(from) - int64_t(t.count));
+        t.first[size_t(x)] = size_t(first);
+        for (size_t k = 0; k < t.count; ++k)
+            t.weight[size_t(x) * t.count + k] = float(Overlap(first + int64_t(k), x, from, to));
+    }
+    return t;
+}
+
+using F4 = float __attribute__((vector_size(16)));  // R, G, B and a spare lane
+
+// Three bytes as floats, and floats of 0 to 255 back as bytes (truncated,
+// as a cast does).
+F4 PixelIn(const uint8_t* p) {
+    const uint32_t v = p[0] | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16;
+#ifdef __SSE2__
+    const __m128i z = _mm_setzero_si128();
+    return _mm_cvtepi32_ps(_mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(int(v)), z), z));
+#else
+    return F4{float(v & 255), float(v >> 8 & 255), float(v >> 16), 0.f};
+#endif
+}
+
+void PixelOut(F4 f, uint8_t* p) {
+#ifdef __SSE2__
+    const __m128i q = _mm_cvttps_epi32(f);
+    const uint32_t v = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(_mm_packs_epi32(q, q), q)));
+    std::memcpy(p, &v, 3);
+#else
+    for (int c = 0; c < 3; ++c) p[c] = uint8_t(f[c]);
+#endif
+}
+
+}  // namespace
+
 void ReduceArea(const uint8_t* src, int sw, int sh, int tw, int th, std::vector<uint8_t>& out) {
-    // In scaled units a source pixel spans tw (across) or th (down) and a
-    // target pixel sw or sh; each source pixel adds by its overlap.
-    std::vector<float> row(size_t(tw) * 3), acc(size_t(tw) * th * 3, 0.f);
+    // Each source pixel adds by its overlap, first across each row, then
+    // each row down into the target rows it overlaps. A pixel is one vector:
+    // the same single-precision sums as one channel at a time, at once.
+    const Taps across = MakeTaps(sw, tw);
+    const std::vector<Span> down = Spans(sh, th);
+    std::vector<F4> in(static_cast<size_t>(sw)), row(static_cast<size_t>(tw));
+    std::vector<F4> acc(size_t(tw) * size_t(th), F4{});
     for (int j = 0; j < sh; ++j) {
-        std::fill(row.begin(), row.end(), 0.f);
         const uint8_t* s = src + size_t(j) * sw * 3;
-        for (int i = 0; i < sw; ++i) {
-            int64_t a = int64_t(i) * tw, b = a + tw;
-            for (int64_t x = a / sw; x < tw && x * sw < b; ++x) {
-                const float wgt = float(std::min(b, (x + 1) * sw) - std::max(a, x * sw));
-                float* r = &row[size_t(x) * 3];
-                r[0] += wgt * s[3 * i], r[1] += wgt * s[3 * i + 1], r[2] += wgt * s[3 * i + 2];
-            }
+        for (size_t i = 0; i < in.size(); ++i, s += 3) in[i] = PixelIn(s);
+        for (size_t x = 0; x < row.size(); ++x) {
+            const F4* p = &in[across.first[x]];
+            const float* w = &across.weight[x * across.count];
+            F4 sum{};
+            for (size_t k = 0; k < across.count; ++k) sum += w[k] * p[k];
+            row[x] = sum;
         }
-        const int64_t a = int64_t(j) * th, b = a + th;
-        for (int64_t y = a / sh; y < th && y * sh < b; ++y) {
-            const float wgt = float(std::min(b, (y + 1) * sh) - std::max(a, y * sh));
-            float* o = &acc[size_t(y) * tw * 3];
-            for (size_t k = 0; k < row.size(); ++k) o[k] += wgt * row[k];
-        }
+        const Span& d = down[size_t(j)];
+        F4* o = &acc[d.first * row.size()];
+        for (size_t x = 0; x < row.size(); ++x) o[x] += d.w0 * row[x];
+        if (d.w1 > 0)
+            for (size_t x = 0; x < row.size(); ++x) o[row.size() + x] += d.w1 * row[x];
     }
     const float scale = 1.f / (float(sw) * float(sh));
-    out.resize(acc.size());
-    for (size_t k = 0; k < acc.size(); ++k) out[k] = uint8_t(std::min(255.f, acc[k] * scale + 0.5f));
+    out.resize(acc.size() * 3);
+    const F4 top{255.f, 255.f, 255.f, 255.f};
+    for (size_t k = 0; k < acc.size(); ++k) {
+        const F4 v = acc[k] * scale + 0.5f;
+        PixelOut(v < top ? v : top, &out[k * 3]);
+    }
 }
 
 Thumb DecodeThumbnail(const std::string& path, int boxW, int boxH) {

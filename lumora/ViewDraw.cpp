@@ -3,6 +3,7 @@
 // layout on 800 x 600 units scaled to the printable area with the aspect kept.
 #include <wx/dc.h>
 #include <wx/frame.h>
+#include <wx/graphics.h>
 #include <wx/prntbase.h>
 
 #include "common/DibImage.h"
@@ -138,6 +139,22 @@ void CLumoraView::DrawEmptyFolder(wxDC& dc, int cw, int ch) {
     }
 }
 
+// A brush made from a bitmap copies the bitmap each time it is set; on the
+// screen the view keeps one per column.
+void CLumoraView::FillTile(wxDC& dc, int column, const wxBitmap& tile, const CellRect& r, bool printing) {
+    wxGraphicsContext* gc = printing ? nullptr : dc.GetGraphicsContext();
+    if (!gc) {
+        dc.SetBrush(wxBrush(tile));
+        dc.DrawRectangle(r.left, r.top, r.Width(), r.Height());
+        return;
+    }
+    wxGraphicsBrush& brush = tileBrushes_[size_t(column)];
+    if (brush.IsNull()) brush = gc->CreateBrush(wxBrush(tile));
+    gc->SetPen(*wxTRANSPARENT_PEN);
+    gc->SetBrush(brush);
+    gc->DrawRectangle(r.left, r.top, r.Width(), r.Height());
+}
+
 void CLumoraView::DrawCell(wxDC& dc, int k, int cw, int ch, bool printing) {
     const CellLayout l = LayoutCell(k, cw, ch);
     const CellRect& r = l.cell;
@@ -150,8 +167,7 @@ void CLumoraView::DrawCell(wxDC& dc, int k, int cw, int ch, bool printing) {
         dc.SetPen(*wxTRANSPARENT_PEN);
         dc.SetBrush(wxBrush(kOutline));
         dc.DrawRectangle(r.left - 1, r.top - 1, r.Width() + 2, r.Height() + 2);
-        dc.SetBrush(wxBrush(tile));
-        dc.DrawRectangle(r.left, r.top, r.Width(), r.Height());
+        FillTile(dc, k % 3, tile, r, printing);
     }
     Slot& s = slots_[size_t(k)];
     const Thumb* t = s.thumb.get();

@@ -28,7 +28,7 @@ targets() {
   echo "profile|$root/fuzz/FuzzProfile.cpp $root/platform/Profile.cpp $root/platform/Registry.cpp $root/platform/Paths.cpp"
   echo "registry|$root/fuzz/FuzzRegistry.cpp $root/platform/Registry.cpp $root/platform/Paths.cpp"
   echo "exif|$root/fuzz/FuzzExif.cpp $root/common/Orientation.cpp"
-  lumora="$root/lumora/ThumbCache.cpp $root/common/ThumbFiles.cpp $root/common/Orientation.cpp $root/lumora/Thumbnail.cpp $root/lumora/ViewLayout.cpp $root/common/DibImage.cpp $root/common/DibScale.cpp $root/common/DibDraw.cpp $root/platform/Paths.cpp $codec $(pkg-config --cflags --libs gdk-pixbuf-2.0) $wxflags $wxlibs"
+  lumora="$root/lumora/ThumbCache.cpp $root/common/ThumbFiles.cpp $root/common/ThumbPng.cpp $root/common/Orientation.cpp $root/lumora/Thumbnail.cpp $root/lumora/ViewLayout.cpp $root/common/DibImage.cpp $root/common/DibScale.cpp $root/common/DibDraw.cpp $root/platform/Paths.cpp $codec $(pkg-config --cflags --libs gdk-pixbuf-2.0 libdeflate) $wxflags $wxlibs"
   echo "thumbnail|$root/fuzz/FuzzThumbnail.cpp $lumora"
   echo "thumbcache|-DFUZZ_THUMB_CACHE $root/fuzz/FuzzThumbnail.cpp $lumora"
   echo "videoprobe|$root/fuzz/FuzzVideoProbe.cpp $root/calvex/Probe.cpp $root/calvex/AvLog.cpp $(pkg-config --libs libavformat libavcodec libavutil libswscale)"

@@ -1,11 +1,14 @@
 // The image browser's speed: the first page of nine 4000 x 3000 JPEGs drawn
 // in the real window, with no thumbnail cache and with the cache filled,
-// against vipsthumbnail making the same nine thumbnails; Refresh of a folder
-// of 100,000 files in name order against Python's os.scandir and sorted.
+// against vipsthumbnail making the same nine thumbnails and against libpng
+// reading the nine cache entries; Refresh of a folder of 100,000 files in
+// name order against Python's os.scandir and sorted.
 // Runs under a display of 1024 x 768 (xvfb-run -s "-screen 0 1024x768x24"),
 // where the page's thumbnails are about the size vipsthumbnail -s 200 makes;
 // every file lives in a private temporary home that is removed at the end.
+#include <dirent.h>
 #include <fcntl.h>
+#include <png.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <turbojpeg.h>
@@ -84,28 +87,35 @@ void Pump() {
     wxTheApp->ProcessIdle();
 }
 
-// Starts the browser on the folder and returns the time until all nine
-// thumbnails of the first page are drawn; *cpu gets the processor time.
-double FirstPage(const std::string& folder, double* cpu = nullptr) {
+struct PageTimes {
+    double built = 0, arrived = 0, drawn = -1, cpu = 0;  // ms from the start
+};
+
+// Starts the browser on the folder and times it until all nine thumbnails
+// of the first page are drawn: the window built (Start returned), the last
+// thumbnail arrived, the page drawn; and the processor time of all threads.
+PageTimes FirstPage(const std::string& folder) {
     {
         CRegKey key;
         key.Open(plat::HKEY_LOCAL_MACHINE, "Software\\Quorvel\\Application");
         key.WriteString("SnapPath", folder.c_str());
     }
+    PageTimes pt;
     const auto t = Clock::now();
     const double cpu0 = CpuMs();
-    double ms = -1;
     {
         lumora::CBrowser browser;
-        if (!browser.Start()) return -1;
+        if (!browser.Start()) return pt;
+        pt.built = Ms(t);
         auto* view = dynamic_cast<CLumoraView*>(browser.Manager()->GetCurrentView());
         while (view && view->Loading()) {
             Pump();
             usleep(200);
         }
+        pt.arrived = Ms(t);
         view->Canvas()->Update();
-        ms = Ms(t);
-        if (cpu) *cpu = CpuMs() - cpu0;
+        pt.drawn = Ms(t);
+        pt.cpu = CpuMs() - cpu0;
         for (int k = 0; k < 9; ++k)
             if (!view->Shown(k).drawn) std::printf("  cell %d not drawn\n", k);
         static bool told = false;
@@ -115,7 +125,30 @@ double FirstPage(const std::string& folder, double* cpu = nullptr) {
         Pump();
     }
     Pump();
-    return ms;
+    return pt;
+}
+
+// The reference for the warm page: the same nine cache entries read into
+// RGB by libpng's simplified reader, one after another.
+double LibpngEntries(const std::string& cache) {
+    std::vector<std::string> files;
+    if (DIR* d = opendir(cache.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name).size() > 4 && std::string(e->d_name).ends_with(".png"))
+                files.push_back(cache + "/" + e->d_name);
+        closedir(d);
+    }
+    if (files.size() != 9) return -1;
+    const auto t = Clock::now();
+    for (const auto& f : files) {
+        png_image img {};
+        img.version = PNG_IMAGE_VERSION;
+        if (!png_image_begin_read_from_file(&img, f.c_str())) return -1;
+        img.format = PNG_FORMAT_RGB;
+        std::vector<uint8_t> px(PNG_IMAGE_SIZE(img));
+        if (!png_image_finish_read(&img, nullptr, px.data(), 0, nullptr)) return -1;
+    }
+    return Ms(t);
 }
 
 double Vips(const std::string& folder, const std::string& out) {
@@ -135,30 +168,42 @@ void Thumbnails(const std::string& home) {
     // BENCH_LUMORA_WARM=n: only warm runs, n of them, for a profiler.
     if (const char* n = std::getenv("BENCH_LUMORA_WARM")) {
         FirstPage(folder);
-        double cpu = 0, sum = 0;
+        double cpu = 1e30, sum = 0;
         for (int r = 0; r < std::atoi(n); ++r) {
-            double one = 0;
-            FirstPage(folder, &one);
+            const double one = FirstPage(folder).cpu;
             sum += one;
-            cpu = r == 0 ? one : std::min(cpu, one);
+            cpu = std::min(cpu, one);
         }
         std::printf("warm only: processor time best %.1f ms, mean %.1f ms\n", cpu, sum / std::max(1, std::atoi(n)));
         return;
     }
-    // Best of three each, alternating, the cache emptied before every cold run.
-    double cold = 1e30, warm = 1e30, ref = 1e30, warmCpu = 1e30;
+    // Cold: best of three, alternating with vipsthumbnail, the cache emptied
+    // before every run.
+    double cold = 1e30, ref = 1e30;
     for (int r = 0; r < 3; ++r) {
         std::system(("rm -rf '" + home + "/cache/thumbnails'").c_str());
-        cold = std::min(cold, FirstPage(folder));
-        double cpu = 0;
-        warm = std::min(warm, FirstPage(folder, &cpu));
-        warmCpu = std::min(warmCpu, cpu);
+        cold = std::min(cold, FirstPage(folder).drawn);
         ref = std::min(ref, Vips(folder, out));
     }
+    // Warm: the nine 256-pixel entries in the cache, the files in the page
+    // cache, the toolkit started; best of fifteen, alternating with libpng
+    // reading the same entries.
+    PageTimes warm{1e30, 1e30, 1e30, 1e30};
+    double warmCpu = 1e30, png = 1e30;
+    for (int r = 0; r < 15; ++r) {
+        const PageTimes pt = FirstPage(folder);
+        if (pt.drawn >= 0 && pt.drawn < warm.drawn) warm = pt;
+        warmCpu = std::min(warmCpu, pt.cpu);
+        png = std::min(png, LibpngEntries(home + "/cache/thumbnails/large"));
+    }
     Ratio("first page, 9 x 4000x3000 JPEG, cold", cold, ref, "<= 0.50 of vipsthumbnail -s 200");
-    std::printf("%-44s ours %9.1f ms   (target < 30 ms; ratio to vipsthumbnail %.3f)\n",
-                "first page, 9 x 4000x3000 JPEG, warm", warm, warm / ref);
-    std::printf("%-44s ours %9.1f ms of processor time, all threads\n", "first page, warm, processor", warmCpu);
+    std::printf("warm first page: the browser started on the folder of nine 4000x3000 JPEGs whose 256-pixel\n"
+                "entries are in the thumbnail cache, maximised on 1024 x 768, until the ninth thumbnail is drawn\n");
+    Ratio("first page, 9 x 4000x3000 JPEG, warm", warm.drawn, png, "< 30 ms; reference libpng reading the 9 entries");
+    std::printf("%-44s window built %.1f ms, thumbnails in %.1f ms, drawn %.1f ms\n", "  of which", warm.built,
+                warm.arrived, warm.drawn);
+    std::printf("%-44s ours %9.1f ms of processor time, all threads (ratio to vipsthumbnail %.3f)\n",
+                "first page, warm, processor", warmCpu, warm.drawn / ref);
 }
 
 void Refresh(const std::string& home) {

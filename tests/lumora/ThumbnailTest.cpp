@@ -1,8 +1,10 @@
 // Thumbnails without a display: the area-averaging reduction, the DCT scale
 // choice, refusals, and the freedesktop cache (hits equal fresh decodes, a
-// changed file is decoded again, other programs' entries, damaged entries).
+// changed file is decoded again, other programs' entries, damaged entries,
+// entries read and written as gdk-pixbuf reads them).
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gtest/gtest.h>
+#include <png.h>
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -34,7 +36,108 @@ void WritePng(const std::string& file, int w, int h, const char* k1, const char*
     g_object_unref(pb);
 }
 
+// A PNG of w x h written by libpng with one row filter (or all, adaptive),
+// 8 or 16 bits, RGB or RGBA, optionally interlaced, with one text chunk of
+// Latin-1 after the cache's two: flat, graded and noisy areas, so that each
+// filter meets every kind of row.
+void WriteLibpng(const std::string& file, int w, int h, int filters, int depth, bool alpha, bool interlace,
+                 const std::string& uri) {
+    FILE* f = std::fopen(file.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    png_init_io(png, f);
+    png_set_IHDR(png, info, w, h, depth, alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+                 interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_filter(png, 0, filters);
+    std::string k[3] = {"Thumb::URI", "Thumb::MTime", "Comment"}, v[3] = {uri, "1700000000", "caf\xe9 \xb5s"};
+    png_text text[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        text[i].compression = PNG_TEXT_COMPRESSION_NONE;
+        text[i].key = k[i].data(), text[i].text = v[i].data(), text[i].text_length = v[i].size();
+    }
+    png_set_text(png, info, text, 3);
+    png_write_info(png, info);
+    const int channels = alpha ? 4 : 3, bytes = depth / 8;
+    std::vector<uint8_t> row(size_t(w) * channels * bytes);
+    uint32_t seed = 7;
+    for (int pass = 0; pass < (interlace ? png_set_interlace_handling(png) : 1); ++pass)
+        for (int y = 0; y < h; ++y) {
+            for (size_t i = 0; i < row.size(); ++i) {
+                seed = seed * 1103515245 + 12345;
+                const int x = int(i / size_t(channels * bytes));
+                row[i] = uint8_t(x < w / 3 ? 200 : x < 2 * w / 3 ? x * 3 + y : (seed >> 16) & 255);
+            }
+            png_write_row(png, row.data());
+        }
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    std::fclose(f);
+}
+
+// The picture and texts gdk-pixbuf reads from the file, as an entry.
+thumbs::Entry ReadWithPixbuf(const std::string& file) {
+    thumbs::Entry e;
+    GdkPixbuf* pb = gdk_pixbuf_new_from_file(file.c_str(), nullptr);
+    if (!pb) return e;
+    e.width = gdk_pixbuf_get_width(pb), e.height = gdk_pixbuf_get_height(pb);
+    const int n = gdk_pixbuf_get_n_channels(pb), stride = gdk_pixbuf_get_rowstride(pb);
+    for (int y = 0; y < e.height; ++y)
+        for (int x = 0; x < e.width; ++x)
+            for (int c = 0; c < 3; ++c) e.rgb.push_back(gdk_pixbuf_get_pixels(pb)[y * stride + x * n + c]);
+    for (const char* key : {"Thumb::URI", "Thumb::MTime", "Comment", "Title"})
+        if (const char* v = gdk_pixbuf_get_option(pb, ("tEXt::" + std::string(key)).c_str())) e.text[key] = v;
+    g_object_unref(pb);
+    return e;
+}
+
 }  // namespace
+
+// Entries other programs write in any filter, depth or layout read as
+// gdk-pixbuf reads them; ours read back alike by gdk-pixbuf, private to the
+// user.
+TEST(LumoraThumbnail, CacheEntriesReadAsGdkPixbufReadsThem) {
+    ScopedHome home;
+    const std::string file = home.path("cache/thumbnails/large/entry.png"), uri = "file:///pics/a.jpg";
+    ASSERT_EQ(g_mkdir_with_parents(home.path("cache/thumbnails/large").c_str(), 0700), 0);
+    struct Kind {
+        int filters, depth;
+        bool alpha, interlace;
+    };
+    for (const Kind k : {Kind{PNG_FILTER_NONE, 8, false, false}, {PNG_FILTER_SUB, 8, false, false},
+                         {PNG_FILTER_UP, 8, false, false}, {PNG_FILTER_AVG, 8, false, false},
+                         {PNG_FILTER_PAETH, 8, false, false}, {PNG_ALL_FILTERS, 8, true, false},
+                         {PNG_FILTER_PAETH, 8, true, false}, {PNG_FILTER_AVG, 8, true, false},
+                         {PNG_ALL_FILTERS, 16, false, false}, {PNG_ALL_FILTERS, 8, false, true}}) {
+        SCOPED_TRACE(testing::Message() << "filters " << k.filters << " depth " << k.depth << " alpha " << k.alpha
+                                        << " interlace " << k.interlace);
+        WriteLibpng(file, 61, 37, k.filters, k.depth, k.alpha, k.interlace, uri);
+        const thumbs::Entry want = ReadWithPixbuf(file);
+        ASSERT_EQ(want.width, 61);
+        thumbs::Entry got;
+        ASSERT_TRUE(thumbs::ReadEntry(file, uri, 1700000000, got));
+        EXPECT_EQ(got.width, 61);
+        EXPECT_EQ(got.height, 37);
+        EXPECT_TRUE(got.rgb == want.rgb);
+        EXPECT_EQ(got.text["Comment"], want.text.at("Comment"));
+    }
+    thumbs::Entry ours;
+    ours.width = 61, ours.height = 37;
+    for (int i = 0; i < 61 * 37 * 3; ++i) ours.rgb.push_back(uint8_t(i * 7919 >> 3));
+    ours.text = {{"Comment", "caf\xc3\xa9"}, {"Title", "\xe6\x9d\xb1\xe4\xba\xac"}};  // Latin-1 and beyond
+    const mode_t old = umask(022);
+    ASSERT_TRUE(thumbs::WriteEntry(file, uri, 1700000000, ours, "Lumora"));
+    umask(old);
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    const thumbs::Entry back = ReadWithPixbuf(file);
+    EXPECT_TRUE(back.rgb == ours.rgb);
+    EXPECT_EQ(back.text.at("Comment"), "caf\xc3\xa9");
+    EXPECT_EQ(back.text.at("Title"), "\xe6\x9d\xb1\xe4\xba\xac");
+    EXPECT_EQ(back.text.at("Thumb::URI"), uri);
+}
 
 TEST(LumoraThumbnail, AreaAverageKeepsTheMeanAndScaleCoversTheFit) {
     // 4 x 2 of two grey levels to 2 x 1: each target pixel averages its area.
