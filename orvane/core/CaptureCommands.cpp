@@ -186,6 +186,7 @@ void CaptureCommands::StartRecording() {
     }
     recording_ = true;
     recordingName_ = name;
+    shownLost_ = 0;
     Ui(UiChange::MenuText, id::kRecord, true, "Stop Recording");
     unsigned mpgMode = 0;
     ReadSettingNumber("mpgmode", mpgMode);
@@ -196,7 +197,19 @@ void CaptureCommands::StartRecording() {
 
 // ---------------------------------------------------------------- timer and notifications
 
+// The recording's lost frames on the display whenever they change, so a
+// user sees at once that the tape or the machine drops frames.
+void CaptureCommands::ShowLostFrames() {
+    StrovaRecordingCounts n{};
+    if (Strova_GetRecordingCounts(rt_.deviceIndex, &n) != S_OK || !n.recording) return;
+    if (n.framesDropped + n.framesRepeated == shownLost_) return;
+    shownLost_ = n.framesDropped + n.framesRepeated;
+    host_.CaptureShowText("dropped " + std::to_string(n.framesDropped) + " \u00b7 repeated " +
+                          std::to_string(n.framesRepeated));
+}
+
 void CaptureCommands::OnTimer(std::time_t now, uint32_t tick, Schedule& schedule) {
+    if (recording_) ShowLostFrames();
     if (!recording_) schedule.FindNextEntry(rt_, now);
     if (rt_.b && !timedFired_ && schedule.TakeDue(rt_, now)) {
         timedFired_ = true;

@@ -1,5 +1,6 @@
 #include "strova/capture/RecordingBranch.h"
 
+#include "strova/capture/FrameCounter.h"
 #include "strova/capture/RecordingProfile.h"
 #include "strova/dump/GraphDump.h"
 #include "strova/dump/GstGraphView.h"
@@ -12,6 +13,7 @@
 #include "strova/graph/CardSound.h"
 #include "strova/graph/Graph.h"
 #include "strova/still/StillCapture.h"
+#include "platform/Paths.h"
 
 #include <gst/gst.h>
 
@@ -19,7 +21,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <thread>
 
@@ -42,8 +46,16 @@ struct Session {
   std::weak_ptr<mpeg::MpegFilterSet> mpeg;
   std::weak_ptr<mpeg::MpegRecorder> aviWriter;
   std::string note;  // the journal's note of the recording
+  std::shared_ptr<FrameCounter> counter;
+  std::string file;  // the file written, for the log
+  std::string log;   // the log beside it
+  int64_t started = 0;
 };
 std::array<Session, core::kMaxCards> g_sessions;
+
+// Each card's latest recording counts, read by the exports from any thread.
+std::mutex g_countersLock;
+std::array<std::shared_ptr<FrameCounter>, core::kMaxCards> g_counters;
 
 bool Has(CardContext& c, const char* name) { return g::FindFilter(c, name) != nullptr; }
 
@@ -321,7 +333,38 @@ STROVA_STATUS BuildAvi(int card, CardContext& c) {
   return S_OK;
 }
 
+std::string BaseName(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void WriteLog(const Session& s, int64_t ended) {
+  if (s.counter && !s.log.empty())
+    plat::AtomicWriteFile(s.log, FormatRecordingLog(BaseName(s.file), s.started, ended, *s.counter));
+}
+
+// Counts the card's frames and sound from the start; the log beside the
+// file says so at once, so a recording cut off still has its start.
+void StartCounting(int card, CardContext& c, const std::string& file) {
+  Session& s = g_sessions[static_cast<size_t>(card)];
+  s.counter = std::make_shared<FrameCounter>();
+  WatchStreams(g::FindFilter(c, g::kStreamingDevice), c.captureAudio ? g::FindFilter(c, g::kAudioDevice) : nullptr,
+               s.counter);
+  s.file = file;
+  s.log = RecordingLogPath(c.captureFile);
+  s.started = static_cast<int64_t>(std::time(nullptr));
+  WriteLog(s, 0);
+  std::lock_guard hold(g_countersLock);
+  g_counters[static_cast<size_t>(card)] = s.counter;
+}
+
 }  // namespace
+
+std::shared_ptr<const FrameCounter> RecordingCounter(int card) {
+  if (card < 0 || card >= core::kMaxCards) return nullptr;
+  std::lock_guard hold(g_countersLock);
+  return g_counters[static_cast<size_t>(card)];
+}
 
 STROVA_STATUS BuildRecordingBranch(int card, CardContext& c) {
   const RecordingValues v = ReadRecordingValues();
@@ -336,13 +379,17 @@ STROVA_STATUS BuildRecordingBranch(int card, CardContext& c) {
   if (!c.captureFile[0]) return E_FAIL;
   if (g::EnsureStreamingDevice(c) < 0) return E_FAIL;
   const STROVA_STATUS st = v.Avi() ? BuildAvi(card, c) : BuildMpeg(card, c, v);
-  if (st >= 0) g_sessions[static_cast<size_t>(card)].note = JournalBegin(c.captureFile);
+  if (st >= 0) {
+    g_sessions[static_cast<size_t>(card)].note = JournalBegin(c.captureFile);
+    StartCounting(card, c, v.Avi() ? std::string(c.captureFile) : WorkName(c.captureFile) + ".mpg");
+  }
   return st;
 }
 
 void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
   Session& s = g_sessions[static_cast<size_t>(card)];
   if (c.pipeline) gst_element_send_event(c.pipeline, gst_event_new_eos());
+  if (s.counter) s.counter->Close();
   if (auto set = s.mpeg.lock()) {
     set->Finish(timeoutMs);
   } else if (auto writer = s.aviWriter.lock()) {
@@ -352,8 +399,13 @@ void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
 
 void ForgetRecording(int card) {
   if (card < 0 || card >= core::kMaxCards) return;
-  JournalEnd(g_sessions[static_cast<size_t>(card)].note);
-  g_sessions[static_cast<size_t>(card)] = Session{};
+  Session& s = g_sessions[static_cast<size_t>(card)];
+  JournalEnd(s.note);
+  if (s.counter) {
+    s.counter->Close();
+    WriteLog(s, static_cast<int64_t>(std::time(nullptr)));
+  }
+  s = Session{};
 }
 
 }  // namespace strova::capture

@@ -121,7 +121,13 @@ void Watch(const Options& o) {
 // has no frame yet.
 void Finish(const Options& o) {
   if (!o.still.empty()) std::printf("still %s: %d\n", o.still.c_str(), Strova_SaveToBmpFile(o.card, o.still.c_str()));
-  if (!o.record.empty()) std::printf("stop capture: %d\n", Strova_StopCapture(o.card));
+  if (o.record.empty()) return;
+  std::printf("stop capture: %d\n", Strova_StopCapture(o.card));
+  StrovaRecordingCounts n{};
+  if (Strova_GetRecordingCounts(o.card, &n) == S_OK)
+    std::printf("frames %lld, dropped %lld, repeated %lld, sound gaps %lld\n", static_cast<long long>(n.framesCaptured),
+                static_cast<long long>(n.framesDropped), static_cast<long long>(n.framesRepeated),
+                static_cast<long long>(n.soundGaps));
 }
 
 void ListDevices() {
