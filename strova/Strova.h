@@ -187,6 +187,11 @@ typedef struct StrovaRecordingCounts {
   int64_t soundGapMs;      /* the gaps' total length */
   int64_t lengthMs;        /* first frame to the end of the last one */
   int32_t recording;       /* 1 while the recording runs, 0 when it has ended */
+  /* Lossless recordings are decoded after they end and each frame compared
+   * with its line in the checksum file beside them ("<file>.framemd5"):
+   * 1 all equal, -1 one differs or the file cannot be read, 0 not checked
+   * (yet; other profiles are never checked). */
+  int32_t checked;
 } StrovaRecordingCounts;
 /* The card's recording running or last made. S_OK; E_INVALIDARG: invalid
  * card or null counts; E_FAIL: the card has not recorded since the library

@@ -109,6 +109,11 @@ void FrameCounter::Close() {
   closed_ = true;
 }
 
+void FrameCounter::SetCheck(int result) {
+  std::lock_guard hold(mutex_);
+  counts_.check = result;
+}
+
 bool FrameCounter::Closed() const {
   std::lock_guard hold(mutex_);
   return closed_;

@@ -23,6 +23,7 @@ struct FrameCounts {
   int64_t soundGaps = 0;
   int64_t soundGapNs = 0;  // the gaps' total length
   int64_t spanNs = 0;      // first frame to the end of the last one
+  int check = 0;           // lossless: 1 the decoded file equals its checksums, -1 not, 0 not (yet) checked
 };
 
 struct FrameEvent {
@@ -46,6 +47,7 @@ class FrameCounter {
   // Ends the counting: later reports are ignored and the watches go.
   void Close();
   bool Closed() const;
+  void SetCheck(int result);
 
   FrameCounts Counts() const;
   std::vector<FrameEvent> Events() const;

@@ -91,7 +91,7 @@ STROVA_API STROVA_STATUS Strova_GetRecordingCounts(int card, StrovaRecordingCoun
   if (!counter) return E_FAIL;
   const strova::capture::FrameCounts n = counter->Counts();
   *counts = StrovaRecordingCounts{n.captured, n.dropped, n.repeated, n.soundGaps, n.soundGapNs / 1000000,
-                                  n.spanNs / 1000000, c->capturing && !counter->Closed() ? 1 : 0};
+                                  n.spanNs / 1000000, c->capturing && !counter->Closed() ? 1 : 0, n.check};
   return S_OK;
 }
 

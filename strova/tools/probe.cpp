@@ -21,7 +21,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: tellura-probe [--list] [--card N] [--seconds S] [--headless]\n"
                "                     [--tune KHZ] [--standard CODE] [--property ID=VALUE]...\n"
-               "                     [--keys] [--record FILE [--mode 0|1|2|3] [--compressor NAME] [--sound]]\n"
+               "                     [--keys] [--record FILE [--mode 0..5] [--compressor NAME] [--sound]]\n"
                "                     [--still FILE.bmp]\n");
   return 2;
 }
