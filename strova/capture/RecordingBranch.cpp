@@ -287,7 +287,7 @@ KeepProfile FileSettings(int card, const CardContext& c, const RecordingValues& 
   if (v.Lossless()) {
     p = LosslessProfile(v.Pal(), c.captureAudio != 0, file);
   } else if (v.H264()) {
-    p = H264Profile(v.Pal(), c.captureAudio != 0, ctx.compressorQuality, file);
+    p = H264Profile(v.Pal(), c.captureAudio != 0, v.h264Quality / 100.0, file);
   } else {
     p.video.width = 320;
     p.video.height = 240;

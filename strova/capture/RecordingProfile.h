@@ -20,6 +20,7 @@ struct RecordingValues {
   int bitstream = 1120;
   int mpgMode = 0;
   int halfPic = 1;
+  int h264Quality = 70;  // 0..100, the H.264 profile's rate factor
 
   bool Pal() const { return vidStandard == 16; }
   // Beyond the MPEG and AVI formats: lossless FFV1 + PCM in Matroska, and
