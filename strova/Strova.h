@@ -172,6 +172,32 @@ STROVA_API STROVA_STATUS Strova_GetCurrentVideoCompressor(char* name);
 STROVA_API STROVA_STATUS Strova_GetVideoCompressorQuality(int* quality);
 STROVA_API STROVA_STATUS Strova_SetVideoCompressorQuality(int quality);
 
+/* What a recording lost, counted from the card's sequence numbers and time
+ * stamps: frames the card dropped (a gap in the sequence, or in the frame
+ * times where the card gives no sequence), frames it delivered twice, and
+ * breaks in the sound longer than 10 ms. Times in milliseconds. The caller
+ * owns the structure; the library fills it. A log of the same counts and
+ * each event's time is written beside the recording: the capture file's
+ * name with ".log" for its extension. */
+typedef struct StrovaRecordingCounts {
+  int64_t framesCaptured;  /* frames the card delivered */
+  int64_t framesDropped;
+  int64_t framesRepeated;
+  int64_t soundGaps;
+  int64_t soundGapMs;      /* the gaps' total length */
+  int64_t lengthMs;        /* first frame to the end of the last one */
+  int32_t recording;       /* 1 while the recording runs, 0 when it has ended */
+  /* Lossless recordings are decoded after they end and each frame compared
+   * with its line in the checksum file beside them ("<file>.framemd5"):
+   * 1 all equal, -1 one differs or the file cannot be read, 0 not checked
+   * (yet; other profiles are never checked). */
+  int32_t checked;
+} StrovaRecordingCounts;
+/* The card's recording running or last made. S_OK; E_INVALIDARG: invalid
+ * card or null counts; E_FAIL: the card has not recorded since the library
+ * started. */
+STROVA_API STROVA_STATUS Strova_GetRecordingCounts(int card, StrovaRecordingCounts* counts);
+
 /* --- Frame grab and still files ------------------------------------------- */
 STROVA_API STROVA_STATUS Strova_GetCurrentDib(int card, long unused1, long unused2);
 STROVA_API STROVA_STATUS Strova_GetVideoStream(int card, long a, long b);

@@ -1,12 +1,14 @@
 // Recording cost. Two parts, each beside the ffmpeg command line encoding the
 // same raw input to the same target in the same run:
-//  - encoder: the MPEG writer alone on prepared frames (VCD and DVD);
+//  - encoder: the writer alone on prepared frames (VCD, DVD, the lossless
+//    FFV1 + PCM Matroska profile and the H.264 + AAC MP4 profile);
 //  - library: recordings from the virtual card through the exports while the
-//    preview runs (VCD, DVD, AVI): CPU seconds per recorded second and the
+//    preview runs (VCD, DVD, AVI, lossless, H.264): CPU seconds per recorded second and the
 //    frames the file holds against the frames the time called for.
 // Usage: bench-record [seconds] [folder]   (default 60 s, a private folder)
 #include "platform/Registry.h"
 #include "strova/Strova.h"
+#include "strova/capture/KeepProfiles.h"
 #include "strova/filters/mpeg/MpegWriter.h"
 
 #include <sys/resource.h>
@@ -87,11 +89,12 @@ Result Ours(const std::vector<std::vector<uint8_t>>& frames, const VideoSettings
 }
 
 // ffmpeg encoding the same frames (looped from the raw file) and a tone.
+// target: "-target NAME" or the encoder options of the same work.
 double Reference(const std::string& raw, const std::string& target, const std::string& out, int seconds) {
   const double cpu0 = Cpu(RUSAGE_CHILDREN);
   const std::string cmd = "ffmpeg -v error -y -stream_loop -1 -f rawvideo -pix_fmt rgb24 -s " +
                           std::to_string(kWidth) + "x" + std::to_string(kHeight) + " -r 25 -i '" + raw +
-                          "' -f lavfi -i sine=r=48000 -t " + std::to_string(seconds) + " -target " + target + " '" +
+                          "' -f lavfi -i sine=r=48000 -t " + std::to_string(seconds) + " " + target + " '" +
                           out + "'";
   if (std::system(cmd.c_str()) != 0) return NAN;
   return (Cpu(RUSAGE_CHILDREN) - cpu0) / seconds;
@@ -157,22 +160,33 @@ int main(int argc, char** argv) {
   }
   struct Case {
     const char* name;
-    const char* target;
+    std::string target;
     int captureMode;
     VideoSettings v;
     AudioSettings a;
     MuxSettings m;
-  } cases[] = {
-      {"VCD", "pal-vcd", 1, {352, 288, 25, 1, false, 1120, 15, 3, {}, 1.0}, {true, 44100, 224}, {MuxType::Vcd, 2324, dir + "/bench-vcd.mpg", {}}},
-      {"DVD", "pal-dvd", 2, {720, 576, 25, 1, true, 6000, 6, 1, {}, 1.0}, {true, 48000, 224}, {MuxType::Dvd, 2048, dir + "/bench-dvd.mpg", {}}},
+    const char* ext;
   };
+  const auto lossless = strova::capture::LosslessProfile(true, true, dir + "/bench.mkv");
+  const auto h264 = strova::capture::H264Profile(true, true, 0.7, dir + "/bench.mp4");
+  Case cases[] = {
+      {"VCD", "-target pal-vcd", 1, {352, 288, 25, 1, false, 1120, 15, 3, {}, 1.0}, {true, 44100, 224}, {MuxType::Vcd, 2324, dir + "/bench-vcd.mpg", {}}, ".mpg"},
+      {"DVD", "-target pal-dvd", 2, {720, 576, 25, 1, true, 6000, 6, 1, {}, 1.0}, {true, 48000, 224}, {MuxType::Dvd, 2048, dir + "/bench-dvd.mpg", {}}, ".mpg"},
+      {"FFV1", "-pix_fmt yuv420p -c:v ffv1 -level 3 -slicecrc 1 -coder 1 -context 1 -slices 24 -g 1 -threads 2 "
+               "-field_order tt -c:a pcm_s16le -ar 48000 -ac 2 -f matroska",
+       4, lossless.video, lossless.audio, lossless.mux, ".mkv"},
+      {"H264", "-pix_fmt yuv420p -c:v libx264 -preset veryfast -crf 22.5 -g 50 -bf 2 -profile:v high -threads 2 "
+               "-c:a aac -b:a 192k -ar 48000 -ac 2 -movflags +empty_moov+frag_keyframe+default_base_moof -f mp4",
+       5, h264.video, h264.audio, h264.mux, ".mp4"},
+  };
+  constexpr int kCases = 4;
   std::printf("encoder (%d s of prepared frames)\n", seconds);
   std::printf("%-4s %10s %10s %8s %14s %7s\n", "fmt", "cpu s/s", "wall s/s", "dropped", "ffmpeg cpu s/s", "ratio");
-  double refs[2];
-  for (int i = 0; i < 2; ++i) {
+  double refs[kCases];
+  for (int i = 0; i < kCases; ++i) {
     Case& c = cases[i];
     const Result r = Ours(frames, c.v, c.a, c.m, seconds);
-    refs[i] = Reference(raw, c.target, dir + "/bench-ref.mpg", seconds);
+    refs[i] = Reference(raw, c.target, dir + "/bench-ref" + c.ext, seconds);
     std::printf("%-4s %10.3f %10.3f %8lld %14.3f %7.2f\n", c.name, r.cpuPerSecond, r.wallPerSecond,
                 static_cast<long long>(r.dropped), refs[i], r.cpuPerSecond / refs[i]);
   }
@@ -183,11 +197,13 @@ int main(int argc, char** argv) {
   if (card < 0 || Strova_ConnectDevice(card, 0, nullptr) != S_OK) return 1;
   std::printf("library (%d s from the virtual card, preview running)\n", seconds);
   std::printf("%-4s %10s %14s %14s %7s\n", "fmt", "cpu s/s", "frames/expected", "ffmpeg cpu s/s", "ratio");
-  for (int i = 0; i < 3; ++i) {
-    const char* name = i < 2 ? cases[i].name : "AVI";
-    const LibraryResult r =
-        Library(card, i < 2 ? cases[i].captureMode : 3, dir + "/lib-" + name + (i < 2 ? ".mpg" : ".avi"), seconds);
-    const double ref = i < 2 ? refs[i] : NAN;  // AVI is not encoded: no reference
+  // AVI last: its 320 x 240 pictures are not the work of any reference here.
+  for (int i = 0; i <= kCases; ++i) {
+    const bool avi = i == kCases;
+    const char* name = avi ? "AVI" : cases[i].name;
+    const LibraryResult r = Library(card, avi ? 3 : cases[i].captureMode,
+                                    dir + "/lib-" + name + (avi ? ".avi" : cases[i].ext), seconds);
+    const double ref = avi ? NAN : refs[i];
     std::printf("%-4s %10.3f %7d/%-7d %14.3f %7.2f\n", name, r.cpuPerSecond, r.framesInFile, r.framesExpected, ref,
                 r.cpuPerSecond / ref);
   }

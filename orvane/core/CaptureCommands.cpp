@@ -16,10 +16,12 @@ namespace id = capture_ids;
 
 constexpr const char* kErrorCaption = "Error";
 
-// The MPEG multiplexer writes "<name without its 4-character extension>.mpg".
-std::string MpegSibling(const std::string& name) {
-    return name.size() >= 4 ? name.substr(0, name.size() - 4) + ".mpg" : std::string();
+// The MPEG multiplexer writes "<name without its 4-character extension>.mpg";
+// the lossless and H.264 profiles ".mkv" and ".mp4" the same way.
+std::string Sibling(const std::string& name, const char* extension) {
+    return name.size() >= 4 ? name.substr(0, name.size() - 4) + extension : std::string();
 }
+std::string MpegSibling(const std::string& name) { return Sibling(name, ".mpg"); }
 
 }  // namespace
 
@@ -169,7 +171,9 @@ void CaptureCommands::StartRecording() {
     }
     const std::string name = GeneratedName(rt_.recordPath, rt_.datePrefix, ++rt_.lastRecNumber, "avi");
     const std::string mpeg = MpegSibling(name);
+    const std::string mkv = Sibling(name, ".mkv"), mp4 = Sibling(name, ".mp4");
     const FileStamp aviBefore = StampOf(name), mpegBefore = StampOf(mpeg);
+    const FileStamp mkvBefore = StampOf(mkv), mp4Before = StampOf(mp4);
     // A name too long for the library's field is refused there (emptied).
     Strova_SetCaptureFile(rt_.deviceIndex, name.c_str());
     ApplyAviCompressor();  // the Recording Settings page's choice
@@ -179,6 +183,8 @@ void CaptureCommands::StartRecording() {
         // A failed start must not leave an empty or headerless file behind.
         RemoveIfNew(name, aviBefore);
         RemoveIfNew(mpeg, mpegBefore);
+        RemoveIfNew(mkv, mkvBefore);
+        RemoveIfNew(mp4, mp4Before);
         host_.CaptureShowText(kFault);
         recording_ = false;
         timedFired_ = false;
@@ -186,6 +192,7 @@ void CaptureCommands::StartRecording() {
     }
     recording_ = true;
     recordingName_ = name;
+    shownLost_ = 0;
     Ui(UiChange::MenuText, id::kRecord, true, "Stop Recording");
     unsigned mpgMode = 0;
     ReadSettingNumber("mpgmode", mpgMode);
@@ -196,7 +203,19 @@ void CaptureCommands::StartRecording() {
 
 // ---------------------------------------------------------------- timer and notifications
 
+// The recording's lost frames on the display whenever they change, so a
+// user sees at once that the tape or the machine drops frames.
+void CaptureCommands::ShowLostFrames() {
+    StrovaRecordingCounts n{};
+    if (Strova_GetRecordingCounts(rt_.deviceIndex, &n) != S_OK || !n.recording) return;
+    if (n.framesDropped + n.framesRepeated == shownLost_) return;
+    shownLost_ = n.framesDropped + n.framesRepeated;
+    host_.CaptureShowText("dropped " + std::to_string(n.framesDropped) + " \u00b7 repeated " +
+                          std::to_string(n.framesRepeated));
+}
+
 void CaptureCommands::OnTimer(std::time_t now, uint32_t tick, Schedule& schedule) {
+    if (recording_) ShowLostFrames();
     if (!recording_) schedule.FindNextEntry(rt_, now);
     if (rt_.b && !timedFired_ && schedule.TakeDue(rt_, now)) {
         timedFired_ = true;

@@ -120,6 +120,7 @@ private:
     void UiRecordingStopped();
     void Ui(UiChange::Kind kind, int id, bool on, const std::string& text = {});
     int Quality() const;
+    void ShowLostFrames();
 
     CaptureHost& host_;
     RunTime& rt_;
@@ -127,6 +128,7 @@ private:
     bool timedFired_ = false;
     uint32_t startTick_ = 0;
     std::string recordingName_;
+    int64_t shownLost_ = 0;  // dropped + repeated frames last shown
 };
 
 }  // namespace orvane

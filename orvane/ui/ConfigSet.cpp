@@ -50,7 +50,7 @@ CConfigSet::CConfigSet(wxWindow* parent, ViewerHost& host, std::atomic<int>* rem
     Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { OnCancel(); });
     SetSizer(top);
     // Room for the largest page, which is created only later.
-    m_sheet->SetMinSize(wxSize(620, 430));
+    m_sheet->SetMinSize(wxSize(620, 500));  // the recording page, its tallest
     Fit();
     CentreOnParent();
 }

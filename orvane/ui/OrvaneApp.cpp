@@ -130,8 +130,12 @@ void COrvaneApp::ComputeFileNumbers() {
     const std::string video = std::string(rt.recordPath) + rt.datePrefix;
     rt.lastBmpNumber = plat::FindHighestFileNumber(snap + "*.bmp", prefix, 4);
     rt.lastJpgNumber = plat::FindHighestFileNumber(snap + "*.jpg", prefix, 4);
+    // The sum covers every kind's highest number, so a new name never meets
+    // a recording of another kind (".mkv", ".mp4" of the profiles for keeps).
     rt.lastRecNumber = plat::FindHighestFileNumber(video + "*.mpg", prefix, 4) +
-                       plat::FindHighestFileNumber(video + "*.avi", prefix, 4);
+                       plat::FindHighestFileNumber(video + "*.avi", prefix, 4) +
+                       plat::FindHighestFileNumber(video + "*.mkv", prefix, 4) +
+                       plat::FindHighestFileNumber(video + "*.mp4", prefix, 4);
 }
 
 bool COrvaneApp::PrepareStart(bool withSplash) {

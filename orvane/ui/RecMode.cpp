@@ -1,6 +1,7 @@
 #include "orvane/ui/RecMode.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include <wx/button.h>
 #include <wx/choice.h>
@@ -30,7 +31,13 @@ struct Preset {
     int mpeg, bitRate;
 };
 // Indexed by mode; the custom row is the start of a new custom format.
-const Preset kPresets[] = {{0, 1120}, {0, 1120}, {1, 2400}, {0, 1120}};
+// The profiles for keeps use neither value; they keep the AVI row's.
+const Preset kPresets[] = {{0, 1120}, {0, 1120}, {1, 2400}, {0, 1120}, {0, 1120}, {0, 1120}};
+
+// The H.264 profile's qualities, best first, as stored in "H264Quality".
+const char* const kQualityNames[] = {"High", "Standard", "Small"};
+const int kQualities[] = {90, 70, 50};
+constexpr int kDefaultQuality = 1;
 
 const char kRangeText[] = "Please enter an integer between 976 and 14648.";
 const char kUncompressedText[] = "None: uncompressed pictures (very large files)";
@@ -42,16 +49,28 @@ CRecMode::CRecMode(wxWindow* parent, CConfigSet& sheet) : wxPanel(parent, 299), 
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* fmtBox = new wxStaticBoxSizer(wxVERTICAL, this, "Compression Format");
     auto* modeRow = new wxBoxSizer(wxHORIZONTAL);
-    const char* labels[] = {"Customize", "VCD", "DVD", "AVI"};
-    const int ids[] = {1059, 1060, 1061, 1063};
-    for (int i = 0; i < 4; ++i) {
+    const char* labels[] = {"Customize", "VCD", "DVD", "AVI", "Lossless (FFV1 + PCM, Matroska)", "H.264 + AAC (MP4)"};
+    const int ids[] = {1059, 1060, 1061, 1063, wxID_ANY, wxID_ANY};
+    // The design's four in a row, the profiles for keeps in a row beneath.
+    auto* keepRow = new wxBoxSizer(wxHORIZONTAL);
+    for (int i = 0; i < kModeCount; ++i) {
         m_modes[i] = new wxRadioButton(fmtBox->GetStaticBox(), ids[i], labels[i], wxDefaultPosition, wxDefaultSize,
                                        i == 0 ? wxRB_GROUP : 0);
-        modeRow->Add(m_modes[i], 1, wxALL, 4);
+        (i < 4 ? modeRow : keepRow)->Add(m_modes[i], i < 4 ? 1 : 0, wxALL, 4);
         m_modes[i]->Bind(wxEVT_RADIOBUTTON, [this, i](wxCommandEvent&) { ChooseMode(i); });
     }
+    m_modes[kLossless]->SetToolTip("Every frame kept as the card delivers it, both fields, with a checksum "
+                                   "file beside it; large files.");
+    m_modes[kH264]->SetToolTip("Small files that play everywhere.");
+    keepRow->AddSpacer(16);
     fmtBox->Add(modeRow, 0, wxEXPAND);
-    fmtBox->Add(MakeCompressorRow(fmtBox->GetStaticBox()), 0, wxEXPAND | wxALL, 4);
+    fmtBox->Add(keepRow, 0, wxEXPAND);
+    // Each format's own choice, enabled with its format, the labels aligned.
+    auto* choices = new wxFlexGridSizer(2, wxSize(8, 6));
+    choices->AddGrowableCol(1);
+    MakeCompressorRow(fmtBox->GetStaticBox(), choices);
+    MakeQualityRow(fmtBox->GetStaticBox(), choices);
+    fmtBox->Add(choices, 0, wxEXPAND | wxALL, 4);
     top->Add(fmtBox, 0, wxEXPAND | wxBOTTOM, 8);
 
     auto* nameBox = new wxStaticBoxSizer(wxVERTICAL, this, "Input a name for new media file");
@@ -104,7 +123,7 @@ CRecMode::CRecMode(wxWindow* parent, CConfigSet& sheet) : wxPanel(parent, 299), 
     orvane::RunTime& rt = Rt();
     m_selected = std::max(rt.curInd, 0);
     const int stored = rt.sefDef;
-    ChooseMode(stored == kDvd || stored == kVcd || stored == kCustom ? stored : kAvi);
+    ChooseMode(stored >= kCustom && stored < kModeCount ? stored : kAvi);
     const CVideoSet* video = sheet.VideoPage();
     SetFrameRate(video ? video->StandardChoice() : (rt.vidStandard < 16 ? 1 : 0));
     RefillList();
@@ -117,7 +136,7 @@ CRecMode::CRecMode(wxWindow* parent, CConfigSet& sheet) : wxPanel(parent, 299), 
 
 // "AVI compressor:" with the library's compressors, the default first
 // selected, and uncompressed pictures last.
-wxSizer* CRecMode::MakeCompressorRow(wxWindow* parent) {
+void CRecMode::MakeCompressorRow(wxWindow* parent, wxFlexGridSizer* grid) {
     m_offered = orvane::OfferedCompressors();
     m_compressor = new wxChoice(parent, wxID_ANY);
     const std::string best = orvane::DefaultAviCompressor(m_offered);
@@ -126,10 +145,28 @@ wxSizer* CRecMode::MakeCompressorRow(wxWindow* parent) {
     m_compressor->Append(kUncompressedText);
     m_compressor->SetToolTip("The video compression of AVI recordings; uncompressed pictures take about 21 GB an hour.");
     ChooseAviCompressor(orvane::StoredAviCompressor(m_offered));
-    auto* row = new wxBoxSizer(wxHORIZONTAL);
-    row->Add(new wxStaticText(parent, wxID_ANY, "AVI compressor:"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
-    row->Add(m_compressor, 1, wxALIGN_CENTER_VERTICAL);
-    return row;
+    AddLabelled(grid, parent, "AVI compressor:", m_compressor);
+}
+
+// "H.264 quality:" with the stored quality (nearest offered) selected.
+void CRecMode::MakeQualityRow(wxWindow* parent, wxFlexGridSizer* grid) {
+    m_h264Quality = new wxChoice(parent, wxID_ANY);
+    for (const char* name : kQualityNames) m_h264Quality->Append(name);
+    unsigned stored = unsigned(kQualities[kDefaultQuality]);
+    CRegKey key;
+    if (key.Open(plat::HKEY_LOCAL_MACHINE, orvane::kSettingsKey) == plat::ERROR_SUCCESS)
+        key.ReadNumber("H264Quality", stored);
+    int best = kDefaultQuality;
+    for (int i = 0; i < 3; ++i)
+        if (std::abs(kQualities[i] - int(stored)) < std::abs(kQualities[best] - int(stored))) best = i;
+    m_h264Quality->SetSelection(best);
+    m_h264Quality->SetToolTip("The picture quality of H.264 recordings; higher quality, larger files.");
+    AddLabelled(grid, parent, "H.264 quality:", m_h264Quality);
+}
+
+int CRecMode::H264Quality() const {
+    const int sel = m_h264Quality->GetSelection();
+    return kQualities[sel >= 0 && sel < 3 ? sel : kDefaultQuality];
 }
 
 std::string CRecMode::AviCompressor() const {
@@ -149,7 +186,7 @@ bool CRecMode::Overlay() const {
 }
 
 void CRecMode::ShowValues() {
-    if (m_mode >= 0 && m_mode < 4) m_modes[m_mode]->SetValue(true);
+    if (m_mode >= 0 && m_mode < kModeCount) m_modes[m_mode]->SetValue(true);
     if (m_mpeg == 0 || m_mpeg == 1) m_mpegButtons[m_mpeg]->SetValue(true);
     m_bitRateEdit->ChangeValue(wxString::Format("%d", m_bitRate));
     if (m_audio >= 0 && m_audio < kAudioCount) m_audioList->SetSelection(m_audio);
@@ -167,6 +204,7 @@ void CRecMode::ChooseMode(int mode) {
                                                         m_bitRateEdit, m_audioList})
         w->Enable(custom);
     m_compressor->Enable(mode == kAvi);
+    m_h264Quality->Enable(mode == kH264);
     m_mpegButtons[1]->Enable(custom && Overlay());
     if (custom) RefillList();
 }
@@ -293,5 +331,6 @@ void CRecMode::StoreOnOk() {
     key.WriteNumber("mpgmode", unsigned(m_mpeg));
     key.WriteNumber("audiorate", unsigned(m_audio));
     key.WriteNumber("bitstream", unsigned(m_bitRate));
+    key.WriteNumber("H264Quality", unsigned(H264Quality()));
     orvane::StoreAviCompressor(AviCompressor());
 }

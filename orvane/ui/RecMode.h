@@ -13,12 +13,13 @@ class CConfigSet;
 class wxButton;
 class wxChoice;
 class wxRadioButton;
-class wxSizer;
+class wxFlexGridSizer;
 class wxTextCtrl;
 
 class CRecMode : public wxPanel {
 public:
-    enum Mode { kCustom = 0, kVcd = 1, kDvd = 2, kAvi = 3 };
+    enum Mode { kCustom = 0, kVcd = 1, kDvd = 2, kAvi = 3, kLossless = 4, kH264 = 5 };
+    static constexpr int kModeCount = 6;
 
     CRecMode(wxWindow* parent, CConfigSet& sheet);
 
@@ -30,6 +31,8 @@ public:
     // The AVI compressor chosen on the page; "" for uncompressed.
     std::string AviCompressor() const;
     void ChooseAviCompressor(const std::string& name);
+    // The H.264 profile's quality, 0..100 ("H264Quality").
+    int H264Quality() const;
 
     // The System Settings dialog's OK: false keeps the dialog open.
     bool ValidateForOk();
@@ -55,7 +58,8 @@ private:
     void LoadProfile(const std::string& name);
     void SaveProfile(const std::string& name);
     void SwitchToVcd();
-    wxSizer* MakeCompressorRow(wxWindow* parent);
+    void MakeCompressorRow(wxWindow* parent, wxFlexGridSizer* grid);
+    void MakeQualityRow(wxWindow* parent, wxFlexGridSizer* grid);
 
     CConfigSet& m_sheet;
     int m_mode = -1;
@@ -66,7 +70,7 @@ private:
     int m_entries = 0;
     int m_selected = 0;
 
-    wxRadioButton* m_modes[4] = {};
+    wxRadioButton* m_modes[kModeCount] = {};
     wxRadioButton* m_mpegButtons[2] = {};
     wxChoice* m_list = nullptr;
     wxTextCtrl* m_nameEdit = nullptr;
@@ -74,6 +78,7 @@ private:
     wxChoice* m_audioList = nullptr;
     wxChoice* m_frameRate = nullptr;
     wxChoice* m_compressor = nullptr;   // the offered names, then uncompressed
+    wxChoice* m_h264Quality = nullptr;
     std::vector<std::string> m_offered;
     wxButton* m_apply = nullptr;
     wxButton* m_remove = nullptr;

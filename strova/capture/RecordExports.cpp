@@ -1,6 +1,7 @@
 // Recording start and stop, and the one sound input shared by all cards.
 #include <malloc.h>
 
+#include "strova/capture/FrameCounter.h"
 #include "strova/capture/RecordingBranch.h"
 #include "strova/capture/RecordingProfile.h"
 #include "strova/core/Context.h"
@@ -81,6 +82,17 @@ STROVA_API int Strova_StopCapture(int card) {
   // pages back so a long session's memory does not keep each recording's peak.
   malloc_trim(0);
   return 1;
+}
+
+STROVA_API STROVA_STATUS Strova_GetRecordingCounts(int card, StrovaRecordingCounts* counts) {
+  CardContext* c = CardAt(card);
+  if (!c || !counts) return E_INVALIDARG;
+  const auto counter = strova::capture::RecordingCounter(card);
+  if (!counter) return E_FAIL;
+  const strova::capture::FrameCounts n = counter->Counts();
+  *counts = StrovaRecordingCounts{n.captured, n.dropped, n.repeated, n.soundGaps, n.soundGapNs / 1000000,
+                                  n.spanNs / 1000000, c->capturing && !counter->Closed() ? 1 : 0, n.check};
+  return S_OK;
 }
 
 STROVA_API int Strova_WhoIsCapturingAudio(int* card) {

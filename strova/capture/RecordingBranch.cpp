@@ -1,5 +1,8 @@
 #include "strova/capture/RecordingBranch.h"
 
+#include "strova/capture/FrameChecksums.h"
+#include "strova/capture/FrameCounter.h"
+#include "strova/capture/KeepProfiles.h"
 #include "strova/capture/RecordingProfile.h"
 #include "strova/dump/GraphDump.h"
 #include "strova/dump/GstGraphView.h"
@@ -12,6 +15,7 @@
 #include "strova/graph/CardSound.h"
 #include "strova/graph/Graph.h"
 #include "strova/still/StillCapture.h"
+#include "platform/Paths.h"
 
 #include <gst/gst.h>
 
@@ -19,9 +23,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <thread>
+#include <vector>
 
 namespace strova::capture {
 namespace {
@@ -35,15 +42,29 @@ constexpr const char* kVideoEncoder = "Vantrel MPEG Video Encoder";
 constexpr const char* kAudioEncoder = "Vantrel MPEG Audio Encoder";
 constexpr const char* kDownScale = "Vantrel Down Scale Filter";
 constexpr const char* kAviMux = "AVI Mux";
+constexpr const char* kMatroskaMux = "Matroska Mux";
+constexpr const char* kMp4Mux = "MP4 Mux";
+
+const char* WriterName(const RecordingValues& v) { return v.Lossless() ? kMatroskaMux : v.H264() ? kMp4Mux : kAviMux; }
 
 // What a card's recording keeps beyond the graph: the MPEG filters (owned by
 // the multiplexer's place in the graph), or the AVI writer.
 struct Session {
   std::weak_ptr<mpeg::MpegFilterSet> mpeg;
   std::weak_ptr<mpeg::MpegRecorder> aviWriter;
+  std::shared_ptr<FrameChecksums> checksums;  // lossless: the framemd5 file
+  bool lossless = false;
   std::string note;  // the journal's note of the recording
+  std::shared_ptr<FrameCounter> counter;
+  std::string file;  // the file written, for the log
+  std::string log;   // the log beside it
+  int64_t started = 0;
 };
 std::array<Session, core::kMaxCards> g_sessions;
+
+// Each card's latest recording counts, read by the exports from any thread.
+std::mutex g_countersLock;
+std::array<std::shared_ptr<FrameCounter>, core::kMaxCards> g_counters;
 
 bool Has(CardContext& c, const char* name) { return g::FindFilter(c, name) != nullptr; }
 
@@ -232,9 +253,9 @@ STROVA_STATUS BuildMpeg(int card, CardContext& c, const RecordingValues& v) {
 }
 
 // The links of the compressing AVI writer, which writes the file itself.
-void ConnectAviWriter(CardContext& c) {
-  g::ConnectPins(c, g::kStreamingDevice, Context().capturePinName.c_str(), kAviMux, "Input 01");
-  if (c.captureAudio) g::ConnectPins(c, g::kAudioDevice, "Capture", kAviMux, "Input 02");
+void ConnectFileWriter(CardContext& c, const char* writer) {
+  g::ConnectPins(c, g::kStreamingDevice, Context().capturePinName.c_str(), writer, "Input 01");
+  if (c.captureAudio) g::ConnectPins(c, g::kAudioDevice, "Capture", writer, "Input 02");
 }
 
 // The capture pin's frame rate as a fraction; 25 when the pin gives none.
@@ -256,48 +277,87 @@ bool CompressorChosen() {
   return ctx.selectedCompressor >= 0 && ctx.selectedCompressor < static_cast<int>(ctx.compressorNames.size());
 }
 
-// "AVI Mux" as the AVI writer: the chosen compressor at the chosen quality
-// (uncompressed RGB when none is chosen), PCM sound, written by libavformat
-// into the capture file with a 4:3 display aspect in its headers.
-bool AddAviWriter(int card, CardContext& c) {
+// The file writer's settings: AVI with the chosen compressor at the chosen
+// quality (uncompressed RGB when none is chosen) and PCM sound, with a 4:3
+// display aspect in its headers; or a profile for keeps.
+KeepProfile FileSettings(int card, const CardContext& c, const RecordingValues& v) {
   const LibraryContext& ctx = Context();
+  const std::string file = RecordedFile(v, c.captureFile);
+  KeepProfile p;
+  if (v.Lossless()) {
+    p = LosslessProfile(v.Pal(), c.captureAudio != 0, file);
+  } else if (v.H264()) {
+    p = H264Profile(v.Pal(), c.captureAudio != 0, v.h264Quality / 100.0, file);
+  } else {
+    p.video.width = 320;
+    p.video.height = 240;
+    p.video.codec = CompressorChosen() ? ctx.compressorNames[static_cast<size_t>(ctx.selectedCompressor)]
+                                       : std::string(mpeg::kUncompressedVideo);
+    p.video.quality = ctx.compressorQuality;
+    p.audio.enabled = c.captureAudio != 0;
+    p.mux.type = mpeg::MuxType::Avi;
+    p.mux.path = file;
+  }
+  PinFrameRate(card, &p.video.fpsNum, &p.video.fpsDen);
+  return p;
+}
+
+// Lossless recordings list each frame's checksum beside the file.
+std::shared_ptr<FrameChecksums> OpenChecksums(mpeg::MpegRecorder& writer, const KeepProfile& p) {
+  auto sums = std::make_shared<FrameChecksums>();
+  const mpeg::VideoSettings& v = p.video;
+  const int sarNum = 4 * v.height, sarDen = 3 * v.width;
+  const int g = std::gcd(sarNum, sarDen);
+  if (!sums->Open(p.mux.path + ".framemd5", v.width, v.height, sarNum / g, sarDen / g, v.fpsNum, v.fpsDen,
+                  p.audio.sampleRate, p.audio.enabled))
+    return nullptr;
+  FrameChecksums* raw = sums.get();
+  writer.SetFrameTap({[raw](const uint8_t* const planes[4], const int strides[4], int, int, int64_t pts) {
+                        raw->Video(planes, strides, pts);
+                      },
+                      [raw](const uint8_t* pcm, size_t bytes, int64_t pts) { raw->Audio(pcm, bytes, pts); }});
+  return sums;
+}
+
+// The file writer, which writes the capture file itself.
+bool AddFileWriter(int card, CardContext& c, const RecordingValues& v) {
   auto writer = std::make_shared<mpeg::MpegRecorder>("Input 01", "Input 02");
   if (!writer->Valid()) return false;
-  mpeg::VideoSettings video;
-  video.width = 320;
-  video.height = 240;
-  PinFrameRate(card, &video.fpsNum, &video.fpsDen);
-  video.codec = CompressorChosen() ? ctx.compressorNames[static_cast<size_t>(ctx.selectedCompressor)]
-                                   : std::string(mpeg::kUncompressedVideo);
-  video.quality = ctx.compressorQuality;
-  mpeg::AudioSettings audio;
-  audio.enabled = c.captureAudio != 0;
-  mpeg::MuxSettings mux;
-  mux.type = mpeg::MuxType::Avi;
-  mux.path = c.captureFile;
+  const KeepProfile p = FileSettings(card, c, v);
+  Session& s = g_sessions[static_cast<size_t>(card)];
+  s.lossless = v.Lossless();
+  s.checksums = v.Lossless() ? OpenChecksums(*writer, p) : nullptr;
+  if (v.Lossless() && !s.checksums) {
+    core::SetDiagnostic("cannot create %s.framemd5", p.mux.path.c_str());
+    return false;
+  }
   std::string error;
-  if (!CaptureFolderWritable(mux.path) || !writer->Start(video, audio, mux, &error)) {
+  if (!CaptureFolderWritable(p.mux.path) || !writer->Start(p.video, p.audio, p.mux, &error)) {
     if (!error.empty()) core::SetDiagnostic("%s", error.c_str());
     return false;
   }
-  if (g::AddFilter(c, writer->Bin(), kAviMux) < 0) return false;
+  if (g::AddFilter(c, writer->Bin(), WriterName(v)) < 0) return false;
   g::SetFilterOwner(writer->Bin(), [writer] { writer->Stop(); });
   writer->SetEndHandler([&c](mpeg::WriteStatus st) {
     g::PostEvent(c, g::kEventAbort,
                  static_cast<uint32_t>(st == mpeg::WriteStatus::DiskFull ? STROVA_E_DISK_FULL : E_FAIL));
   });
-  g_sessions[static_cast<size_t>(card)].aviWriter = writer;
+  s.aviWriter = writer;
   return true;
 }
 
-STROVA_STATUS BuildAvi(int card, CardContext& c) {
+STROVA_STATUS BuildFile(int card, CardContext& c, const RecordingValues& v) {
   STROVA_STATUS captureStatus = S_OK, previewStatus = S_OK;
-  if (!WritePinFormat(card, STROVA_PIN_CAPTURE, 1, 320, 240, &captureStatus) ||
+  // The profiles for keeps take the card's full picture in planar 4:2:0
+  // (YV12), which reaches the encoder unchanged.
+  const bool full = !v.Avi();
+  const int width = full ? 720 : 320, height = full ? (v.Pal() ? 576 : 480) : 240;
+  if (!WritePinFormat(card, STROVA_PIN_CAPTURE, full ? 4 : 1, width, height, &captureStatus) ||
       !WritePinFormat(card, STROVA_PIN_PREVIEW, PreviewColorCode(), 320, 240, &previewStatus)) {
     g::TeardownRecording(c);
     return E_FAIL;
   }
-  g::SetDeinterlace(c, STROVA_PIN_CAPTURE, true);  // AVI pictures are progressive
+  g::SetDeinterlace(c, STROVA_PIN_CAPTURE, !InterlacedRecording(v));
   if (c.captureAudio && !AddAudioDevice(c)) {
     c.captureAudio = 0;
     g::TeardownRecording(c);
@@ -305,13 +365,13 @@ STROVA_STATUS BuildAvi(int card, CardContext& c) {
   }
   // The multiplexer of an earlier recording is replaced: its inputs and
   // writer were made for that one.
-  g::RemoveFilter(c, kAviMux);
+  for (const char* name : {kAviMux, kMatroskaMux, kMp4Mux}) g::RemoveFilter(c, name);
   for (const char* name : {g::kRenderer, g::kOverlayMixer, g::kConverter}) AddMissing(c, name);
   g::ConnectPins(c, g::kStreamingDevice, Context().previewPinName.c_str(), MixerOrConverter(), MixerInput());
   ConnectRenderer(c);
   // A file that cannot be created fails the start.
-  const bool named = AddAviWriter(card, c);
-  ConnectAviWriter(c);
+  const bool named = AddFileWriter(card, c, v);
+  ConnectFileWriter(c, WriterName(v));
   if (previewStatus != S_OK || !named) {
     g::TeardownRecording(c);
     return E_FAIL;
@@ -321,7 +381,77 @@ STROVA_STATUS BuildAvi(int card, CardContext& c) {
   return S_OK;
 }
 
+std::string BaseName(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string LogText(const Session& s, int64_t ended) {
+  return FormatRecordingLog(BaseName(s.file), s.started, ended, *s.counter);
+}
+
+void WriteLog(const Session& s, int64_t ended) {
+  if (s.counter && !s.log.empty()) plat::AtomicWriteFile(s.log, LogText(s, ended));
+}
+
+// The checks of finished lossless recordings run beside the next ones;
+// the library waits for them when the process ends.
+struct Checks {
+  std::mutex lock;
+  std::vector<std::thread> threads;
+  ~Checks() {
+    for (auto& t : threads)
+      if (t.joinable()) t.join();
+  }
+} g_checks;
+
+// Decodes the lossless file and compares each frame with its checksum; the
+// result goes into the log and the card's counts.
+void StartCheck(const Session& s, const std::string& log) {
+  std::lock_guard hold(g_checks.lock);
+  g_checks.threads.emplace_back([file = s.file, logPath = s.log, log, counter = s.counter] {
+    const CheckResult r = CheckRecording(file, file + ".framemd5");
+    std::string line = "check: ";
+    if (!r.error.empty()) line += r.error;
+    else line += std::to_string(r.frames) + " frames decoded, " +
+                 (r.mismatches ? std::to_string(r.mismatches) + " differ from their checksums" : "all equal to their checksums");
+    plat::AtomicWriteFile(logPath, log + line + "\n");
+    counter->SetCheck(r.Passed() ? 1 : -1);
+  });
+}
+
+// A lossless file gets its log as a tag, its checksum file completed and
+// its check started once it is closed.
+void FinishLossless(Session& s, const std::string& log) {
+  if (auto writer = s.aviWriter.lock()) writer->Stop();
+  const bool listed = s.checksums && s.checksums->Close();
+  StoreLogInFile(s.file, log);
+  if (listed) StartCheck(s, log);
+  else s.counter->SetCheck(-1);
+}
+
+// Counts the card's frames and sound from the start; the log beside the
+// file says so at once, so a recording cut off still has its start.
+void StartCounting(int card, CardContext& c, const std::string& file) {
+  Session& s = g_sessions[static_cast<size_t>(card)];
+  s.counter = std::make_shared<FrameCounter>();
+  WatchStreams(g::FindFilter(c, g::kStreamingDevice), c.captureAudio ? g::FindFilter(c, g::kAudioDevice) : nullptr,
+               s.counter);
+  s.file = file;
+  s.log = RecordingLogPath(c.captureFile);
+  s.started = static_cast<int64_t>(std::time(nullptr));
+  WriteLog(s, 0);
+  std::lock_guard hold(g_countersLock);
+  g_counters[static_cast<size_t>(card)] = s.counter;
+}
+
 }  // namespace
+
+std::shared_ptr<const FrameCounter> RecordingCounter(int card) {
+  if (card < 0 || card >= core::kMaxCards) return nullptr;
+  std::lock_guard hold(g_countersLock);
+  return g_counters[static_cast<size_t>(card)];
+}
 
 STROVA_STATUS BuildRecordingBranch(int card, CardContext& c) {
   const RecordingValues v = ReadRecordingValues();
@@ -335,14 +465,18 @@ STROVA_STATUS BuildRecordingBranch(int card, CardContext& c) {
   }
   if (!c.captureFile[0]) return E_FAIL;
   if (g::EnsureStreamingDevice(c) < 0) return E_FAIL;
-  const STROVA_STATUS st = v.Avi() ? BuildAvi(card, c) : BuildMpeg(card, c, v);
-  if (st >= 0) g_sessions[static_cast<size_t>(card)].note = JournalBegin(c.captureFile);
+  const STROVA_STATUS st = v.FileWriter() ? BuildFile(card, c, v) : BuildMpeg(card, c, v);
+  if (st >= 0) {
+    g_sessions[static_cast<size_t>(card)].note = JournalBegin(c.captureFile);
+    StartCounting(card, c, RecordedFile(v, c.captureFile));
+  }
   return st;
 }
 
 void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
   Session& s = g_sessions[static_cast<size_t>(card)];
   if (c.pipeline) gst_element_send_event(c.pipeline, gst_event_new_eos());
+  if (s.counter) s.counter->Close();
   if (auto set = s.mpeg.lock()) {
     set->Finish(timeoutMs);
   } else if (auto writer = s.aviWriter.lock()) {
@@ -352,8 +486,15 @@ void FinishRecordingFile(int card, CardContext& c, int timeoutMs) {
 
 void ForgetRecording(int card) {
   if (card < 0 || card >= core::kMaxCards) return;
-  JournalEnd(g_sessions[static_cast<size_t>(card)].note);
-  g_sessions[static_cast<size_t>(card)] = Session{};
+  Session& s = g_sessions[static_cast<size_t>(card)];
+  JournalEnd(s.note);
+  if (s.counter) {
+    s.counter->Close();
+    const std::string log = LogText(s, static_cast<int64_t>(std::time(nullptr)));
+    if (!s.log.empty()) plat::AtomicWriteFile(s.log, log);
+    if (s.lossless) FinishLossless(s, log);
+  }
+  s = Session{};
 }
 
 }  // namespace strova::capture

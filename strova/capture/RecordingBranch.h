@@ -6,6 +6,8 @@
 
 #include "strova/core/Context.h"
 
+#include <memory>
+
 namespace strova::capture {
 
 // Builds the branch from the recording values in the settings key. S_OK, or
@@ -19,5 +21,10 @@ void FinishRecordingFile(int card, core::CardContext& c, int timeoutMs);
 
 // The branch's writer objects of a card are released (after the teardown).
 void ForgetRecording(int card);
+
+class FrameCounter;
+// The counts of the card's recording running or last made; null before the
+// first one.
+std::shared_ptr<const FrameCounter> RecordingCounter(int card);
 
 }  // namespace strova::capture

@@ -52,7 +52,8 @@ ParamList VideoEncoderParams(const RecordingValues& v) {
 }
 
 bool InterlacedRecording(const RecordingValues& v) {
-  if (v.Avi()) return false;
+  if (v.Lossless()) return true;  // the fields as the card gives them
+  if (v.FileWriter()) return false;
   bool mpeg2 = false;
   for (const auto& [id, value] : VideoEncoderParams(v))
     if (id == 8) mpeg2 = value != 0;
@@ -83,6 +84,11 @@ bool CaptureFolderWritable(const std::string& path) {
   const auto slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   return ::access(dir.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string RecordedFile(const RecordingValues& v, const std::string& capturePath) {
+  if (v.Avi()) return capturePath;
+  return WorkName(capturePath) + (v.Lossless() ? ".mkv" : v.H264() ? ".mp4" : ".mpg");
 }
 
 std::string WorkName(const std::string& path) {

@@ -20,9 +20,16 @@ struct RecordingValues {
   int bitstream = 1120;
   int mpgMode = 0;
   int halfPic = 1;
+  int h264Quality = 70;  // 0..100, the H.264 profile's rate factor
 
   bool Pal() const { return vidStandard == 16; }
-  bool Avi() const { return captureMode >= 3; }
+  // Beyond the MPEG and AVI formats: lossless FFV1 + PCM in Matroska, and
+  // H.264 + AAC in MP4. Any other number past 2 is AVI.
+  bool Lossless() const { return captureMode == 4; }
+  bool H264() const { return captureMode == 5; }
+  bool Avi() const { return captureMode >= 3 && !Lossless() && !H264(); }
+  // Written by the file writer, not the MPEG encoder and multiplexer filters.
+  bool FileWriter() const { return captureMode >= 3; }
   // Full-width capture through Smart Tee with a down-scaled preview.
   bool FullWidth() const { return captureMode != 1 && mpgMode != 0; }
 };
@@ -48,6 +55,10 @@ ParamList VideoEncoderParams(const RecordingValues& v);
 bool InterlacedRecording(const RecordingValues& v);
 int32_t AudioEncoderBitrate(const RecordingValues& v);
 ParamList MultiplexerParams(const RecordingValues& v);  // without 0x20A / 0x208
+
+// The file a recording writes for the capture path: AVI the path itself,
+// the others the path with their own extension (".mpg", ".mkv", ".mp4").
+std::string RecordedFile(const RecordingValues& v, const std::string& capturePath);
 
 // Capture file name checks: MPEG names need their 4-character extension,
 // every name fits the 259-character field.

@@ -1,5 +1,7 @@
 // Reads the recording values from the settings key each time a recording
 // branch is built, so changes made by the viewer apply to the next recording.
+#include <algorithm>
+
 #include "platform/Registry.h"
 #include "strova/capture/RecordingProfile.h"
 
@@ -29,6 +31,7 @@ RecordingValues ReadRecordingValues() {
   v.bitstream = ReadNumber(key, "bitstream", v.bitstream);
   v.mpgMode = ReadNumber(key, "mpgmode", v.mpgMode);
   v.halfPic = ReadNumber(key, "halfpic", v.halfPic);
+  v.h264Quality = std::clamp(ReadNumber(key, "H264Quality", v.h264Quality), 0, 100);
   plat::RegCloseKey(key);
   return v;
 }

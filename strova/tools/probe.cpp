@@ -21,7 +21,7 @@ int Usage() {
   std::fprintf(stderr,
                "usage: tellura-probe [--list] [--card N] [--seconds S] [--headless]\n"
                "                     [--tune KHZ] [--standard CODE] [--property ID=VALUE]...\n"
-               "                     [--keys] [--record FILE [--mode 0|1|2|3] [--compressor NAME] [--sound]]\n"
+               "                     [--keys] [--record FILE [--mode 0..5] [--compressor NAME] [--sound]]\n"
                "                     [--still FILE.bmp]\n");
   return 2;
 }
@@ -121,7 +121,13 @@ void Watch(const Options& o) {
 // has no frame yet.
 void Finish(const Options& o) {
   if (!o.still.empty()) std::printf("still %s: %d\n", o.still.c_str(), Strova_SaveToBmpFile(o.card, o.still.c_str()));
-  if (!o.record.empty()) std::printf("stop capture: %d\n", Strova_StopCapture(o.card));
+  if (o.record.empty()) return;
+  std::printf("stop capture: %d\n", Strova_StopCapture(o.card));
+  StrovaRecordingCounts n{};
+  if (Strova_GetRecordingCounts(o.card, &n) == S_OK)
+    std::printf("frames %lld, dropped %lld, repeated %lld, sound gaps %lld\n", static_cast<long long>(n.framesCaptured),
+                static_cast<long long>(n.framesDropped), static_cast<long long>(n.framesRepeated),
+                static_cast<long long>(n.soundGaps));
 }
 
 void ListDevices() {

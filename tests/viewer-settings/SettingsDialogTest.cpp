@@ -260,6 +260,35 @@ TEST(RecordingPage, AviCompressorIsChosenStoredAndApplied) {
     }
 }
 
+// The profiles for keeps are stored as modes past AVI and open as stored,
+// not as AVI (any other number).
+TEST(RecordingPage, KeepProfilesAreStoredAndOpenAgain) {
+    ScopedHome home;
+    InProcessViewer v;
+    ASSERT_TRUE(v.dlg);
+    for (int mode : {CRecMode::kLossless, CRecMode::kH264}) {
+        {
+            CConfigSet dlg(v.dlg, *v.dlg);
+            dlg.Show();
+            dlg.ShowPage(CConfigSet::kRecording);
+            dlg.RecPage()->ChooseMode(mode);
+            Press(&dlg, wxID_OK);
+        }
+        CRegKey key;
+        unsigned stored = 0, quality = 0;
+        key.Open(plat::HKEY_LOCAL_MACHINE, orvane::kSettingsKey);
+        key.ReadNumber("CaptureMode", stored);
+        key.ReadNumber("H264Quality", quality);
+        EXPECT_EQ(stored, unsigned(mode));
+        EXPECT_EQ(quality, 70u);
+        CConfigSet dlg(v.dlg, *v.dlg);
+        dlg.Show();
+        dlg.ShowPage(CConfigSet::kRecording);
+        EXPECT_EQ(dlg.RecPage()->CaptureMode(), mode);
+        Press(&dlg, wxID_CANCEL);
+    }
+}
+
 // Command 1002 opens the dialog modally and only once; after OK the
 // recording numbers continue from the files in the new video folder.
 TEST(SettingsCommand, OpensOnceAndOkRenumbersForNewFolders) {

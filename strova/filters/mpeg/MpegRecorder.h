@@ -28,6 +28,8 @@ class MpegRecorder {
 
   // Opens the file and starts the encoder thread; call before the graph runs.
   bool Start(const VideoSettings& video, const AudioSettings& audio, const MuxSettings& mux, std::string* error);
+  // Frames as they go to the encoders (see MpegWriter); set before Start.
+  void SetFrameTap(FrameTap tap) { writer_.SetFrameTap(std::move(tap)); }
   // Ends the thread and finalises the file (end codes).  Safe to repeat.
   WriteStatus Stop();
   // Waits (up to timeoutMs) until end-of-stream has reached the inputs that

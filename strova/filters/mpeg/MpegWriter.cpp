@@ -58,6 +58,8 @@ const char* MuxerName(MuxType t) {
     case MuxType::Dvd: return "dvd";
     case MuxType::Mpeg: return "mpeg";
     case MuxType::Avi: return "avi";
+    case MuxType::Matroska: return "matroska";
+    case MuxType::Mp4: return "mp4";
   }
   return "mpeg";
 }
@@ -111,6 +113,11 @@ struct MpegWriter::Impl {
   int64_t repeated = 0;
   bool haveFrame = false;
   bool open = false;
+  FrameTap tap;
+
+  // Files whose header is written last, in place, or whose multiplexer
+  // needs to seek: AVI, Matroska, MP4.
+  bool FileMux() const { return mux.type == MuxType::Avi || mux.type == MuxType::Matroska || mux.type == MuxType::Mp4; }
 
   static int WritePacket(void* opaque, uint8_t* buf, int size);
   static int64_t Seek(void* opaque, int64_t offset, int whence);
@@ -259,9 +266,21 @@ bool MpegWriter::Impl::OpenVideo(std::string* error) {
     ConfigureCompressor(venc, codec, video.quality);
     venc->sample_aspect_ratio = FourThreePixels(video.width, video.height);
   }
+  if (video.interlaced) venc->field_order = video.topFieldFirst ? AV_FIELD_TT : AV_FIELD_BB;
+  if (video.bt601) {
+    const bool pal = video.height != 480;
+    venc->color_range = AVCOL_RANGE_MPEG;
+    venc->colorspace = pal ? AVCOL_SPC_BT470BG : AVCOL_SPC_SMPTE170M;
+    venc->color_primaries = pal ? AVCOL_PRI_BT470BG : AVCOL_PRI_SMPTE170M;
+    venc->color_trc = AVCOL_TRC_BT709;
+  }
   venc->thread_count = 2;
   if (fmt->oformat->flags & AVFMT_GLOBALHEADER) venc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (avcodec_open2(venc, codec, nullptr) < 0) {
+  AVDictionary* options = nullptr;
+  for (const auto& [key, value] : video.codecOptions) av_dict_set(&options, key.c_str(), value.c_str(), 0);
+  const int opened = avcodec_open2(venc, codec, &options);
+  av_dict_free(&options);
+  if (opened < 0) {
     *error = "the video encoder refused its settings";
     return false;
   }
@@ -294,14 +313,17 @@ bool MpegWriter::Impl::OpenVideo(std::string* error) {
 }
 
 bool MpegWriter::Impl::OpenAudio(std::string* error) {
-  const bool pcm = mux.type == MuxType::Avi;
-  const AVCodec* codec = avcodec_find_encoder(pcm ? AV_CODEC_ID_PCM_S16LE : AV_CODEC_ID_MP2);
+  const bool pcm = mux.type == MuxType::Avi || mux.type == MuxType::Matroska;
+  const AVCodecID id = pcm ? AV_CODEC_ID_PCM_S16LE : mux.type == MuxType::Mp4 ? AV_CODEC_ID_AAC : AV_CODEC_ID_MP2;
+  const AVCodec* codec = avcodec_find_encoder(id);
   aenc = codec ? avcodec_alloc_context3(codec) : nullptr;
   if (!aenc) {
-    *error = pcm ? "no PCM encoder" : "no MP2 encoder";
+    *error = std::string("no ") + avcodec_get_name(id) + " encoder";
     return false;
   }
-  aenc->sample_fmt = AV_SAMPLE_FMT_S16;
+  // AAC takes planar floats; the frames are converted from the PCM as they go.
+  aenc->sample_fmt = id == AV_CODEC_ID_AAC ? AV_SAMPLE_FMT_FLTP : AV_SAMPLE_FMT_S16;
+  if (fmt->oformat->flags & AVFMT_GLOBALHEADER) aenc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   aenc->sample_rate = audio.sampleRate;
   av_channel_layout_default(&aenc->ch_layout, 2);
   aenc->bit_rate = static_cast<int64_t>(audio.bitrateKbps) * 1000;
@@ -315,7 +337,7 @@ bool MpegWriter::Impl::OpenAudio(std::string* error) {
   ast->time_base = aenc->time_base;
   aframe = av_frame_alloc();
   if (!aframe) return false;
-  aframe->format = AV_SAMPLE_FMT_S16;
+  aframe->format = aenc->sample_fmt;
   aframe->nb_samples = AudioFrameSize();
   aframe->sample_rate = audio.sampleRate;
   av_channel_layout_default(&aframe->ch_layout, 2);
@@ -347,6 +369,8 @@ WriteStatus MpegWriter::Impl::Encode(AVCodecContext* enc, AVStream* st, AVFrame*
 WriteStatus MpegWriter::Impl::EncodeVideo() {
   if (av_frame_make_writable(vframe) < 0) return WriteStatus::Failed;
   vframe->pts = nextVideoPts++;
+  if (tap.video)
+    tap.video(vframe->data, vframe->linesize, vframe->width, vframe->height, vframe->pts);
   // A fixed-quantiser encoder takes its quantiser from each picture.
   vframe->quality = venc->global_quality;
   return Encode(venc, vst, vframe);
@@ -400,7 +424,18 @@ WriteStatus MpegWriter::Impl::FlushAudioFrames(bool final) {
   WriteStatus st = WriteStatus::Ok;
   while (pending.size() - offset >= frameSamples && st == WriteStatus::Ok) {
     if (av_frame_make_writable(aframe) < 0) return WriteStatus::Failed;
-    std::memcpy(aframe->data[0], pending.data() + offset, frameSamples * sizeof(int16_t));
+    const int16_t* block = pending.data() + offset;
+    if (aenc->sample_fmt == AV_SAMPLE_FMT_FLTP) {
+      auto* left = reinterpret_cast<float*>(aframe->data[0]);
+      auto* right = reinterpret_cast<float*>(aframe->data[1]);
+      for (size_t i = 0; i < frameSamples / 2; ++i) {
+        left[i] = block[2 * i] / 32768.0f;
+        right[i] = block[2 * i + 1] / 32768.0f;
+      }
+    } else {
+      std::memcpy(aframe->data[0], block, frameSamples * sizeof(int16_t));
+    }
+    if (tap.audio) tap.audio(reinterpret_cast<const uint8_t*>(block), frameSamples * sizeof(int16_t), nextAudioPts);
     aframe->pts = nextAudioPts;
     nextAudioPts += AudioFrameSize();
     offset += frameSamples;
@@ -469,7 +504,9 @@ bool MpegWriter::Open(const VideoSettings& video, const AudioSettings& audio,
   av_log_set_level(AV_LOG_ERROR);
   Close();
   Impl& d = *impl_;
+  FrameTap tap = std::move(d.tap);
   d = Impl{};
+  d.tap = std::move(tap);
   d.video = video;
   d.audio = audio;
   d.mux = mux;
@@ -487,7 +524,7 @@ bool MpegWriter::Open(const VideoSettings& video, const AudioSettings& audio,
     auto* buffer = static_cast<uint8_t*>(av_malloc(kAvioBufferSize));
     // An AVI file's header and counts are written last, in place: the file
     // (not a sink) is seekable for it.
-    const bool seekable = mux.type == MuxType::Avi && d.fd >= 0;
+    const bool seekable = d.FileMux() && d.fd >= 0;
     d.avio = buffer ? avio_alloc_context(buffer, kAvioBufferSize, 1, &d, nullptr, &Impl::WritePacket,
                                          seekable ? &Impl::Seek : nullptr)
                     : nullptr;
@@ -496,7 +533,9 @@ bool MpegWriter::Open(const VideoSettings& video, const AudioSettings& audio,
   }
   if (ok) {
     d.fmt->pb = d.avio;
-    if (mux.type != MuxType::Avi) {
+    for (const auto& [key, value] : mux.metadata) av_dict_set(&d.fmt->metadata, key.c_str(), value.c_str(), 0);
+    for (const auto& [key, value] : mux.options) av_opt_set(d.fmt->priv_data, key.c_str(), value.c_str(), 0);
+    if (!d.FileMux()) {
       d.fmt->packet_size = mux.packetSize;
       av_opt_set_int(d.fmt->priv_data, "preload", 500000, 0);
       av_opt_set_int(d.fmt->priv_data, "muxrate", d.MuxRate(), 0);
@@ -520,7 +559,7 @@ WriteStatus MpegWriter::WriteVideo(const Frame& frame, int64_t timeNs) {
   int64_t slot = d.nextVideoPts;
   // An AVI file's streams start at zero: its sound is laid out from its
   // first sample, so the picture counts from its first frame too.
-  if (timeNs >= 0 && d.mux.type == MuxType::Avi) {
+  if (timeNs >= 0 && d.FileMux()) {
     if (d.firstVideoNs < 0) d.firstVideoNs = timeNs;
     timeNs = std::max<int64_t>(0, timeNs - d.firstVideoNs);
   }
@@ -585,6 +624,8 @@ WriteStatus MpegWriter::Close() {
   d.Release();
   return st;
 }
+
+void MpegWriter::SetFrameTap(FrameTap tap) { impl_->tap = std::move(tap); }
 
 bool MpegWriter::IsOpen() const { return impl_->open; }
 int64_t MpegWriter::VideoFramesWritten() const { return impl_->nextVideoPts; }

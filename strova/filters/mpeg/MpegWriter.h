@@ -9,13 +9,19 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace strova::mpeg {
 
 // Multiplexer flavour; the numbers up to 2 are the multiplexer's mux-type
 // parameter. Avi writes an AVI file with the video encoder named in
-// VideoSettings::codec and 16-bit PCM sound.
-enum class MuxType : int { Mpeg = 0, Dvd = 1, Vcd = 2, Avi = 3 };
+// VideoSettings::codec and 16-bit PCM sound; Matroska the same with its
+// sound at the rate asked for; Mp4 the named encoder with AAC sound, in
+// fragments behind a leading header, so a file cut off still plays.
+enum class MuxType : int { Mpeg = 0, Dvd = 1, Vcd = 2, Avi = 3, Matroska = 4, Mp4 = 5 };
+
+using Options = std::vector<std::pair<std::string, std::string>>;
 
 enum class PixelFormat { Rgb24, Bgr24, Bgrx, I420, Yuy2 };
 
@@ -32,6 +38,12 @@ struct VideoSettings {
   // by the flag above, at the constant bit rate.
   std::string codec;
   double quality = 1.0;  // 0..1, for a named encoder: its quantiser or rate factor
+  // Analogue video as it is: fields kept (in this order) and BT.601 colour,
+  // limited range, flagged in the stream. Only for Matroska and Mp4.
+  bool interlaced = false;
+  bool topFieldFirst = true;
+  bool bt601 = false;
+  Options codecOptions = {};  // the named encoder's own options
 };
 
 struct AudioSettings {
@@ -48,6 +60,15 @@ struct MuxSettings {
   int packetSize = 2324;
   std::string path;  // used when no sink is given
   ByteSink sink;     // optional replacement for the file (tests, pipes)
+  Options options = {};   // the multiplexer's own options
+  Options metadata = {};  // the file's tags
+};
+
+// Sees each picture and sound frame as it goes to its encoder (repeats
+// included): planar pictures in the encoder's format, interleaved sound.
+struct FrameTap {
+  std::function<void(const uint8_t* const planes[4], const int strides[4], int width, int height, int64_t pts)> video;
+  std::function<void(const uint8_t* pcm, size_t bytes, int64_t pts)> audio;
 };
 
 // Raw input frame description.
@@ -72,6 +93,8 @@ class MpegWriter {
   // nothing is left open then.
   bool Open(const VideoSettings& video, const AudioSettings& audio, const MuxSettings& mux,
             std::string* error);
+  // Set before Open.
+  void SetFrameTap(FrameTap tap);
 
   // Adds one video frame taken at timeNs (stream time).  Frames are placed on
   // the constant frame-rate grid: late duplicates are dropped, gaps repeat the

@@ -24,17 +24,11 @@
 using recording_test::Shell;
 using tellura::test::ScopedHome;
 
+using recording_test::SetValue;
+
 namespace {
 
 constexpr unsigned kNotifyMessage = 0x5832;
-
-void SetValue(const char* name, int value) {
-  plat::HKEY key = nullptr;
-  ASSERT_EQ(plat::RegCreateKeyExA(plat::HKEY_LOCAL_MACHINE, "Software\\Quorvel\\Tellura", &key), plat::ERROR_SUCCESS);
-  const uint32_t v = static_cast<uint32_t>(value);
-  plat::RegSetValueExA(key, name, plat::REG_DWORD, reinterpret_cast<const uint8_t*>(&v), sizeof v);
-  plat::RegCloseKey(key);
-}
 
 // ffprobe's view of a file: one "key=value|..." line per stream and format.
 std::string Probe(const std::string& path) {

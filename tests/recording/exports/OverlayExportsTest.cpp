@@ -18,6 +18,8 @@
 using recording_test::Shell;
 using tellura::test::ScopedHome;
 
+using recording_test::SetValue;
+
 namespace {
 
 constexpr int kSrcW = 720, kSrcH = 576;  // the virtual card's PAL frame
@@ -78,14 +80,6 @@ int MaxIn(const std::string& file, int srcX, int srcY, int srcW, int srcH) {
   std::snprintf(geometry, sizeof geometry, "%dx%d+%d+%d", srcW * s[0] / kSrcW, srcH * s[1] / kSrcH,
                 srcX * s[0] / kSrcW, srcY * s[1] / kSrcH);
   return std::atoi(Magick(file, std::string("-crop ") + geometry + " -format '%[fx:int(255*maxima)]' info:").c_str());
-}
-
-void SetValue(const char* name, int value) {
-  plat::HKEY key = nullptr;
-  ASSERT_EQ(plat::RegCreateKeyExA(plat::HKEY_LOCAL_MACHINE, "Software\\Quorvel\\Tellura", &key), plat::ERROR_SUCCESS);
-  const uint32_t v = static_cast<uint32_t>(value);
-  plat::RegSetValueExA(key, name, plat::REG_DWORD, reinterpret_cast<const uint8_t*>(&v), sizeof v);
-  plat::RegCloseKey(key);
 }
 
 bool IsRed(const std::string& rgb) {
