@@ -312,3 +312,40 @@ INSTANTIATE_TEST_SUITE_P(Answers, SimNonsense, ::testing::Values("zerosize", "ba
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
+
+namespace {
+
+// A card that stops delivering while it records (a stalled DQBUF): the
+// library reports it within a bounded time, and the stop completes the
+// file instead of waiting for a frame that never comes.
+class SimStall : public SimLibrary<int> {};
+
+TEST_P(SimStall, IsReportedAndTheStopDoesNotHang) {
+  const int node = GetParam();
+  ASSERT_EQ(Strova_ConnectDevice(node, 0, nullptr), S_OK);
+  SetValue("CaptureMode", 1);
+  SetValue("mpgmode", 1);
+  int sound = 0;
+  Strova_SetCaptureAudio(node, &sound);
+  const std::string path = home_.path("stalled.mpg");
+  Strova_SetCaptureFile(node, path.c_str());
+  NotifyWindow notify(node);
+  ASSERT_EQ(Strova_StartCapture(node), 1);
+  std::error_code ec;
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::file_size(path, ec) > 64 * 1024 && !ec; }, 20000));
+  Command(node, "stall");
+  using Clock = std::chrono::steady_clock;
+  const auto stalled = Clock::now();
+  EXPECT_GE(notify.Wait(NOTIFY_ABORTED, 20000), 0) << "the stall is reported";
+  EXPECT_LT(Clock::now() - stalled, std::chrono::seconds(12));
+  const auto stopping = Clock::now();
+  EXPECT_EQ(Strova_StopCapture(node), 1);
+  EXPECT_LT(Clock::now() - stopping, std::chrono::seconds(10)) << "the stop waits for the file's end at most";
+  EXPECT_NE(v4l2sim_test::Probe(path).find("codec_name=mpeg1video"), std::string::npos);
+  Command(node, "resume");
+  EXPECT_EQ(Strova_DisconnectDevice(node), S_OK);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cards, SimStall, ::testing::Values(0), [](const auto&) { return std::string("bttv"); });
+
+}  // namespace

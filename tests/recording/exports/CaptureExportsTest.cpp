@@ -95,6 +95,8 @@ class Recording : public ::testing::Test {
     int count = 0;
     Strova_GetCardNumber(&count);
     card_ = count - 1;  // the virtual card is listed last
+    // Or the card TELLURA_TEST_CARD names (a simulated V4L2 card).
+    if (const char* chosen = std::getenv("TELLURA_TEST_CARD"); chosen && *chosen) card_ = std::atoi(chosen);
     ASSERT_GE(card_, 0);
     ASSERT_EQ(Strova_ConnectDevice(card_, 0, nullptr), S_OK);
   }
