@@ -195,6 +195,7 @@ void RemoveSoundFolders() {
 std::string SimSoundFolder(const char* path) {
   static const std::string prefix = "/sys/class/video4linux/video";
   if (!path || std::strncmp(path, prefix.c_str(), prefix.size()) != 0) return {};
+  if (const char* off = std::getenv("TELLURA_V4L2SIM_NOSOUND"); off && *off) return {};  // cards without sound
   char* end = nullptr;
   const long node = std::strtol(path + prefix.size(), &end, 10);
   if (end == path + prefix.size() || std::strcmp(end, "/device/sound") != 0) return {};

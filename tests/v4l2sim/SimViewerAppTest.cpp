@@ -57,9 +57,10 @@ double Duration(const std::string& probe) {
   return at == std::string::npos ? -1 : std::atof(probe.c_str() + at + 9);
 }
 
-// Not yet run: in this process the viewer's stream on the stick stops after
-// about ten frames (before any fault), so the unplug finds nothing
-// streaming and no notification comes. The library's own tests
+// Not yet run: in this process the viewer's stream on a simulated card (the
+// stick or the bttv) stops after about ten frames, before any fault, with
+// the pipeline not playing (the watchdog stays quiet), so the unplug finds
+// nothing streaming and no notification comes. The library's own tests
 // (SimCardTest) cover the same faults without the window.
 class SimViewerApp : public ::testing::Test {
  protected:
