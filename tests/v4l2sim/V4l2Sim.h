@@ -5,6 +5,7 @@
 //                            /dev/video0, /dev/video1, ... ("bttv" when empty;
 //                            bttv, saa7134, em28xx, stk1160)
 //   TELLURA_V4L2SIM_FAULTS   fault words every node starts with
+//   TELLURA_V4L2SIM_NOSOUND  set: the nodes have no sound card (see SimSound.h)
 //   TELLURA_V4L2SIM_CONTROL  a file whose words are applied (and the file
 //                            removed) at the next frame of a streaming node
 //
