@@ -127,7 +127,14 @@ class Recording : public ::testing::Test {
     if (path.substr(path.size() - 4) == ".mpg") {
       // A card's first frames of the recording may take a moment on a loaded machine.
       const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-      while (Strova_SaveToBmpFile(card_, still.c_str()) != 1 && std::chrono::steady_clock::now() < until)
+      const auto stillSize = [&] {
+        std::error_code ec;
+        const auto n = std::filesystem::file_size(still, ec);
+        return ec ? 0 : n;
+      };
+      // The call answers 1 whether or not a frame was there to save.
+      while (Strova_SaveToBmpFile(card_, still.c_str()) >= 0 && stillSize() == 0 &&
+             std::chrono::steady_clock::now() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
       EXPECT_GT(std::filesystem::exists(still) ? std::filesystem::file_size(still) : 0u, 50000u) << "a still while recording";
     }
