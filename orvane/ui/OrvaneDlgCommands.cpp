@@ -298,10 +298,13 @@ void COrvaneDlg::OnLibraryNotify(plat::WPARAM, plat::LPARAM lp) {
         Capture().OnLibraryNotify(code);  // the message, then the stop
         return;
     }
-    // The preview itself stopped (the device went away): say so once; the
-    // window stays usable and the stream can be started again.
+    // The preview itself stopped (the device went away or stalled): say so
+    // once; the window stays usable, the stream is shown paused, and Play
+    // starts it again (the library opens the device anew).
     if (code == NOTIFY_ABORTED && !m_streamFaultShown) {
         m_streamFaultShown = true;
+        SetStreamState(STROVA_STATE_PAUSED);
+        SetButtonTip(IDC_PAUSE, "Play");
         Ask("The video device stopped sending pictures.", "Error", wxOK | wxICON_ERROR);
     }
 }

@@ -4,6 +4,7 @@
 #include "strova/capture/FrameCounter.h"
 #include "strova/capture/RecordingBranch.h"
 #include "strova/capture/RecordingProfile.h"
+#include "strova/capture/RecordingRepair.h"
 #include "strova/core/Context.h"
 #include "strova/filters/StreamFilters.h"
 #include "strova/graph/Branches.h"
@@ -76,6 +77,10 @@ STROVA_API int Strova_StopCapture(int card) {
   g::TeardownRecording(*c);
   strova::capture::ForgetRecording(card);
   c->capturing = 0;
+  // A recording cut off before its first picture (the card gone at once)
+  // is no recording: the file goes, and the diagnostic says why.
+  if (strova::capture::DiscardEmptyRecording(c->captureFile))
+    SetDiagnostic("The recording %s held no picture and was removed", c->captureFile);
   RebuildPreview(*c);
   g::Run(*c);
   // The encoders' frames and queues were freed with the branch; hand the

@@ -140,6 +140,29 @@ bool RepairRecording(const std::string& file, const std::atomic<bool>& cancel, s
     return ok;
 }
 
+bool HoldsPictures(const std::string& file) {
+    AVFormatContext* raw = nullptr;
+    if (avformat_open_input(&raw, file.c_str(), nullptr, nullptr) < 0) return false;
+    std::unique_ptr<AVFormatContext, InputCloser> in(raw);
+    if (avformat_find_stream_info(in.get(), nullptr) < 0) return false;
+    const int video = av_find_best_stream(in.get(), AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    if (video < 0 || in->streams[video]->codecpar->width <= 0) return false;
+    AVPacket* pkt = av_packet_alloc();
+    bool found = false;
+    // The first picture comes within the first few hundred packets, sound included.
+    for (int i = 0; pkt && !found && i < 1000 && av_read_frame(in.get(), pkt) >= 0; ++i) {
+        found = pkt->stream_index == video && pkt->size > 0;
+        av_packet_unref(pkt);
+    }
+    av_packet_free(&pkt);
+    return found;
+}
+
+bool DiscardEmptyRecording(const std::string& file) {
+    if (file.empty() || access(file.c_str(), F_OK) != 0 || HoldsPictures(file)) return false;
+    return std::remove(file.c_str()) == 0;
+}
+
 int RepairInterruptedRecordings(const std::atomic<bool>& cancel) {
     DIR* dir = opendir(JournalDir().c_str());
     if (!dir) return 0;

@@ -23,6 +23,13 @@ void JournalEnd(const std::string& note);
 // (cancelled, no room). The original stays until its repair is complete.
 bool RepairRecording(const std::string& file, const std::atomic<bool>& cancel, std::string* error = nullptr);
 
+// Whether the file holds at least one picture a player can read. A
+// recording cut off before its first picture (the card unplugged at once)
+// may hold a header and no picture, or nothing at all.
+bool HoldsPictures(const std::string& file);
+// Removes a finished recording that holds no picture; true when it did.
+bool DiscardEmptyRecording(const std::string& file);
+
 // Repairs the files of every note whose process has ended and strikes the
 // note off once the file needs nothing more. Returns the number repaired.
 int RepairInterruptedRecordings(const std::atomic<bool>& cancel);

@@ -159,10 +159,28 @@ int V4l2Card::Xioctl(unsigned long request, void* arg) {
   return r;
 }
 
+// v4l2src waits for the driver's next buffer without a limit: a card that
+// stops delivering (a stalled DQBUF) would leave the picture frozen and
+// nobody told. The watchdog behind it posts an error on the bus once no
+// frame has come for kStallMs while the graph plays; stopping the graph
+// flushes v4l2src's wait, so a stalled card never holds up a stop.
 GstElement* V4l2Card::CreateVideoSource() {
   GstElement* src = gst_element_factory_make("v4l2src", nullptr);
-  if (src) g_object_set(src, "device", info_.devicePath.c_str(), nullptr);
-  return src;
+  if (!src) return nullptr;
+  g_object_set(src, "device", info_.devicePath.c_str(), nullptr);
+  GstElement* watchdog = gst_element_factory_make("watchdog", nullptr);
+  if (!watchdog) return src;
+  g_object_set(watchdog, "timeout", kStallMs, nullptr);
+  GstElement* bin = gst_bin_new(nullptr);
+  gst_bin_add_many(GST_BIN(bin), src, watchdog, nullptr);
+  GstPad* out = gst_element_get_static_pad(watchdog, "src");
+  GstPad* ghost = gst_element_link(src, watchdog) ? gst_ghost_pad_new("src", out) : nullptr;
+  gst_object_unref(out);
+  if (!ghost || !gst_element_add_pad(bin, ghost)) {
+    gst_object_unref(bin);
+    return nullptr;
+  }
+  return bin;
 }
 
 GstElement* V4l2Card::CreateAudioSource() {

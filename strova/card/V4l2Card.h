@@ -73,6 +73,8 @@ class V4l2Card : public Card {
 
   // The exported colour scale every control is mapped onto.
   static constexpr long kScaleMax = 10000;
+  // A card that delivers no frame for this long while streaming has stalled.
+  static constexpr int kStallMs = 4000;
 
  private:
   V4l2Card(CardInfo info, std::shared_ptr<V4l2Io> io, int fd);

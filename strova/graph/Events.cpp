@@ -26,6 +26,13 @@ bool SourceNodeGone(GstMessage* msg) {
   return gone;
 }
 
+// An element inside the card's source (the capture element, its watchdog).
+bool FromCardSource(GstMessage* msg) {
+  for (GstObject* o = GST_MESSAGE_SRC(msg); o; o = GST_OBJECT_PARENT(o))
+    if (GST_IS_ELEMENT(o) && g_strcmp0(GST_OBJECT_NAME(o), "source") == 0) return true;
+  return false;
+}
+
 }  // namespace
 
 uint32_t ErrorResult(const GError* err) {
@@ -104,6 +111,7 @@ GstBusSyncReply EventQueue::OnMessage(GstBus*, GstMessage* msg, gpointer data) {
       if (result == static_cast<uint32_t>(E_FAIL) &&
           ((debug && std::strstr(debug, std::strerror(ENODEV))) || SourceNodeGone(msg)))
         result = kDeviceGone;
+      if (FromCardSource(msg)) self->sourceFailed_ = true;
       self->Post(kEventAbort, result);
       if (err) g_error_free(err);
       g_free(debug);

@@ -9,6 +9,7 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -44,6 +45,9 @@ class EventQueue {
   bool Next(GraphEvent* ev);
   // Reports a changed picture size seen at the renderer's input.
   void VideoSize(int width, int height);
+  // Whether the card's source posted an error (unplugged, stalled) since
+  // the last call; such a source must be opened anew to stream again.
+  bool TakeSourceFailure() { return sourceFailed_.exchange(false); }
 
  private:
   static GstBusSyncReply OnMessage(GstBus* bus, GstMessage* msg, gpointer self);
@@ -55,6 +59,7 @@ class EventQueue {
   STROVA_HWND window_ = nullptr;
   unsigned int message_ = 0;
   int width_ = 0, height_ = 0;
+  std::atomic<bool> sourceFailed_{false};
 };
 
 }  // namespace strova::graph

@@ -146,7 +146,12 @@ STROVA_API STROVA_STATUS Strova_SetStreamStatus(int card, int state) {
   CardContext* c = CardAt(card);
   if (!c) return E_INVALIDARG;
   if (c->capturing) return VFW_E_WRONG_STATE;
-  return graph::SetState(*c, state);
+  const STROVA_STATUS st = graph::SetState(*c, state);
+  // A source that failed (the card unplugged and back, or stalled) is
+  // opened anew when the stream is started again.
+  if (st == S_OK && state == STROVA_STATE_RUNNING && c->events && c->events->TakeSourceFailure())
+    graph::RestartSource(*c, [] { return true; });
+  return st;
 }
 
 STROVA_API STROVA_STATUS Strova_IsPreviewPinExisted(int card, int* exists) {

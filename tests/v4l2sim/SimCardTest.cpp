@@ -312,3 +312,80 @@ INSTANTIATE_TEST_SUITE_P(Answers, SimNonsense, ::testing::Values("zerosize", "ba
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
+
+namespace {
+
+// A card that stops delivering while it records (a stalled DQBUF): the
+// library reports it within a bounded time, and the stop completes the
+// file instead of waiting for a frame that never comes.
+class SimStall : public SimLibrary<int> {};
+
+TEST_P(SimStall, IsReportedAndTheStopDoesNotHang) {
+  const int node = GetParam();
+  ASSERT_EQ(Strova_ConnectDevice(node, 0, nullptr), S_OK);
+  SetValue("CaptureMode", 1);
+  SetValue("mpgmode", 1);
+  int sound = 0;
+  Strova_SetCaptureAudio(node, &sound);
+  const std::string path = home_.path("stalled.mpg");
+  Strova_SetCaptureFile(node, path.c_str());
+  NotifyWindow notify(node);
+  ASSERT_EQ(Strova_StartCapture(node), 1);
+  std::error_code ec;
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::file_size(path, ec) > 64 * 1024 && !ec; }, 20000));
+  Command(node, "stall");
+  using Clock = std::chrono::steady_clock;
+  const auto stalled = Clock::now();
+  EXPECT_GE(notify.Wait(NOTIFY_ABORTED, 20000), 0) << "the stall is reported";
+  EXPECT_LT(Clock::now() - stalled, std::chrono::seconds(12));
+  const auto stopping = Clock::now();
+  EXPECT_EQ(Strova_StopCapture(node), 1);
+  EXPECT_LT(Clock::now() - stopping, std::chrono::seconds(10)) << "the stop waits for the file's end at most";
+  EXPECT_NE(v4l2sim_test::Probe(path).find("codec_name=mpeg1video"), std::string::npos);
+  Command(node, "resume");
+  EXPECT_EQ(Strova_DisconnectDevice(node), S_OK);
+}
+
+// The card's own sound (the simulation's ALSA device, no sound card needed)
+// reaches the recording beside the picture: both tracks start together and
+// last as long.
+class SimSound : public SimLibrary<int> {};
+
+double Field(const std::string& probe, const std::string& line, const char* name) {
+  const auto row = probe.find(line);
+  const auto at = row == std::string::npos ? row : probe.find(name, row);
+  return at == std::string::npos ? -1 : std::atof(probe.c_str() + at + std::strlen(name));
+}
+
+TEST_P(SimSound, RecordingCarriesTheCardsSoundInStep) {
+  const int node = GetParam();
+  ASSERT_EQ(Strova_ConnectDevice(node, 0, nullptr), S_OK);
+  SetValue("CaptureMode", 1);
+  SetValue("mpgmode", 1);
+  int sound = 1;
+  ASSERT_EQ(Strova_SetCaptureAudio(node, &sound), 1) << "the card's sound is an input";
+  const std::string path = home_.path("sound.mpg");
+  Strova_SetCaptureFile(node, path.c_str());
+  ASSERT_EQ(Strova_StartCapture(node), 1);
+  std::error_code ec;
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::file_size(path, ec) > 64 * 1024 && !ec; }, 20000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  EXPECT_EQ(Strova_StopCapture(node), 1);
+  const std::string probe =
+      v4l2sim_test::Shell("ffprobe -v error -show_entries stream=codec_type,start_time,duration -of compact=p=0 '" +
+                          path + "'").output;
+  const double videoStart = Field(probe, "codec_type=video", "start_time="),
+               audioStart = Field(probe, "codec_type=audio", "start_time=");
+  const double videoLength = Field(probe, "codec_type=video", "duration="),
+               audioLength = Field(probe, "codec_type=audio", "duration=");
+  ASSERT_GE(audioStart, 0) << probe;
+  EXPECT_NEAR(audioStart, videoStart, 0.2) << probe;
+  EXPECT_GT(videoLength, 1.5) << probe;
+  EXPECT_NEAR(audioLength, videoLength, 0.3) << probe;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cards, SimSound, ::testing::Values(1), [](const auto&) { return std::string("saa7134"); });
+
+INSTANTIATE_TEST_SUITE_P(Cards, SimStall, ::testing::Values(0), [](const auto&) { return std::string("bttv"); });
+
+}  // namespace

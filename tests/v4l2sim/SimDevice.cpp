@@ -519,6 +519,7 @@ void Device::CompleteFrame() {
   buf.info.timestamp.tv_usec = (ns % 1000000000LL) / 1000;
   buf.info.flags |= V4L2_BUF_FLAG_DONE;
   done_.push_back(index);
+  ++delivered_;
   const uint64_t one = 1;
   real::Write(owner_, &one, sizeof one);
   cv_.notify_all();

@@ -72,6 +72,8 @@ class Device {
   bool MapOffset(int handle, int64_t offset, size_t length, int* memFd);
   // Commands from tests (see ApplyFaultWords).
   bool Command(const std::string& words);
+  // Frames handed to the reader since the process started.
+  int64_t Delivered() const { return delivered_.load(); }
 
  private:
   struct Buffer {
@@ -137,6 +139,7 @@ class Device {
   bool stopThread_ = false;
   std::thread thread_;
   int64_t frames_ = 0;
+  std::atomic<int64_t> delivered_{0};
   uint32_t sequence_ = 0;
   uint32_t lastField_ = V4L2_FIELD_BOTTOM;
   int64_t tsOffsetNs_ = 0;

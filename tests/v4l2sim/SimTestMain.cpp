@@ -10,6 +10,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef TELLURA_V4L2SIM_NEXT_MAIN
+int TELLURA_V4L2SIM_NEXT_MAIN(int argc, char** argv);
+#endif
+
 int main(int argc, char** argv) {
   if (v4l2sim::CommandEntry() == nullptr && std::getenv("TELLURA_V4L2SIM_REEXEC") == nullptr) {
     setenv("TELLURA_V4L2SIM_REEXEC", "1", 1);
@@ -19,6 +23,10 @@ int main(int argc, char** argv) {
     std::perror("v4l2sim tests: exec");
     return 1;
   }
+#ifdef TELLURA_V4L2SIM_NEXT_MAIN
+  return TELLURA_V4L2SIM_NEXT_MAIN(argc, argv);  // a test program's own start (the wx loop)
+#else
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+#endif
 }

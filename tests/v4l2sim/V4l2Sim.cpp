@@ -4,7 +4,9 @@
 
 #include "SimDevice.h"
 #include "SimReal.h"
+#include "SimSound.h"
 
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -197,6 +199,11 @@ __attribute__((visibility("default"))) int tellura_v4l2sim_command(int device, c
   return ok ? 0 : -1;
 }
 
+__attribute__((visibility("default"))) long long tellura_v4l2sim_delivered(int device) {
+  auto& all = v4l2sim::Devices();
+  return device >= 0 && device < int(all.size()) ? all[size_t(device)]->Delivered() : -1;
+}
+
 // The body of the open calls: the mode is there only with O_CREAT or
 // O_TMPFILE; a simulated node opens without the C library.
 #define SIM_OPEN_BODY(realname, ...)                              \
@@ -208,6 +215,8 @@ __attribute__((visibility("default"))) int tellura_v4l2sim_command(int device, c
     va_end(ap);                                                   \
   }                                                               \
   if (v4l2sim::DeviceForPath(path)) return v4l2sim::OpenSim(path, flags); \
+  const std::string sound = v4l2sim::SimSoundFolder(path);        \
+  if (!sound.empty()) path = sound.c_str();                       \
   REAL(realname);                                                 \
   return real_##realname(__VA_ARGS__ path, flags, mode)
 
@@ -222,6 +231,12 @@ int __open_2(const char* path, int flags) { return open(path, flags); }
 int __open64_2(const char* path, int flags) { return open64(path, flags); }
 int __openat_2(int dirfd, const char* path, int flags) { return openat(dirfd, path, flags); }
 int __openat64_2(int dirfd, const char* path, int flags) { return openat64(dirfd, path, flags); }
+
+DIR* opendir(const char* path) {
+  const std::string sound = v4l2sim::SimSoundFolder(path);
+  REAL(opendir);
+  return real_opendir(sound.empty() ? path : sound.c_str());
+}
 
 int close(int fd) {
   Open o;
