@@ -288,6 +288,75 @@ STROVA_API STROVA_STATUS Strova_ShowLogoTimeOnUserStream(int card, int value);
 /* --- Graph diagnostics ------------------------------------------------------ */
 STROVA_API int Strova_ListAllFilter(int card, const char* path);
 
+/* --- Teletext, closed captions and WSS from the card's VBI ----------------- */
+/* Strova_StartVbi decodes the card's VBI (the virtual card's broadcast, or a
+ * V4L2 card's VBI device) on a thread of the library until Strova_StopVbi or
+ * Strova_Uninitialize; it keeps running across disconnects of the graph.
+ * Pages are cached per channel (the 16 used last), so a page seen before on
+ * a channel is there at once when the card comes back to it.
+ * S_OK; S_FALSE: already decoding (StopVbi: was not); E_INVALIDARG: invalid
+ * card; E_FAIL: the card is not connected or has no VBI. */
+STROVA_API STROVA_STATUS Strova_StartVbi(int32_t card);
+STROVA_API STROVA_STATUS Strova_StopVbi(int32_t card);
+
+#define STROVA_VBI_OFF 0          /* not decoding */
+#define STROVA_VBI_WAITING 1      /* decoding; no teletext yet on this channel */
+#define STROVA_VBI_TELETEXT 2     /* teletext arrives */
+#define STROVA_VBI_NO_TELETEXT 3  /* none for 3 s on this channel */
+#define STROVA_TEXT_NO_TELETEXT "no teletext on this channel"
+STROVA_API STROVA_STATUS Strova_GetVbiState(int32_t card, int32_t* state);
+
+/* A teletext page as text cells with colours: 25 rows of 40 columns, row 0
+ * the page's header, row 24 the navigation row. Characters are Unicode (the
+ * national character sets applied; block mosaics in U+EE00..U+EE7F, their
+ * separated forms in U+EE80..U+EEFF); colours index `colours`. */
+#define STROVA_TTX_ROWS 25
+#define STROVA_TTX_COLUMNS 40
+#define STROVA_TTX_CONCEAL 0x01       /* hidden until the user reveals */
+#define STROVA_TTX_FLASH 0x02
+#define STROVA_TTX_DOUBLE_HEIGHT 0x04 /* upper half; the cell below is covered */
+#define STROVA_TTX_DOUBLE_WIDTH 0x08  /* left half; the cell right is covered */
+#define STROVA_TTX_COVERED 0x10       /* the lower or right half of a larger character */
+#define STROVA_TTX_TRANSPARENT 0x20   /* no background (outside a subtitle's box) */
+typedef struct StrovaTeletextCell {
+  uint16_t unicode;
+  uint8_t foreground, background;
+  uint8_t flags;
+  uint8_t reserved[3];
+} StrovaTeletextCell;
+typedef struct StrovaTeletextPage {
+  int32_t page;      /* 100..899 */
+  int32_t subpage;   /* 0: the page has none; else 1..79 */
+  int32_t links[4];  /* the red, green, yellow and cyan keys' pages; 0 = none */
+  int32_t subtitle;  /* 1 for a subtitle or newsflash page (shown over the picture) */
+  uint32_t colours[40]; /* 0xRRGGBB */
+  StrovaTeletextCell cells[STROVA_TTX_ROWS][STROVA_TTX_COLUMNS];
+} StrovaTeletextPage;
+/* Copies page (100..899) of the tuned channel into *out (the caller's).
+ * subpage: 0 the newest received, else 1..79. S_OK; S_FALSE: not received
+ * on this channel (yet), *out untouched; E_INVALIDARG: invalid card, page or
+ * subpage, null out; E_FAIL: not decoding. */
+STROVA_API STROVA_STATUS Strova_GetTeletextPage(int32_t card, int32_t page, int32_t subpage,
+                                                StrovaTeletextPage* out);
+/* The subpages of page received on the tuned channel, ascending, up to max
+ * written to subpages (may be null when max is 0). Returns their count (0:
+ * none, or a page without subpages), or a negative status as above. */
+STROVA_API int32_t Strova_GetTeletextSubpages(int32_t card, int32_t page, int32_t* subpages,
+                                              int32_t max);
+/* The newest header row's 32 characters (UTF-8) into text and its clock,
+ * the row's last 8 characters ("14:48:19"), into clock; sizes in bytes,
+ * always terminated; either buffer may be null. S_FALSE: no header yet. */
+STROVA_API STROVA_STATUS Strova_GetTeletextHeader(int32_t card, char* text, int32_t textSize,
+                                                  char* clock, int32_t clockSize);
+/* The closed caption (CC1) now on screen, UTF-8, rows joined with '\n'; ""
+ * when none. E_INVALIDARG: invalid card, null text, size < 1. */
+STROVA_API STROVA_STATUS Strova_GetCaption(int32_t card, char* text, int32_t size);
+/* The picture's aspect as the broadcast's wide-screen signalling says. */
+#define STROVA_WSS_UNKNOWN 0
+#define STROVA_WSS_4_3 1
+#define STROVA_WSS_16_9 2
+STROVA_API STROVA_STATUS Strova_GetWssAspect(int32_t card, int32_t* aspect);
+
 #ifdef __cplusplus
 }
 #endif

@@ -2,6 +2,8 @@
 // cards sit. EnumerateCards() is the single place a backend is chosen.
 #pragma once
 
+#include "strova/vbi/VbiFormat.h"
+
 #include <gst/gst.h>
 
 #include <cstdint>
@@ -91,6 +93,8 @@ class Card {
   virtual GstElement* CreateVideoSource() = 0;
   // New floating element giving raw audio; null when the card has none.
   virtual GstElement* CreateAudioSource() = 0;
+  // The card's raw VBI, independent of the graph; null when it has none.
+  virtual std::unique_ptr<vbi::VbiSource> OpenVbi() { return nullptr; }
 
   // --- Card control (start-up: Attach, Open, Start; shut-down: Close, Stop, Detach)
   virtual Status AttachCaptureFilter() { return kOk; }

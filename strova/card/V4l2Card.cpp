@@ -1,6 +1,7 @@
 #include "strova/card/V4l2Card.h"
 
 #include "strova/card/Tuner.h"
+#include "strova/vbi/VbiService.h"
 
 #include <linux/input.h>
 
@@ -188,6 +189,10 @@ GstElement* V4l2Card::CreateAudioSource() {
   GstElement* src = gst_element_factory_make("alsasrc", nullptr);
   if (src) g_object_set(src, "device", alsaDevice_.c_str(), nullptr);
   return src;
+}
+
+std::unique_ptr<vbi::VbiSource> V4l2Card::OpenVbi() {
+  return vbi::OpenV4l2Vbi(info_.devicePath, info_.busInfo);
 }
 
 Status V4l2Card::ReadDeviceId(uint8_t* id) {

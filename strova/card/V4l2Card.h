@@ -36,6 +36,7 @@ class V4l2Card : public Card {
   const CardInfo& Info() const override { return info_; }
   GstElement* CreateVideoSource() override;
   GstElement* CreateAudioSource() override;
+  std::unique_ptr<vbi::VbiSource> OpenVbi() override;
 
   Status ReadDeviceId(uint8_t* id) override;
   Status ReadBus(uint8_t* buf, int length) override;

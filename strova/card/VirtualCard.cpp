@@ -4,6 +4,7 @@
 #include "strova/card/RemoteProtocol.h"
 #include "strova/card/Tuner.h"
 #include "strova/card/VirtualSource.h"
+#include "strova/card/VirtualVbi.h"
 
 #include <mutex>
 
@@ -28,6 +29,7 @@ VirtualCard::VirtualCard(CardInfo info)
 
 GstElement* VirtualCard::CreateVideoSource() { return MakeVirtualVideoSource(hw_); }
 GstElement* VirtualCard::CreateAudioSource() { return MakeVirtualAudioSource(hw_); }
+std::unique_ptr<vbi::VbiSource> VirtualCard::OpenVbi() { return MakeVirtualVbiSource(hw_); }
 
 Status VirtualCard::ReadDeviceId(uint8_t* id) {
   if (id == nullptr) return kInvalidArg;

@@ -23,6 +23,7 @@ class VirtualCard : public Card {
   const CardInfo& Info() const override { return info_; }
   GstElement* CreateVideoSource() override;
   GstElement* CreateAudioSource() override;
+  std::unique_ptr<vbi::VbiSource> OpenVbi() override;
 
   Status ReadDeviceId(uint8_t* id) override;
   Status ReadBus(uint8_t* buf, int length) override;

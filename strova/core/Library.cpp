@@ -83,6 +83,7 @@ STROVA_API STROVA_STATUS Strova_Initialize(void) {
 
 STROVA_API void Strova_Uninitialize(void) {
   LibraryContext& ctx = Context();
+  for (int i = 0; i < STROVA_MAX_CARDS; ++i) Strova_StopVbi(i);
   for (int i = 0; i < ctx.cardCount; ++i) Strova_DisconnectDevice(i);
   strova::capture::StopRepairs();
   ctx.compressorNames.clear();
