@@ -167,7 +167,6 @@ void COrvaneDlg::LayoutVideo() {
 // Not skipped: the frame's default handler would stretch its only child,
 // the picture, over the border.
 void COrvaneDlg::OnSize(wxSizeEvent&) {
-    CheckRestoredRect();
     PlaceVideo();
     Refresh(false);
     if (m_initialised) AfterSizeChange();
@@ -175,7 +174,6 @@ void COrvaneDlg::OnSize(wxSizeEvent&) {
 
 void COrvaneDlg::OnMove(wxMoveEvent& e) {
     e.Skip();
-    CheckRestoredRect();
     if (m_fullScreen) LayoutVideo();
     if (m_initialised && m_osd && IsShown()) m_osd->Reposition(this, true);
 }
@@ -306,8 +304,6 @@ void COrvaneDlg::OnLeftDown(wxMouseEvent& e) {
     }
     if (m_fullScreen || IsIconized()) return;
     m_keeper.Disarm();
-    ++m_sizeGeneration;
-    m_restoreTries = 0;
     orvane::Edge edge;
     m_drag = EdgeAt(e.GetPosition(), &edge) ? Drag::Size : Drag::Move;
     m_dragEdge = edge;

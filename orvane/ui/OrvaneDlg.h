@@ -267,7 +267,6 @@ private:
     void ForceSize(int w, int h);
     void Resize(int w, int h);
     void AfterSizeChange();
-    void CheckRestoredRect();
     void PlaceStoredWindow();
     void PlaceStoredPanel();
 
@@ -306,8 +305,6 @@ private:
     bool m_fullScreen = false;
     orvane::Rect m_restoreRect;          // rectangle before full screen
     wxRect m_fullScreenRect;             // the screen the picture covers in full screen
-    int m_restoreTries = 0;              // full screen left: asks left until the rectangle shows
-    int m_sizeGeneration = 0;            // counts the size commands, so a late ask yields to a newer one
     PlacementKeeper m_keeper;
     bool m_onTop = false;
     bool m_initialised = false;

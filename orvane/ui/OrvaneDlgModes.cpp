@@ -51,12 +51,13 @@ void COrvaneDlg::PlaceStoredPanel() {
 }
 
 // Full screen places the window 5 pixels beyond each edge of its screen so
-// the border lies off screen.
+// the border lies off screen. Leaving it asks for the rectangle from before
+// and holds it until the screen shows it (see PlacementKeeper).
 void COrvaneDlg::ToggleFullScreen() {
     if (m_fullScreen) {
         m_fullScreen = false;
-        SetSize(m_restoreRect.x, m_restoreRect.y, m_restoreRect.w, m_restoreRect.h);
-        m_restoreTries = 3;
+        const orvane::Rect& r = m_restoreRect;
+        m_keeper.Hold(wxRect(r.x, r.y, r.w, r.h));
         LayoutVideo();  // the border again, even if no size change is reported
         Refresh(false);
         CheckMenu(ID_FULLSCREEN, false);
@@ -64,9 +65,10 @@ void COrvaneDlg::ToggleFullScreen() {
         SetButtonTip(ID_FULLSCREEN, "Full Screen");
         return;
     }
-    ++m_sizeGeneration;
-    m_restoreTries = 0;
-    m_restoreRect = WindowRect();
+    // Where the window is meant to be, not what wx last heard.
+    const wxRect before = m_keeper.Intended();
+    m_keeper.Disarm();
+    m_restoreRect = {before.x, before.y, before.width, before.height};
     const int index = wxDisplay::GetFromWindow(this);
     const wxRect screen = wxDisplay(index == wxNOT_FOUND ? 0u : unsigned(index)).GetGeometry();
     const orvane::Rect r = orvane::FullScreenRect(screen.width, screen.height);
@@ -119,11 +121,10 @@ void COrvaneDlg::ForceSize(int w, int h) {
     Resize(r.w, r.h);
 }
 
+// The position kept is where the window is meant to be: a restore or size
+// still on its way counts, a stale report of wx does not.
 void COrvaneDlg::Resize(int w, int h) {
-    ++m_sizeGeneration;
-    m_restoreTries = 0;
-    const wxPoint p = GetPosition();
-    SetSize(p.x, p.y, std::max(w, 1), std::max(h, 1));
+    m_keeper.Hold(wxRect(m_keeper.Intended().GetPosition(), wxSize(std::max(w, 1), std::max(h, 1))));
 }
 
 orvane::Rect COrvaneDlg::SizingRect(orvane::Rect proposed, orvane::Edge edge) {
@@ -131,25 +132,6 @@ orvane::Rect COrvaneDlg::SizingRect(orvane::Rect proposed, orvane::Edge edge) {
     m_borderForward = orvane::BorderForward(edge, r, m_lastSizing);
     m_lastSizing = r;
     return r;
-}
-
-// A window manager still answering the request to cover the screen can
-// report its answer after the request to restore, and keep the old place or
-// size: the restore is asked again (a few times at most) until it shows.
-void COrvaneDlg::CheckRestoredRect() {
-    if (m_restoreTries <= 0 || m_fullScreen || m_drag != Drag::Idle) return;
-    if (WindowRect() == m_restoreRect) {
-        m_restoreTries = 0;
-        return;
-    }
-    --m_restoreTries;
-    const orvane::Rect r = m_restoreRect;
-    const int generation = m_sizeGeneration;
-    CallAfter([this, r, generation] {
-        if (m_fullScreen || generation != m_sizeGeneration) return;  // sized again meanwhile
-        SetSize(r.x, r.y, r.w, r.h);
-        MoveTopLevel(this, wxPoint(r.x, r.y));
-    });
 }
 
 void COrvaneDlg::AfterSizeChange() {
