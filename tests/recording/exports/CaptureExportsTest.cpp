@@ -262,7 +262,7 @@ TEST_F(Recording, ConnectingTheRecordingPinBuildsTheBranchAndDumpsIt) {
 // holds its bus's two descriptors and its buffers), in both formats. Two
 // recordings first, so that connections made once (the sound server's) are
 // counted as settled; the last references can go on a streaming thread just
-// after the stop returns, so the count is given a few seconds to come back.
+// after the stop returns, so the count is given up to 15 s to come back.
 TEST_F(Recording, RecordingsLeaveNoFiltersBehind) {
   const auto openFiles = [] {
     std::vector<std::string> links;
@@ -281,7 +281,7 @@ TEST_F(Recording, RecordingsLeaveNoFiltersBehind) {
     Record(home_.path("third" + ext), 600);
     Record(home_.path("fourth" + ext), 600);
     auto now = openFiles();
-    for (int i = 0; i < 50 && now.size() > settled; ++i) {
+    for (int i = 0; i < 150 && now.size() > settled; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       now = openFiles();
     }
