@@ -192,8 +192,18 @@ TEST_F(V4l2CardTest, SourcesStreamFromTheCardsOwnDevices) {
   gst_init(nullptr, nullptr);
   GstElement* v = card->CreateVideoSource();
   ASSERT_NE(v, nullptr);
+  // The capture element, inside the bin that watches it for a stall.
+  GstElement* capture = v;
+  if (GST_IS_BIN(v)) {
+    GstIterator* it = gst_bin_iterate_sources(GST_BIN(v));
+    GValue item = G_VALUE_INIT;
+    ASSERT_EQ(gst_iterator_next(it, &item), GST_ITERATOR_OK);
+    capture = GST_ELEMENT(g_value_get_object(&item));
+    g_value_unset(&item);  // the bin keeps its child
+    gst_iterator_free(it);
+  }
   gchar* dev = nullptr;
-  g_object_get(v, "device", &dev, nullptr);
+  g_object_get(capture, "device", &dev, nullptr);
   EXPECT_STREQ(dev, "/dev/video7");
   g_free(dev);
   gst_object_unref(gst_object_ref_sink(v));
